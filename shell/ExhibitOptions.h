@@ -1,0 +1,46 @@
+#pragma once
+// The exhibit's command-line options, for operators and tests. Left out, none of them
+// changes what the exhibit does.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace velmora {
+
+struct ScreenshotRequest {
+  std::int64_t frame = 0;  // after this frame (1 = the first)
+  std::string path;        // PNG file
+};
+
+struct KeyPress {
+  std::int64_t frame = 0;   // pressed before this frame runs
+  std::uint16_t key = 0;    // virtual-key code
+};
+
+enum class PresentMode { FullScreen, Windowed, ModeSwitch };
+
+struct ExhibitOptions {
+  // Display
+  PresentMode presentMode = PresentMode::FullScreen;
+  bool headless = false;            // dummy video driver, message boxes to standard error
+  // Runs for tests
+  std::optional<std::int64_t> frames;          // end as if Esc after this many frames
+  std::vector<KeyPress> keys;                  // scripted key presses
+  std::vector<ScreenshotRequest> screenshots;  // composed back buffer after a frame
+  std::string recordKeysPath;                  // write the run's key presses here
+  bool busyWait = false;                       // pure busy-wait frame pacing
+  // Sound
+  std::string midiOut = "synth";  // "synth", "none" or "port:NAME"
+  std::string soundfont;          // empty: the standard GM soundfont
+  std::string recordMidiPath;     // Standard MIDI File of the run's messages
+  // Control panel
+  std::string panelDevice = "/dev/ttyS0";
+  bool panelPoll = false;  // run the 100 ms poll timer
+};
+
+// The options of this run, set once by the program entry.
+extern ExhibitOptions exhibitOptions;
+
+}  // namespace velmora
