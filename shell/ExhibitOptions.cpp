@@ -1,0 +1,7 @@
+#include "shell/ExhibitOptions.h"
+
+namespace velmora {
+
+ExhibitOptions exhibitOptions;
+
+}  // namespace velmora
