@@ -1,7 +1,5 @@
 #include "shell/Parameters.h"
 
-#include <cmath>
-
 #include "model/Defaults.h"
 #include "platform/Clock.h"
 #include "shell/ExhibitModel.h"
@@ -15,10 +13,6 @@ float stepFactor = StepFactorForSpeed(defaultSpeedSetting);
 float lastInteractionMinutes = 0.0f;
 std::int32_t idleResetDone = 0;
 void (*selectLabeledBackground)() = nullptr;
-
-float StepFactorForSpeed(float setting) {
-  return static_cast<float>(1.18 * std::pow(static_cast<double>(setting) * (1.0 / 30.0), 6.0) + 0.02);
-}
 
 void ResetToDefaults() {
   for (std::size_t i = 0; i < userParams.size(); ++i) userParams[i] = defaultParams[i];

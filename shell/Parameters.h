@@ -5,6 +5,8 @@
 #include <array>
 #include <cstdint>
 
+#include "shell/SpeedRule.h"
+
 namespace velmora {
 
 // Six visitor weights, in the order Model::SetWeights takes them. The keyboard keeps
@@ -22,9 +24,6 @@ extern std::int32_t idleResetDone;
 
 // Makes the labelled picture current; the main window installs it once it has a display.
 extern void (*selectLabeledBackground)();
-
-// 1.18 * (s / 30)^6 + 0.02 in double precision, stored as float: 0.02 .. 1.2 for 0 .. 30.
-float StepFactorForSpeed(float setting);
 
 // Parameters, speed and the whole network back to their defaults; tells the panel.
 // Not an interaction: it changes neither the background nor lastInteractionMinutes.
