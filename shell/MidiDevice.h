@@ -1,0 +1,20 @@
+#pragma once
+// Opening and closing the exhibit's MIDI output. The output chosen by the options
+// (the built-in synthesiser by default, an external port, or none) becomes `midiOut`.
+
+#include <ostream>
+
+namespace velmora {
+
+// Opens the chosen output and selects program 12 (marimba) on channels 0 to 15. On
+// failure shows "Midi-Out Init FAILED" and leaves `midiOut` null: the exhibit runs silently.
+void OpenMidiOutput();
+
+// All notes off (controller 123) on channels 0 to 15, then closes the output; also
+// when the open had failed, without any message.
+void CloseMidiOutput();
+
+// Lists the external MIDI ports an operator can choose with --midi-out port:NAME.
+void ListMidiPorts(std::ostream& out);
+
+}  // namespace velmora
