@@ -1,0 +1,63 @@
+#include "model/Axon.h"
+
+#include <algorithm>
+
+#include "model/DeviceContext.h"
+#include "model/DrawingObjects.h"
+
+namespace velmora {
+
+Axon::Axon(float speed_, const PathPoint* path_, std::int32_t count)
+    : initialSpeed(speed_), path(path_, path_ + count), pointCount(count) {
+  for (PathPoint& point : path) {
+    point.nx *= kAxonTickLength;
+    point.ny *= kAxonTickLength;
+  }
+  Axon::Reset();
+}
+
+void Axon::Draw(DeviceContext& dc) {
+  dc.SelectPen(axonPen);
+  for (SpikeEvent* event = spikes.head; event != nullptr; event = spikes.Next(event)) {
+    const PathPoint& p = path[static_cast<std::size_t>(event->position)];
+    dc.MoveTo(p.x, p.y);
+    dc.LineTo(p.x + static_cast<int>(p.nx * event->strength),
+              p.y + static_cast<int>(p.ny * event->strength));
+  }
+}
+
+void Axon::Update(float time, float) {
+  SpikeEvent* event = spikes.head;
+  while (event != nullptr) {
+    const float elapsed = time - event->time;
+    if (elapsed >= travelTime) {
+      // Handed on with the step's time: each segment delays the hand-over to the
+      // first step boundary at or after the true arrival.
+      for (ObjectRef* ref = outputs.head; ref != nullptr; ref = outputs.Next(ref)) {
+        ref->object->ReceiveSpike(time, event->strength, 0.0f);
+      }
+      SpikeEvent* following = spikes.Next(event);
+      spikes.Remove(event);
+      delete event;
+      event = following;
+    } else {
+      // The float quotient can round up to the last point's successor; the index
+      // must stay inside the path it is drawn from.
+      const auto index = static_cast<std::int32_t>(elapsed / travelTime * static_cast<float>(pointCount));
+      event->position = std::clamp(index, 0, pointCount - 1);
+      event = spikes.Next(event);
+    }
+  }
+}
+
+void Axon::ReceiveSpike(float time, float strength, float) {
+  spikes.Append(new SpikeEvent{time, strength, strength, 0, nullptr, nullptr});
+}
+
+void Axon::Reset() {
+  speed = initialSpeed;
+  travelTime = static_cast<float>(pointCount) / speed;
+  spikes.Clear();
+}
+
+}  // namespace velmora

@@ -1,0 +1,115 @@
+#include "model/Dendrite.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "model/DeviceContext.h"
+#include "model/DrawingObjects.h"
+
+namespace velmora {
+
+Dendrite::Dendrite(float speed_, float lengthConstant_, float timeConstant_, const PathPoint* path_,
+                   std::int32_t count)
+    : initialSpeed(speed_),
+      path(path_, path_ + count),
+      pointCount(count),
+      potential(static_cast<std::size_t>(count)),
+      initialLengthConstant(lengthConstant_),
+      initialTimeConstant(timeConstant_) {
+  for (PathPoint& point : path) {
+    point.nx *= kDendriteBulgeScale;
+    point.ny *= kDendriteBulgeScale;
+  }
+  Dendrite::Reset();
+}
+
+float Dendrite::EvaluateWave(const SpikeEvent& event, std::int32_t i) const {
+  const float v = static_cast<float>(event.position) + peakTime - static_cast<float>(i);
+  if (v > 0.0f) {
+    return static_cast<float>((std::exp(-v / static_cast<double>(decayConstant)) -
+                               std::exp(-v / static_cast<double>(riseConstant))) *
+                              (peakScale / (decayConstant - riseConstant)));
+  }
+  return 0.0f;
+}
+
+void Dendrite::Draw(DeviceContext& dc) {
+  for (std::int32_t i = 0; i < pointCount; i += kDendriteDrawSpacing) {
+    float sum = 0.0f;
+    for (SpikeEvent* event = spikes.head; event != nullptr; event = spikes.Next(event)) {
+      sum += EvaluateWave(*event, i) * event->strength;
+    }
+    potential[static_cast<std::size_t>(i)] = sum;
+  }
+  dc.SelectPen(dendritePen);
+  for (std::int32_t i = 0; i < pointCount; i += kDendriteDrawSpacing) {
+    const PathPoint& p = path[static_cast<std::size_t>(i)];
+    const float height = potential[static_cast<std::size_t>(i)];
+    const int x = static_cast<int>(p.nx * height) + p.x;
+    const int y = static_cast<int>(p.ny * height) + p.y;
+    if (i == 0) {
+      dc.MoveTo(x, y);
+    } else {
+      dc.LineTo(x, y);
+    }
+  }
+}
+
+void Dendrite::Update(float time, float) {
+  SpikeEvent* event = spikes.head;
+  while (event != nullptr) {
+    const float elapsed = time - event->time;
+    if (elapsed >= travelTime) {
+      // The peak has reached the soma end; the soma ignores the hand-over and hears
+      // the dendrite only through outputValue.
+      for (ObjectRef* ref = outputs.head; ref != nullptr; ref = outputs.Next(ref)) {
+        ref->object->ReceiveSpike(time, event->strength, 0.0f);
+      }
+      SpikeEvent* following = spikes.Next(event);
+      spikes.Remove(event);
+      delete event;
+      event = following;
+    } else {
+      // The float quotient can round up to one past the last point; the index must
+      // stay on the path.
+      const auto index = static_cast<std::int32_t>(elapsed / travelTime * static_cast<float>(pointCount));
+      event->position = std::clamp(index, 0, pointCount - 1);
+      // Attenuation by distance from point 0, not from the entry point: every wave
+      // reaches the soma end weakened by the same factor.
+      event->strength = static_cast<float>(
+          std::exp(-static_cast<float>(event->position) / static_cast<double>(lengthConstant)) *
+          event->initialStrength);
+      event = spikes.Next(event);
+    }
+  }
+  const std::int32_t last = pointCount - 1;
+  float sum = 0.0f;
+  for (SpikeEvent* e = spikes.head; e != nullptr; e = spikes.Next(e)) {
+    sum += EvaluateWave(*e, last) * e->strength;
+  }
+  potential[static_cast<std::size_t>(last)] = sum;
+  outputValue = sum;
+}
+
+void Dendrite::ReceiveSpike(float time, float strength, float entryPoint) {
+  // Back-dated so that the wave's peak lies at the entry point at the moment of receipt.
+  const float start = time - entryPoint / static_cast<float>(pointCount) * travelTime;
+  spikes.Append(new SpikeEvent{start, strength, strength, 0, nullptr, nullptr});
+}
+
+void Dendrite::Reset() {
+  speed = initialSpeed;
+  travelTime = static_cast<float>(pointCount) / speed;
+  timeConstant = initialTimeConstant;
+  lengthConstant = initialLengthConstant;
+  decayConstant = timeConstant * 2.0f;
+  riseConstant = timeConstant;
+  peakTime = static_cast<float>(std::log(static_cast<double>(riseConstant) / decayConstant) /
+                                (1.0 / decayConstant - 1.0 / riseConstant));
+  peakScale = static_cast<float>((decayConstant - riseConstant) /
+                                 (std::exp(-peakTime / static_cast<double>(decayConstant)) -
+                                  std::exp(-peakTime / static_cast<double>(riseConstant))));
+  spikes.Clear();
+}
+
+}  // namespace velmora
