@@ -1,0 +1,122 @@
+#pragma once
+// The exhibit's display: a 1024 x 768 RGB565 back buffer composed every frame from
+// three image surfaces (plain and labelled background, soma sprite sheet), a drawing
+// context on it for the status line and the model, and a presenter that puts the
+// finished frame on the screen. The main window owns one Display.
+//
+// Life: InitDisplay at the first paint; frames call the FrameDisplay operations;
+// Release (or the destructor) when the window goes away. A frame that sees
+// DDERR_SURFACELOST calls RestoreSurfaces and gives the frame up.
+
+#include <SDL.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "display/BackBufferContext.h"
+#include "display/BitmapLoading.h"
+#include "display/FrameDisplay.h"
+#include "display/GlyphCache.h"
+#include "platform/Presenter.h"
+
+namespace velmora {
+
+class Display final : public FrameDisplay {
+public:
+  Display();
+  ~Display() override;
+  Display(const Display&) = delete;
+  Display& operator=(const Display&) = delete;
+
+  // Takes over the main window (made by the shell), brings it to the requested
+  // screen mode and loads the three images. Any fatal step ends in
+  // ShowDisplayFailure; InitFailed() then tells the shell not to run frames.
+  // Headless runs must have selected SDL's dummy video driver before SDL_Init
+  // (SelectHeadlessVideoDriver in platform/Presenter.h); without headless, SDL's
+  // silent no-display drivers are refused as a failure.
+  // If the window already has a renderer (the start-up banner's), it is reused and
+  // left to its creator to destroy.
+  void InitDisplay(SDL_Window* window, ScreenMode mode, bool headless);
+
+  // The message box "DirectDraw Init FAILED" (caption "Velmora"), then a close
+  // request for the window (an SDL_WINDOWEVENT_CLOSE event for it is queued).
+  void ShowDisplayFailure(SDL_Window* window);
+
+  // True after a fatal step of InitDisplay: no frame may be drawn.
+  bool InitFailed() const { return initFailed; }
+  // True once InitDisplay completed every step.
+  bool Ready() const { return ready; }
+
+  // FrameDisplay
+  DisplayResult BlitBackground() override;
+  DisplayResult BlitSomaCell(int x, int y, const SourceRect& source) override;
+  TextDeviceContext* GetBackBufferDC() override;
+  void ReleaseBackBufferDC(TextDeviceContext* dc) override;
+  DisplayResult FlipBuffers() override;
+  DisplayResult RestoreSurfaces() override;
+
+  // Which background the frame copies: the shell's interaction handling selects the
+  // labelled one, its label timer the plain one.
+  void SelectLabeledBackground() { currentBackground = &labeledBackgroundSurface; }
+  void SelectPlainBackground() { currentBackground = &backgroundSurface; }
+  bool LabeledBackgroundSelected() const { return currentBackground == &labeledBackgroundSurface; }
+
+  // The shell passes every window and render event here; those that can take the
+  // presented picture away (size or display changes, render target or device
+  // resets) make the next copy or flip report DDERR_SURFACELOST.
+  void HandleEvent(const SDL_Event& event);
+
+  // For tests: the next copy or flip reports DDERR_SURFACELOST, and the next
+  // `failingRestores` calls of RestoreSurfaces fail at their first step.
+  void InjectSurfaceLoss(int failingRestores = 0);
+
+  // Releases, in order: the presented texture with the back buffer, the plain
+  // background, the labelled background, the sprite sheet, the palette, the
+  // presenter. Only when the presenter exists; each field is null afterwards.
+  void Release();
+  // For tests: the name of each field as it is released, in order.
+  void RecordReleases(std::vector<std::string>* record) { releaseRecord = record; }
+
+  // The composed back buffer (RGB565, 1024 x 768), or null before InitDisplay.
+  const SDL_Surface* BackBuffer() const { return backBuffer.get(); }
+  // Writes the composed back buffer as a 24-bit PNG file; false if there is none or
+  // writing failed.
+  bool SaveBackBufferPng(const std::string& path) const;
+
+  // For tests and tools: the image surfaces and the palette as loaded.
+  const SDL_Surface* BackgroundSurface() const { return backgroundSurface.get(); }
+  const SDL_Surface* LabeledBackgroundSurface() const { return labeledBackgroundSurface.get(); }
+  const SDL_Surface* SomaSurface() const { return somaSurface.get(); }
+  const Palette* GetPalette() const { return palette.get(); }
+  const Presenter* GetPresenter() const { return directDraw.get(); }
+
+private:
+  bool Lost() const { return surfacesLost; }
+  void RecordRelease(const char* field);
+
+  // Display fields of the main window, in their order of creation.
+  std::unique_ptr<Presenter> directDraw;   // renderer and window mode
+  bool primarySurface = false;             // the presented texture exists (held by the presenter)
+  SurfacePtr backBuffer;                   // 1024 x 768, goes with the primary
+  SurfacePtr backgroundSurface;            // "BackGround"
+  SurfacePtr labeledBackgroundSurface;     // "LabeledBack"
+  SurfacePtr* currentBackground = &backgroundSurface;  // the field, so it survives a restore
+  SurfacePtr somaSurface;                  // "Somas", 2560 x 240
+  std::unique_ptr<Palette> palette;        // from "BackGround"; no effect at 16 bits per pixel
+
+  // Drawing on the back buffer.
+  std::unique_ptr<GlyphCache> glyphs;      // the default font, loaded once
+  std::unique_ptr<BackBufferContext> backBufferContext;
+  bool contextLent = false;
+
+  // State of the display.
+  bool ready = false;
+  bool initFailed = false;
+  bool surfacesLost = false;
+  int failingRestoresLeft = 0;
+  std::vector<std::string>* releaseRecord = nullptr;
+};
+
+}  // namespace velmora
