@@ -1,0 +1,88 @@
+// velmora-assetgen: makes the neurite path tables from the control points, checks
+// every rule they must keep, and fails loudly if one is broken.
+//
+//   velmora-assetgen --path-tables OUT.cpp   write the generated tables
+//   velmora-assetgen --report                print every path's length and padding
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <string_view>
+
+#include "assets/NeuritePaths.h"
+
+namespace {
+
+using namespace velmora;
+
+// Writes the file only when its text changes, so an unchanged generator run does
+// not make everything that depends on the tables build again.
+bool WriteIfChanged(const std::string& path, const std::string& text) {
+  {
+    std::ifstream in(path, std::ios::binary);
+    if (in) {
+      std::ostringstream old;
+      old << in.rdbuf();
+      if (old.str() == text) return true;
+    }
+  }
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+  return static_cast<bool>(out.flush());
+}
+
+int CheckAll(const std::vector<std::vector<PathPoint>>& paths, bool report) {
+  int faults = 0;
+  std::size_t total = 0;
+  for (std::size_t k = 0; k < paths.size(); ++k) {
+    const NeuriteControl& control = kNeuriteControls[k];
+    const std::vector<PathPoint>* parent =
+        control.parent >= 0 ? &paths[static_cast<std::size_t>(control.parent)] : nullptr;
+    for (const std::string& fault : CheckNeuritePath(control, paths[k], parent)) {
+      std::fprintf(stderr, "velmora-assetgen: %s\n", fault.c_str());
+      ++faults;
+    }
+    total += paths[k].size();
+    if (report) {
+      const std::size_t walk = ShortestWalkLength(control);
+      std::printf("%-4s %4d points: %4zu steps + %3lld repeats\n", control.name, control.pointCount, walk,
+                  static_cast<long long>(control.pointCount) - static_cast<long long>(walk));
+    }
+  }
+  if (total != static_cast<std::size_t>(kTotalPathPoints)) {
+    std::fprintf(stderr, "velmora-assetgen: %zu path points in all, wants %d\n", total, kTotalPathPoints);
+    ++faults;
+  }
+  if (report) std::printf("%zu points in all, %d broken rules\n", total, faults);
+  return faults;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string tablesPath;
+  bool report = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--path-tables" && i + 1 < argc) {
+      tablesPath = argv[++i];
+    } else if (arg == "--report") {
+      report = true;
+    } else {
+      std::fprintf(stderr, "usage: velmora-assetgen [--path-tables OUT.cpp] [--report]\n");
+      return 2;
+    }
+  }
+
+  const std::vector<std::vector<PathPoint>> paths = BuildAllNeuritePaths();
+  if (CheckAll(paths, report) != 0) {
+    std::fprintf(stderr, "velmora-assetgen: the neurite control points break the rules above\n");
+    return 1;
+  }
+  if (!tablesPath.empty() && !WriteIfChanged(tablesPath, PathTablesSource(paths))) {
+    std::fprintf(stderr, "velmora-assetgen: cannot write %s\n", tablesPath.c_str());
+    return 1;
+  }
+  return 0;
+}
