@@ -1,0 +1,73 @@
+#pragma once
+// What one run of the headless simulator is asked to do, and the command line that
+// says it.
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace velmora::sim {
+
+// Run length when the command line gives neither --until nor --steps: one simulated
+// second, enough for the first thirty-odd firings at the default step.
+inline constexpr double kDefaultUntilMs = 1000.0;
+// Step of a model that was just built, the exhibit's own start value.
+inline constexpr float kDefaultInitialStepMs = 1.0f;
+// Range of the visitors' speed setting.
+inline constexpr float kMinSpeedSetting = 0.0f;
+inline constexpr float kMaxSpeedSetting = 30.0f;
+
+// Exit status for arguments that cannot be run.
+inline constexpr int kExitBadArguments = 2;
+// Exit status when an output file cannot be written or the run cannot progress.
+inline constexpr int kExitRunFailed = 1;
+
+using Weights = std::array<std::int32_t, 6>;
+
+enum class ActionKind {
+  kStimulus1,   // a manual spike into the first stimulus input
+  kStimulus2,   // a manual spike into the second stimulus input
+  kSetWeights,  // the six visitor weights, as a parameter key sets them
+  kSetSpeed,    // a new speed setting: the step changes, the network is not reset
+  kReset,       // what the reset key does: default weights, default speed, model reset
+};
+
+struct TimedAction {
+  double atMs = 0.0;         // model time (ms) from which the action is due
+  ActionKind kind = ActionKind::kStimulus1;
+  Weights weights{};         // for kSetWeights
+  float speedSetting = 0.0f; // for kSetSpeed, 0 .. 30
+  std::string label;         // the action as written after "T:", for the raster
+};
+
+struct SimOptions {
+  float initialStepMs = kDefaultInitialStepMs;  // simulated ms per Advance at the start
+  std::optional<float> initialSpeedSetting;     // when given, the start step comes from it
+  bool runByStepCount = false;                  // true: stepCount Advances; false: until untilMs
+  double untilMs = kDefaultUntilMs;             // advance while the model's time (ms) is below it
+  std::int64_t stepCount = 0;                   // number of Advances with --steps
+  std::optional<Weights> initialWeights;        // set once before the first step
+  std::vector<TimedAction> actions;             // in command-line order
+  std::string csvPath;                          // empty: no CSV
+  std::string rasterPath;                       // empty: no raster; ends in .svg or .png
+  std::string geometryPath;                     // empty: no geometry CSV
+};
+
+enum class ParseStatus { kRun, kHelp, kError };
+
+struct ParseOutcome {
+  ParseStatus status = ParseStatus::kRun;
+  SimOptions options;    // meaningful with kRun
+  std::string message;   // the complaint with kError
+};
+
+// Reads the arguments after the program name. Options take their value as the next
+// argument or after '=' (--until=500).
+ParseOutcome ParseSimArguments(const std::vector<std::string>& arguments);
+
+// The --help text.
+const char* SimHelpText();
+
+}  // namespace velmora::sim

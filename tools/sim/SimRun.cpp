@@ -1,0 +1,158 @@
+#include "tools/sim/SimRun.h"
+
+#include <algorithm>
+#include <array>
+#include <numeric>
+
+#include "model/Defaults.h"
+#include "model/Midi.h"
+#include "model/Model.h"
+#include "model/Soma.h"
+#include "model/Spikesource.h"
+#include "shell/SpeedRule.h"
+
+namespace velmora::sim {
+namespace {
+
+// A silent listener wired behind an element's real outputs: it hears every spike the
+// element sends, with the time the element sent it, after the network has had it.
+class SpikeListener : public Object {
+public:
+  void ReceiveSpike(float time, float /*strength*/, float /*entryPoint*/) override { heardMs.push_back(time); }
+
+  int sender = 0;                // 1-based index of the watched soma or source
+  std::vector<float> heardMs;    // times of the spikes heard since last cleared
+};
+
+// Takes the note-ons the somas play; a soma sends its spikes first and its note
+// right after, so each note belongs to the firing heard last.
+class NoteRecorder : public MidiOutput {
+public:
+  std::uint32_t ShortMessage(std::uint32_t message) override {
+    if ((message & 0xF0u) == static_cast<std::uint32_t>(kMidiNoteOn)) notes.push_back(static_cast<int>((message >> 8) & 0xFFu));
+    return kMidiOk;
+  }
+  std::vector<int> notes;
+};
+
+class ScopedMidiOutput {
+public:
+  explicit ScopedMidiOutput(MidiOutput* output) : previous_(midiOut) { midiOut = output; }
+  ~ScopedMidiOutput() { midiOut = previous_; }
+  ScopedMidiOutput(const ScopedMidiOutput&) = delete;
+  ScopedMidiOutput& operator=(const ScopedMidiOutput&) = delete;
+
+private:
+  MidiOutput* previous_;
+};
+
+Weights DefaultWeights() {
+  Weights weights{};
+  std::copy_n(defaultParams.begin(), weights.size(), weights.begin());
+  return weights;
+}
+
+void Apply(const TimedAction& action, Model& model) {
+  switch (action.kind) {
+    case ActionKind::kStimulus1:
+      model.Stimulate(true, false);
+      break;
+    case ActionKind::kStimulus2:
+      model.Stimulate(false, true);
+      break;
+    case ActionKind::kSetWeights:
+      model.SetWeights(action.weights);
+      break;
+    case ActionKind::kSetSpeed:
+      model.step = StepFactorForSpeed(action.speedSetting);
+      break;
+    case ActionKind::kReset:
+      model.SetWeights(DefaultWeights());
+      model.Reset(StepFactorForSpeed(defaultSpeedSetting));
+      break;
+  }
+}
+
+}  // namespace
+
+RunStatus RunSimulation(const SimOptions& options, const RunSinks& sinks, RunRecord& record) {
+  record = RunRecord{};
+  NoteRecorder recorder;
+  ScopedMidiOutput midiScope(&recorder);
+
+  // Declared before the model so that they outlive it: the model's elements hold
+  // references to them until it is destroyed.
+  std::array<SpikeListener, kSomaCount> somaListeners;
+  std::array<SpikeListener, kSourceCount> sourceListeners;
+
+  Model model(kDefaultInitialStepMs);
+  for (int i = 0; i < kSomaCount; ++i) {
+    somaListeners[i].sender = i + 1;
+    Connect(model.somas[i], &somaListeners[i]);
+  }
+  for (int i = 0; i < kSourceCount; ++i) {
+    sourceListeners[i].sender = i + 1;
+    Connect(model.sources[i], &sourceListeners[i]);
+  }
+
+  model.step = options.initialSpeedSetting ? StepFactorForSpeed(*options.initialSpeedSetting) : options.initialStepMs;
+  if (options.initialWeights) model.SetWeights(*options.initialWeights);
+
+  // Actions due together are applied in order of their time, ties in command-line order.
+  std::vector<std::size_t> actionOrder(options.actions.size());
+  std::iota(actionOrder.begin(), actionOrder.end(), std::size_t{0});
+  std::stable_sort(actionOrder.begin(), actionOrder.end(), [&](std::size_t a, std::size_t b) {
+    return options.actions[a].atMs < options.actions[b].atMs;
+  });
+  std::vector<bool> applied(options.actions.size(), false);
+
+  auto running = [&] {
+    return options.runByStepCount ? record.stepCount < options.stepCount : model.time < options.untilMs;
+  };
+  while (running()) {
+    for (std::size_t index : actionOrder) {
+      const TimedAction& action = options.actions[index];
+      if (applied[index] || model.time < action.atMs) continue;
+      Apply(action, model);
+      applied[index] = true;
+      record.actions.push_back({record.elapsedMs, action.label});
+    }
+
+    const double timeBeforeMs = model.time;
+    model.Advance();
+    record.elapsedMs += model.step;
+    ++record.stepCount;
+
+    for (SpikeListener& listener : sourceListeners) {
+      for (std::size_t n = 0; n < listener.heardMs.size(); ++n) {
+        record.sourceSpikes.push_back({listener.sender, record.elapsedMs});
+      }
+      listener.heardMs.clear();
+    }
+    // Somas fire in model order, at most once each per step, and each plays its note
+    // right after sending its spike: firings and notes pair up in soma order.
+    std::size_t noteIndex = 0;
+    for (SpikeListener& listener : somaListeners) {
+      for (float timeMs : listener.heardMs) {
+        const int note = noteIndex < recorder.notes.size() ? recorder.notes[noteIndex++] : -1;
+        const Firing firing{timeMs, listener.sender, note, record.elapsedMs};
+        record.firings.push_back(firing);
+        if (sinks.onFiring) sinks.onFiring(firing);
+      }
+      listener.heardMs.clear();
+    }
+    recorder.notes.clear();
+
+    if (sinks.onStep) {
+      StepRow row;
+      row.step = record.stepCount;
+      row.timeMs = static_cast<float>(model.time);
+      for (int i = 0; i < kSomaCount; ++i) row.summedInput[i] = model.somas[i]->summedInput;
+      sinks.onStep(row);
+    }
+    if (!options.runByStepCount && !(model.time > timeBeforeMs)) return RunStatus::kStalled;
+  }
+  return RunStatus::kFinished;
+}
+
+}  // namespace velmora::sim
