@@ -16,7 +16,10 @@ namespace {
 constexpr int kWidthPixels = 1200;
 constexpr int kLeftMarginPixels = 80;    // room for the row labels
 constexpr int kRightMarginPixels = 24;
-constexpr int kTopMarginPixels = 30;     // room for the action labels
+constexpr int kActionLaneCount = 3;      // action labels close together are stacked in lanes
+constexpr int kActionLanePixels = 12;    // height of one lane
+constexpr int kActionLabelCharPixels = 6;  // width of one label character, in both SVG and PNG
+constexpr int kTopMarginPixels = 8 + kActionLaneCount * kActionLanePixels;
 constexpr int kRowHeightPixels = 36;
 constexpr int kSpikeTickPixels = 24;     // length of one spike's tick
 constexpr int kAxisGapPixels = 4;        // between the last row and the axis line
@@ -141,6 +144,28 @@ int PixelColumn(double elapsedMs, double spanMs) {
   return std::clamp(x, kLeftMarginPixels, kLeftMarginPixels + kPlotWidthPixels - 1);
 }
 
+// Baseline (SVG) or bottom edge (PNG) of each action's label: the top lane that is free
+// at the label's start, or the one freed first when none is.
+std::vector<int> ActionLabelBottoms(const RunRecord& record, double spanMs) {
+  double laneFreeFromX[kActionLaneCount];
+  std::fill(std::begin(laneFreeFromX), std::end(laneFreeFromX), -1.0);
+  std::vector<int> bottoms;
+  for (const AppliedAction& action : record.actions) {
+    const double x = XForTime(action.elapsedMs, spanMs);
+    int lane = 0;
+    for (int candidate = 0; candidate < kActionLaneCount; ++candidate) {
+      if (laneFreeFromX[candidate] <= x) {
+        lane = candidate;
+        break;
+      }
+      if (laneFreeFromX[candidate] < laneFreeFromX[lane]) lane = candidate;
+    }
+    laneFreeFromX[lane] = x + 2 + static_cast<double>(action.label.size() + 1) * kActionLabelCharPixels;
+    bottoms.push_back(4 + (lane + 1) * kActionLanePixels - 2);
+  }
+  return bottoms;
+}
+
 }  // namespace
 
 std::vector<double> AxisMarksMs(double endMs, int maxIntervals) {
@@ -176,12 +201,14 @@ std::string BuildRasterSvg(const RunRecord& record) {
            kLeftMarginPixels - 10, y, kInk.svg, kRasterRowLabels[row]);
   }
 
-  for (const AppliedAction& action : record.actions) {
+  const std::vector<int> labelBottoms = ActionLabelBottoms(record, spanMs);
+  for (std::size_t i = 0; i < record.actions.size(); ++i) {
+    const AppliedAction& action = record.actions[i];
     const double x = XForTime(action.elapsedMs, spanMs);
     Append(svg, "<line x1=\"%.2f\" y1=\"%d\" x2=\"%.2f\" y2=\"%d\" stroke=\"%s\" stroke-dasharray=\"3 3\"/>\n", x,
-           kTopMarginPixels - 6, x, kAxisYPixels, kActionColour.svg);
-    Append(svg, "<text x=\"%.2f\" y=\"%d\" font-size=\"11\" fill=\"%s\">", x + 2, kTopMarginPixels - 10,
-           kActionColour.svg);
+           labelBottoms[i] - 9, x, kAxisYPixels, kActionColour.svg);
+    Append(svg, "<text x=\"%.2f\" y=\"%d\" font-family=\"monospace\" font-size=\"10\" fill=\"%s\">", x + 2,
+           labelBottoms[i], kActionColour.svg);
     svg += EscapeXml(action.label) + "</text>\n";
   }
 
@@ -231,13 +258,15 @@ RgbImage BuildRasterImage(const RunRecord& record) {
     canvas.Text(kLeftMarginPixels - 10 - width, y - labelHeight / 2, kRasterRowLabels[row], kLabelScale, kInk);
   }
 
-  for (const AppliedAction& action : record.actions) {
+  const std::vector<int> labelBottoms = ActionLabelBottoms(record, spanMs);
+  for (std::size_t i = 0; i < record.actions.size(); ++i) {
+    const AppliedAction& action = record.actions[i];
     const int x = PixelColumn(action.elapsedMs, spanMs);
     // Dashed like the SVG's: 3 pixels on, 3 off.
-    for (int y = kTopMarginPixels - 6; y < kAxisYPixels; y += 6) canvas.Fill(x, y, x + 1, y + 3, kActionColour);
+    for (int y = labelBottoms[i] - 9; y < kAxisYPixels; y += 6) canvas.Fill(x, y, x + 1, y + 3, kActionColour);
     if (FontCovers(action.label)) {
-      canvas.Text(x + 2, kTopMarginPixels - 10 - kGlyphHeightPixels * kActionLabelScale, action.label,
-                  kActionLabelScale, kActionColour);
+      canvas.Text(x + 2, labelBottoms[i] - kGlyphHeightPixels * kActionLabelScale, action.label, kActionLabelScale,
+                  kActionColour);
     }
   }
 
