@@ -2,7 +2,12 @@
 // Opening and closing the exhibit's MIDI output. The output chosen by the options
 // (the built-in synthesiser by default, an external port, or none) becomes `midiOut`.
 
+#include <functional>
+#include <memory>
 #include <ostream>
+#include <string>
+
+#include "model/Midi.h"
 
 namespace velmora {
 
@@ -16,5 +21,11 @@ void CloseMidiOutput();
 
 // Lists the external MIDI ports an operator can choose with --midi-out port:NAME.
 void ListMidiPorts(std::ostream& out);
+
+// Tests stand an output of their own in for the one the options choose: the opener
+// gives the device, or null with `error` set for a failed open. An empty function
+// restores the options' choice.
+using MidiOutputOpener = std::function<std::unique_ptr<MidiOutput>(std::string& error)>;
+void SetMidiOutputOpenerForTests(MidiOutputOpener opener);
 
 }  // namespace velmora

@@ -1,0 +1,127 @@
+#include "platform/MidiPort.h"
+
+#include <RtMidi.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <regex>
+#include <semaphore>
+#include <thread>
+
+#include "platform/MidiBytes.h"
+#include "platform/MidiMessageQueue.h"
+
+namespace velmora {
+namespace {
+
+constexpr const char* kClientName = "Velmora";
+constexpr std::size_t kQueueMessages = 1024;
+
+std::string Lowered(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+class PortOutput final : public MidiOutput {
+public:
+  explicit PortOutput(std::unique_ptr<RtMidiOut> port)
+      : port_(std::move(port)), sender_([this] { Send(); }) {}
+
+  ~PortOutput() override {
+    stopping_.store(true, std::memory_order_release);
+    pending_.release();
+    sender_.join();
+    port_->closePort();
+  }
+  PortOutput(const PortOutput&) = delete;
+  PortOutput& operator=(const PortOutput&) = delete;
+
+  std::uint32_t ShortMessage(std::uint32_t message) override {
+    if (queue_.Push(message)) pending_.release();
+    return kMidiOk;
+  }
+
+private:
+  // Sends everything queued; at the end it drains the queue first, so the closing
+  // all-notes-off messages still reach the port.
+  void Send() {
+    for (;;) {
+      pending_.acquire();
+      std::uint32_t message = 0;
+      while (queue_.Pop(message)) {
+        const MidiBytes m = UnpackShortMessage(message);
+        if (m.count == 0) continue;
+        try {
+          port_->sendMessage(m.bytes, m.count);
+        } catch (const RtMidiError&) {
+          // A port that went away makes the exhibit silent, nothing more.
+        }
+      }
+      if (stopping_.load(std::memory_order_acquire) && queue_.Empty()) return;
+    }
+  }
+
+  std::unique_ptr<RtMidiOut> port_;
+  MidiMessageQueue<kQueueMessages> queue_;
+  std::counting_semaphore<> pending_{0};
+  std::atomic<bool> stopping_{false};
+  std::thread sender_;  // last: starts once everything it uses exists
+};
+
+}  // namespace
+
+std::vector<std::string> MidiPortNames(std::string& error) {
+  std::vector<std::string> names;
+  try {
+    RtMidiOut out(RtMidi::LINUX_ALSA, kClientName);
+    const unsigned count = out.getPortCount();
+    for (unsigned i = 0; i < count; ++i) names.push_back(out.getPortName(i));
+  } catch (const RtMidiError& e) {
+    error = e.getMessage();
+    names.clear();
+  }
+  return names;
+}
+
+int FindMidiPort(const std::vector<std::string>& names, const std::string& wanted) {
+  if (wanted.empty()) return -1;
+  static const std::regex portNumber("[0-9]+:[0-9]+");
+  if (std::regex_match(wanted, portNumber)) {
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      const std::string& name = names[i];
+      if (name.size() > wanted.size() && name.ends_with(wanted) &&
+          name[name.size() - wanted.size() - 1] == ' ') {
+        return static_cast<int>(i);
+      }
+    }
+    return -1;
+  }
+  const std::string lowered = Lowered(wanted);
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (Lowered(names[i]).find(lowered) != std::string::npos) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+std::unique_ptr<MidiOutput> OpenMidiPortOutput(const std::string& wanted, std::string& error) {
+  try {
+    auto out = std::make_unique<RtMidiOut>(RtMidi::LINUX_ALSA, kClientName);
+    std::vector<std::string> names;
+    const unsigned count = out->getPortCount();
+    for (unsigned i = 0; i < count; ++i) names.push_back(out->getPortName(i));
+    const int index = FindMidiPort(names, wanted);
+    if (index < 0) {
+      error = "no MIDI port matches \"" + wanted + "\"";
+      return nullptr;
+    }
+    out->openPort(static_cast<unsigned>(index), kClientName);
+    return std::make_unique<PortOutput>(std::move(out));
+  } catch (const RtMidiError& e) {
+    error = e.getMessage();
+    return nullptr;
+  }
+}
+
+}  // namespace velmora

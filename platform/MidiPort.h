@@ -1,0 +1,25 @@
+#pragma once
+// External MIDI ports of the ALSA sequencer. A port output hands each message to a
+// sender thread of its own, so the exhibit's sends never wait for the sequencer.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "model/Midi.h"
+
+namespace velmora {
+
+// The names of the output ports the sequencer offers; `error` is set (and the list
+// empty) when there is no sequencer.
+std::vector<std::string> MidiPortNames(std::string& error);
+
+// Index of the port `wanted` names, or -1: a "client:port" number matches the port
+// with that number at the end of its name, anything else the first name that
+// contains it, ignoring case.
+int FindMidiPort(const std::vector<std::string>& names, const std::string& wanted);
+
+// Null (and `error` set) when there is no sequencer or no such port.
+std::unique_ptr<MidiOutput> OpenMidiPortOutput(const std::string& wanted, std::string& error);
+
+}  // namespace velmora

@@ -1,0 +1,49 @@
+#pragma once
+// The built-in General MIDI software synthesiser: a soundfont rendered into the
+// audio device. Sends only queue the message; the audio thread applies queued
+// messages at the start of each buffer it renders, so a send never waits.
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+#include <fluidsynth/types.h>
+
+#include "model/Midi.h"
+
+namespace velmora {
+
+// The soundfont to use when none is given: the system's GM soundfont from its
+// standard folder, or an empty string when none is installed.
+std::string FindDefaultSoundfont();
+
+// The synthesiser without any audio device: renders on request. Used by the output
+// below and directly by tests.
+class SoundfontSynth {
+public:
+  // Null (and `error` set) when the soundfont cannot be loaded.
+  static std::unique_ptr<SoundfontSynth> Create(const std::string& soundfontPath,
+                                                double sampleRateHz, std::string& error);
+  ~SoundfontSynth();
+  SoundfontSynth(const SoundfontSynth&) = delete;
+  SoundfontSynth& operator=(const SoundfontSynth&) = delete;
+
+  // Plays one short message now (same thread as Render).
+  void Apply(std::uint32_t message);
+  // Interleaved stereo, signed 16-bit; `stereoSamples.size()` is twice the frame count.
+  void Render(std::span<std::int16_t> stereoSamples);
+
+private:
+  SoundfontSynth() = default;
+  fluid_settings_t* settings_ = nullptr;
+  fluid_synth_t* synth_ = nullptr;
+};
+
+// Opens the default audio device and the synthesiser. Null (and `error` set) when
+// the soundfont or the audio device cannot be opened. `bufferMs` gets the length of
+// one audio buffer in ms.
+std::unique_ptr<MidiOutput> OpenSynthOutput(const std::string& soundfontPath, std::string& error,
+                                            double* bufferMs = nullptr);
+
+}  // namespace velmora

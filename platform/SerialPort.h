@@ -1,0 +1,54 @@
+#pragma once
+// A serial line opened non-blocking on POSIX termios. Transfers are started and then
+// only checked: nothing here ever waits for the line.
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include <termios.h>
+
+namespace velmora {
+
+// What a non-blocking transfer call found on the line.
+enum class LineStatus {
+  Ok,        // bytes moved, or nothing to move yet
+  HungUp,    // the other end went away (read gave 0, EIO, or a hang-up)
+};
+
+class SerialPort {
+public:
+  SerialPort() = default;
+  ~SerialPort();
+  SerialPort(const SerialPort&) = delete;
+  SerialPort& operator=(const SerialPort&) = delete;
+
+  // Opens an existing device for reading and writing, non-blocking, not as the
+  // controlling terminal. False when it cannot be opened.
+  bool Open(const std::string& devicePath);
+  // Reads the line's current settings. False when there is no line or they cannot be read.
+  bool RetrieveState();
+  // 9600 baud, 8 data bits, no parity, 1 stop bit, raw bytes; every other setting as
+  // the retrieved state had it. False when the settings cannot be written.
+  bool ApplyExhibitSettings();
+  // Discards anything that has arrived and not been read yet.
+  void DiscardInput();
+  // Aborts bytes still waiting to go out.
+  void AbortOutput();
+  void Close();
+
+  bool IsOpen() const { return fd_ >= 0; }
+
+  // Writes as much of `bytes` as the line takes now; `written` gets the count.
+  LineStatus WriteSome(std::span<const std::uint8_t> bytes, std::size_t& written);
+  // Reads whatever has arrived, at most `buffer.size()` bytes; `received` gets the count.
+  LineStatus ReadSome(std::span<std::uint8_t> buffer, std::size_t& received);
+
+private:
+  int fd_ = -1;
+  bool stateRetrieved_ = false;
+  termios state_{};  // as retrieved; the exhibit's settings are applied on top of it
+};
+
+}  // namespace velmora
