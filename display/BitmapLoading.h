@@ -75,6 +75,12 @@ DisplayResult SetSurfaceColorKey(SDL_Surface* surface, ColorRef color);
 // The source colour key of the surface as a raw value; kNoRawColor if none is set.
 std::uint32_t SurfaceColorKey(const SDL_Surface* surface);
 
+// Where built-in images are looked up: FindBuiltInImage unless a test puts its own
+// set in place (null restores FindBuiltInImage).
+struct BuiltInImage;
+using BuiltInImageLookup = const BuiltInImage* (*)(std::string_view name);
+void SetBuiltInImageLookup(BuiltInImageLookup lookup);
+
 // Decodes complete bitmap-file bytes into a new RGB565 surface, or null. The headers
 // are checked against the data first, so no read leaves [data, data + size).
 SurfacePtr DecodeBitmapFile(const std::uint8_t* data, std::size_t size);

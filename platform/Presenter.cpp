@@ -1,0 +1,134 @@
+#include "platform/Presenter.h"
+
+#include <cstring>
+
+namespace velmora {
+
+void SelectHeadlessVideoDriver() { SDL_SetHint(SDL_HINT_VIDEODRIVER, "dummy"); }
+
+bool VideoDriverShowsNothing() {
+  const char* driver = SDL_GetCurrentVideoDriver();
+  return driver == nullptr || std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0;
+}
+
+Presenter::Presenter(SDL_Window* target) : window(target) {}
+
+Presenter::~Presenter() {
+  ReleaseFrameTexture();
+  if (ownsRenderer && renderer != nullptr) SDL_DestroyRenderer(renderer);
+  // Giving the screen mode back: a switched mode ends with leaving full screen.
+  if (modeSwitched) SDL_SetWindowFullscreen(window, 0);
+}
+
+std::unique_ptr<Presenter> Presenter::Create(SDL_Window* window, std::string* error) {
+  if (window == nullptr) {
+    if (error != nullptr) *error = "no window";
+    return nullptr;
+  }
+  auto presenter = std::unique_ptr<Presenter>(new Presenter(window));
+  if (!presenter->CreateRenderer(error)) return nullptr;
+  return presenter;
+}
+
+bool Presenter::CreateRenderer(std::string* error) {
+  // Nearest-neighbour scaling keeps the painted picture crisp; no vsync, because the
+  // frame cycle paces itself and a vsync wait would halve its rate.
+  SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
+  SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
+  renderer = SDL_GetRenderer(window);
+  ownsRenderer = false;
+  if (renderer == nullptr) {
+    renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED);
+    if (renderer == nullptr) renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+    ownsRenderer = renderer != nullptr;
+  }
+  if (renderer == nullptr && error != nullptr) *error = SDL_GetError();
+  return renderer != nullptr;
+}
+
+bool Presenter::EnterScreenMode(ScreenMode mode, int widthPixels, int heightPixels) {
+  screenMode = mode;
+  switch (mode) {
+    case ScreenMode::Windowed:
+      SDL_SetWindowFullscreen(window, 0);
+      SDL_SetWindowSize(window, widthPixels, heightPixels);
+      SDL_SetWindowPosition(window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+      return true;
+    case ScreenMode::FullScreen: {
+      // Without a window manager "fullscreen desktop" leaves the window at its old
+      // size, so the window is first made borderless and as large as the monitor
+      // it is on; a window manager then also gets the full-screen request.
+      const int display = SDL_GetWindowDisplayIndex(window);
+      SDL_Rect bounds{};
+      if (display < 0 || SDL_GetDisplayBounds(display, &bounds) != 0) return false;
+      SDL_SetWindowBordered(window, SDL_FALSE);
+      SDL_SetWindowPosition(window, bounds.x, bounds.y);
+      SDL_SetWindowSize(window, bounds.w, bounds.h);
+      return SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP) == 0;
+    }
+    case ScreenMode::ModeSwitch: {
+      const int display = SDL_GetWindowDisplayIndex(window);
+      SDL_DisplayMode wanted{SDL_PIXELFORMAT_RGB565, widthPixels, heightPixels, 0, nullptr};
+      SDL_DisplayMode closest{};
+      if (display < 0 || SDL_GetClosestDisplayMode(display, &wanted, &closest) == nullptr) return false;
+      if (closest.w != widthPixels || closest.h != heightPixels) return false;
+      SDL_SetWindowSize(window, widthPixels, heightPixels);
+      if (SDL_SetWindowDisplayMode(window, &closest) != 0) return false;
+      if (SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN) != 0) return false;
+      modeSwitched = true;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool Presenter::CreateFrameTexture(int widthPixels, int heightPixels) {
+  ReleaseFrameTexture();
+  texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB565, SDL_TEXTUREACCESS_STREAMING,
+                              widthPixels, heightPixels);
+  if (texture == nullptr) return false;
+  textureWidthPixels = widthPixels;
+  textureHeightPixels = heightPixels;
+  // Scaled up to the output with the aspect kept; the rest of the screen stays black.
+  return SDL_RenderSetLogicalSize(renderer, widthPixels, heightPixels) == 0;
+}
+
+void Presenter::ReleaseFrameTexture() {
+  if (texture != nullptr) SDL_DestroyTexture(texture);
+  texture = nullptr;
+}
+
+bool Presenter::Restore() {
+  const int widthPixels = textureWidthPixels, heightPixels = textureHeightPixels;
+  if (deviceReset) {
+    ReleaseFrameTexture();
+    if (ownsRenderer && renderer != nullptr) SDL_DestroyRenderer(renderer);
+    renderer = nullptr;
+    if (!CreateRenderer(nullptr)) return false;
+    deviceReset = false;
+  }
+  return CreateFrameTexture(widthPixels, heightPixels);
+}
+
+bool Presenter::Present(const SDL_Surface* frame) {
+  if (texture == nullptr || frame == nullptr) return false;
+  if (SDL_UpdateTexture(texture, nullptr, frame->pixels, frame->pitch) != 0) return false;
+  if (SDL_RenderClear(renderer) != 0) return false;
+  if (SDL_RenderCopy(renderer, texture, nullptr, nullptr) != 0) return false;
+  SDL_RenderPresent(renderer);
+  return true;
+}
+
+const char* Presenter::RendererName() const {
+  SDL_RendererInfo info{};
+  if (renderer == nullptr || SDL_GetRendererInfo(renderer, &info) != 0) return "";
+  return info.name;
+}
+
+bool Presenter::Accelerated() const {
+  SDL_RendererInfo info{};
+  return renderer != nullptr && SDL_GetRendererInfo(renderer, &info) == 0 &&
+         (info.flags & SDL_RENDERER_ACCELERATED) != 0;
+}
+
+}  // namespace velmora
