@@ -116,7 +116,6 @@ public:
   Object() = default;
   Object(const Object&) = delete;
   Object& operator=(const Object&) = delete;
-  virtual ~Object() = default;
 
   // Paints the element's moving parts with the shared drawing objects.
   virtual void Draw(DeviceContext& dc);
@@ -127,6 +126,9 @@ public:
   virtual void ReceiveSpike(float time, float strength, float entryPoint);
   // Returns the element to its constructed state.
   virtual void Reset();
+  // Declared after the four operations so that they keep vtable slots 0 to 3. An
+  // element is destroyed through a pointer to Object with everything it owns.
+  virtual ~Object() = default;
 
   // The value offered to readers: only a dendrite sets it (its wave height at the
   // soma end) and a soma sums it. 0 when made; a reset leaves it alone.
