@@ -110,8 +110,9 @@ void Model::SetWeights(const std::array<std::int32_t, 6>& values) {
 
 void Model::GetActivity(float (&out)[3]) const {
   for (std::size_t k = 0; k < somas.size(); ++k) {
-    const double v = somas[k]->summedInput * (1.0 / 3.0);
-    float level = v >= 1.0 ? 1.0f : static_cast<float>(v);
+    // One third in extended precision, as the spec has it.
+    const long double v = somas[k]->summedInput * (1.0L / 3.0L);
+    float level = v >= 1.0L ? 1.0f : static_cast<float>(v);
     // Written so that a sum that is not a number also ends as no activity.
     if (!(level > 0.0f)) level = 0.0f;
     out[k] = level;
