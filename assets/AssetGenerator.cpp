@@ -1,16 +1,22 @@
-// velmora-assetgen: makes the neurite path tables from the control points, checks
-// every rule they must keep, and fails loudly if one is broken.
+// velmora-assetgen: makes the neurite path tables and the three built-in pictures
+// from the control points, checks every rule they must keep, and fails loudly if one
+// is broken.
 //
 //   velmora-assetgen --path-tables OUT.cpp   write the generated tables
+//   velmora-assetgen --images DIR            write BACKGROUND.bmp, LABELEDBACK.bmp, SOMAS.bmp
 //   velmora-assetgen --report                print every path's length and padding
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <string_view>
 
+#include "assets/Labels.h"
 #include "assets/NeuritePaths.h"
+#include "assets/Painting.h"
 
 namespace {
 
@@ -18,17 +24,22 @@ using namespace velmora;
 
 // Writes the file only when its text changes, so an unchanged generator run does
 // not make everything that depends on the tables build again.
-bool WriteIfChanged(const std::string& path, const std::string& text) {
+template <typename Text>
+bool WriteIfChanged(const std::string& path, const Text& text) {
   {
     std::ifstream in(path, std::ios::binary);
     if (in) {
       std::ostringstream old;
       old << in.rdbuf();
-      if (old.str() == text) return true;
+      const std::string before = old.str();
+      if (before.size() == text.size() && std::equal(before.begin(), before.end(), text.begin(),
+                                                     [](char a, auto b) { return a == static_cast<char>(b); })) {
+        return true;
+      }
     }
   }
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
+  out.write(reinterpret_cast<const char*>(text.data()), static_cast<std::streamsize>(text.size()));
   return static_cast<bool>(out.flush());
 }
 
@@ -58,19 +69,59 @@ int CheckAll(const std::vector<std::vector<PathPoint>>& paths, bool report) {
   return faults;
 }
 
+int WriteImages(const std::vector<std::vector<PathPoint>>& paths, const std::string& folder, bool report) {
+  const auto start = std::chrono::steady_clock::now();
+  const Painting painting = PaintNetwork(paths);
+  int faults = 0;
+  for (const std::string& fault : CheckPainting(painting, paths)) {
+    std::fprintf(stderr, "velmora-assetgen: %s\n", fault.c_str());
+    ++faults;
+  }
+  RgbImage labelled;
+  std::string error;
+  if (!DrawLabels(painting.picture, kLabelFontPath, labelled, error)) {
+    std::fprintf(stderr, "velmora-assetgen: %s\n", error.c_str());
+    ++faults;
+  }
+  if (faults != 0) return faults;
+  const RgbImage sheet = MakeSomaSheet(painting);
+  const struct {
+    const char* file;
+    const RgbImage* image;
+    std::int32_t resolution;
+  } outputs[] = {{"BACKGROUND.bmp", &painting.picture, kPictureResolution},
+                 {"LABELEDBACK.bmp", &labelled, kPictureResolution},
+                 {"SOMAS.bmp", &sheet, kSheetResolution}};
+  for (const auto& output : outputs) {
+    const std::string path = folder + "/" + output.file;
+    if (!WriteIfChanged(path, EncodeBmp(*output.image, output.resolution))) {
+      std::fprintf(stderr, "velmora-assetgen: cannot write %s\n", path.c_str());
+      ++faults;
+    }
+  }
+  if (report) {
+    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    std::printf("images painted and written in %.0f ms\n", ms);
+  }
+  return faults;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::string tablesPath;
+  std::string imagesFolder;
   bool report = false;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
     if (arg == "--path-tables" && i + 1 < argc) {
       tablesPath = argv[++i];
+    } else if (arg == "--images" && i + 1 < argc) {
+      imagesFolder = argv[++i];
     } else if (arg == "--report") {
       report = true;
     } else {
-      std::fprintf(stderr, "usage: velmora-assetgen [--path-tables OUT.cpp] [--report]\n");
+      std::fprintf(stderr, "usage: velmora-assetgen [--path-tables OUT.cpp] [--images DIR] [--report]\n");
       return 2;
     }
   }
@@ -82,6 +133,10 @@ int main(int argc, char** argv) {
   }
   if (!tablesPath.empty() && !WriteIfChanged(tablesPath, PathTablesSource(paths))) {
     std::fprintf(stderr, "velmora-assetgen: cannot write %s\n", tablesPath.c_str());
+    return 1;
+  }
+  if (!imagesFolder.empty() && WriteImages(paths, imagesFolder, report) != 0) {
+    std::fprintf(stderr, "velmora-assetgen: the pictures break the rules above\n");
     return 1;
   }
   return 0;

@@ -40,7 +40,34 @@ constexpr int kA10 = 9;
 constexpr int kA13 = 12;
 constexpr int kA15 = 14;
 
+// Cell body outlines, pixels from the centre, clockwise on the screen.
+// Soma1: compact, with a notch on top where D3 arrives.
+constexpr ScreenVector kOutlineSoma1[] = {
+    {-12, -26}, {-3, -18.5}, {6, -26}, {16, -22}, {23, -10}, {24.5, 5}, {19, 18}, {6, 25},
+    {-8, 24}, {-20, 16}, {-26, 2}, {-24, -14}};
+// Soma2: triangular, drawn out into a tail to the lower right where A8 leaves.
+constexpr ScreenVector kOutlineSoma2[] = {
+    {-7, -29}, {3, -28}, {11, -16}, {18, -2}, {25, 12}, {31.5, 26}, {22, 26}, {9, 21},
+    {-6, 19}, {-20, 13}, {-31, 3}, {-27, -8}, {-17, -21}};
+// Soma3: a spindle, broad on the left, pointed on the right where A13 leaves.
+constexpr ScreenVector kOutlineSoma3[] = {
+    {-28, -3}, {-24, -12}, {-13, -16.5}, {1, -14}, {15, -8}, {30, -1}, {15, 5}, {1, 11},
+    {-13, 15.5}, {-24, 10}};
+
+constexpr int kAxonsSoma1[] = {4};           // A5
+constexpr int kDendritesSoma1[] = {17, 18, 19};  // D1, D2, D3
+constexpr int kAxonsSoma2[] = {7};           // A8
+constexpr int kDendritesSoma2[] = {20, 21};  // D4, D5
+constexpr int kAxonsSoma3[] = {12};          // A13
+constexpr int kDendritesSoma3[] = {22};      // D6
+
 }  // namespace
+
+const std::array<SomaControl, kSomaCount> kSomaControls = {{
+    {"Soma1", {242, 225}, kOutlineSoma1, {202, 184}, {13, 65, 11, 67}, kAxonsSoma1, kDendritesSoma1},
+    {"Soma2", {450, 486}, kOutlineSoma2, {411, 446}, {6, 72, 9, 69}, kAxonsSoma2, kDendritesSoma2},
+    {"Soma3", {671, 313}, kOutlineSoma3, {633, 273}, {9, 69, 22, 57}, kAxonsSoma3, kDendritesSoma3},
+}};
 
 // Stored in model order: A1 .. A17, D1 .. D6.
 const std::array<NeuriteControl, kNeuriteCount> kNeuriteControls = {{

@@ -51,7 +51,24 @@ struct NeuriteControl {
 inline constexpr int kNeuriteCount = 23;  // A1 .. A17, then D1 .. D6
 extern const std::array<NeuriteControl, kNeuriteCount> kNeuriteControls;
 
-// Total of all point counts: the model reserves nothing, but the figure is fixed.
+// Total of all point counts.
 inline constexpr std::int32_t kTotalPathPoints = 5438;
+
+// One cell body: where it sits, the outline it is painted with, and the 80 x 80 area
+// of the picture its sprites are cut from.
+struct SomaControl {
+  const char* name;                     // "Soma1" .. "Soma3"
+  ScreenVector centre;                  // pixels
+  // Closed outline through these points, pixels relative to `centre`, clockwise on
+  // the screen; the body is smoothed through them.
+  std::span<const ScreenVector> outline;
+  PixelPoint cut;                       // top-left corner of the sprite area, pixels
+  PixelBox cellBox;                     // the outline stays inside this, pixels within the cell
+  std::span<const int> axons;           // indices of the neurites that leave the body
+  std::span<const int> dendrites;       // indices of the neurites that end at the body
+};
+
+inline constexpr int kSomaCount = 3;
+extern const std::array<SomaControl, kSomaCount> kSomaControls;
 
 }  // namespace velmora
