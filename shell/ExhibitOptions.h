@@ -31,6 +31,7 @@ struct ExhibitOptions {
   std::vector<ScreenshotRequest> screenshots;  // composed back buffer after a frame
   std::string recordKeysPath;                  // write the run's key presses here
   bool busyWait = false;                       // pure busy-wait frame pacing
+  std::string frameLogPath;                    // each frame's start tick and flip time
   // Sound
   std::string midiOut = "synth";  // "synth", "none" or "port:NAME"
   std::string soundfont;          // empty: the standard GM soundfont

@@ -9,21 +9,28 @@
 
 namespace velmora {
 
-// Six visitor weights, in the order Model::SetWeights takes them. The keyboard keeps
-// them within 0 .. 20; the control panel writes them unchecked.
+// Limits the keyboard keeps the values in; the control panel writes them unchecked.
+inline constexpr std::int32_t kParameterMin = 0;
+inline constexpr std::int32_t kParameterMax = 20;
+inline constexpr float kSpeedSettingMin = 0.0f;
+inline constexpr float kSpeedSettingMax = 30.0f;
+
+// Parameters: six visitor weights, in the order Model::SetWeights takes them.
 extern std::array<std::int32_t, 6> userParams;
-// Visitors' speed control, whole numbers 0 .. 30 from the keyboard, unchecked from the panel.
+// Parameter: the visitors' speed control, whole numbers.
 extern float speedSetting;
-// Simulated ms per model step, derived from speedSetting.
+// Derived: simulated ms per model step, StepFactorForSpeed(speedSetting).
 extern float stepFactor;
 
-// Minutes (as CurrentMinutes) of the last handled key or changed panel reply.
+// State: minutes (as CurrentMinutes) of the last handled key or changed panel reply.
 extern float lastInteractionMinutes;
-// 1 after any reset to defaults until the next interaction: label and idle timers off.
+// State: 1 after any reset to defaults until the next interaction; label and idle
+// timers are off while it is 1.
 extern std::int32_t idleResetDone;
 
-// Makes the labelled picture current; the main window installs it once it has a display.
-extern void (*selectLabeledBackground)();
+enum class Background { Plain, Labeled };
+// Makes the given picture current; the main window installs it once it has a display.
+extern void (*selectBackground)(Background background);
 
 // Parameters, speed and the whole network back to their defaults; tells the panel.
 // Not an interaction: it changes neither the background nor lastInteractionMinutes.
@@ -31,5 +38,10 @@ void ResetToDefaults();
 
 // Restarts the idle time and shows the labelled picture.
 void NoteInteraction();
+
+// Minutes from a stored CurrentMinutes reading to a fresh one. The tick behind the
+// minutes wraps every 2^32 ms; a difference that came out hugely negative is taken
+// across the wrap, so the label, idle and periodic timers keep running after it.
+double MinutesSince(float storedMinutes);
 
 }  // namespace velmora

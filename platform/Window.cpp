@@ -1,0 +1,176 @@
+#include "platform/Window.h"
+
+#include <SDL.h>
+#include <SDL_ttf.h>
+
+#include <algorithm>
+#include <csignal>
+
+#include "platform/Clock.h"
+
+namespace velmora {
+namespace {
+
+// The window's default font: a plain sans face at the size of a system dialog font.
+constexpr const char* kWindowFontPath = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+constexpr int kWindowFontSizePoints = 13;
+constexpr SDL_Color kTextColor = {255, 255, 255, 255};
+
+volatile std::sig_atomic_t stopSignal = 0;
+
+extern "C" void OnStopSignal(int) { stopSignal = 1; }
+
+}  // namespace
+
+Window::~Window() { Destroy(); }
+
+bool Window::Create(const WindowPlacement& placement, std::string* error) {
+  const std::uint32_t firstEvent = SDL_RegisterEvents(2);
+  if (firstEvent == static_cast<std::uint32_t>(-1)) {
+    if (error != nullptr) *error = "no SDL user events left";
+    return false;
+  }
+  startEventType = firstEvent;
+  paintEventType = firstEvent + 1;
+  window = SDL_CreateWindow(placement.title, placement.x, placement.y, placement.widthPixels,
+                            placement.heightPixels, SDL_WINDOW_HIDDEN);
+  if (window == nullptr) {
+    if (error != nullptr) *error = SDL_GetError();
+    return false;
+  }
+  // The exhibit paces its frames itself; a renderer waiting for vertical sync would halve them.
+  SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
+  renderer = SDL_CreateRenderer(window, -1, 0);
+  if (renderer == nullptr) renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+  if (renderer != nullptr) {
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+    SDL_RenderClear(renderer);
+  }
+  return true;
+}
+
+void Window::Show() {
+  if (window == nullptr) return;
+  SDL_ShowWindow(window);
+  SDL_Event paint{};
+  paint.type = paintEventType;
+  SDL_PushEvent(&paint);
+}
+
+void Window::HideCursor() { SDL_ShowCursor(SDL_DISABLE); }
+
+void Window::DrawText(std::string_view text, int x, int y) {
+  if (renderer == nullptr) return;
+  const bool ttfStarted = TTF_WasInit() == 0 && TTF_Init() == 0;
+  if (TTF_WasInit() == 0) return;
+  if (TTF_Font* font = TTF_OpenFont(kWindowFontPath, kWindowFontSizePoints)) {
+    const std::string textCopy(text);
+    if (SDL_Surface* rendered = TTF_RenderUTF8_Blended(font, textCopy.c_str(), kTextColor)) {
+      if (SDL_Texture* texture = SDL_CreateTextureFromSurface(renderer, rendered)) {
+        const SDL_Rect target{x, y, rendered->w, rendered->h};
+        SDL_RenderCopy(renderer, texture, nullptr, &target);
+        SDL_DestroyTexture(texture);
+      }
+      SDL_FreeSurface(rendered);
+    }
+    TTF_CloseFont(font);
+  }
+  SDL_RenderPresent(renderer);
+  if (ttfStarted) TTF_Quit();
+}
+
+void Window::PostStart() {
+  SDL_Event start{};
+  start.type = startEventType;
+  SDL_PushEvent(&start);
+}
+
+void Window::SetTimer(std::uint32_t intervalMs) {
+  timerIntervalMs = intervalMs;
+  lastTimerTick = ActiveClock().TickCount();
+}
+
+void Window::SetEventObserver(std::function<void(const SDL_Event&)> observer) {
+  eventObserver = std::move(observer);
+}
+
+bool Window::TimerDue(std::uint32_t& waitMs) {
+  if (timerIntervalMs == 0) return false;
+  const std::uint32_t now = ActiveClock().TickCount();
+  const std::uint32_t elapsed = now - lastTimerTick;
+  if (elapsed >= timerIntervalMs) {
+    lastTimerTick = now;
+    return true;
+  }
+  waitMs = std::min(waitMs, timerIntervalMs - elapsed);
+  return false;
+}
+
+bool Window::NextMessage(WindowMessage& message, std::uint32_t waitMs) {
+  SDL_Event event;
+  while (SDL_PollEvent(&event) != 0) {
+    if (eventObserver) eventObserver(event);
+    if (Translate(event, message)) return true;
+  }
+  if (TimerDue(waitMs)) {
+    message = WindowMessage{WindowMessageKind::Timer, VK_NONE};
+    return true;
+  }
+  if (waitMs == 0 || SDL_WaitEventTimeout(&event, static_cast<int>(waitMs)) == 0) return false;
+  if (eventObserver) eventObserver(event);
+  return Translate(event, message);
+}
+
+bool Window::Translate(const SDL_Event& event, WindowMessage& message) const {
+  if (event.type == startEventType) {
+    message = WindowMessage{WindowMessageKind::Start, VK_NONE};
+    return true;
+  }
+  if (event.type == paintEventType) {
+    message = WindowMessage{WindowMessageKind::Paint, VK_NONE};
+    return true;
+  }
+  switch (event.type) {
+    case SDL_KEYDOWN: {
+      // Auto-repeated presses arrive as key-downs too and act like separate presses.
+      const VirtualKey key = VirtualKeyFromSdl(event.key.keysym.sym);
+      if (key == VK_NONE) return false;
+      message = WindowMessage{WindowMessageKind::KeyDown, key};
+      return true;
+    }
+    case SDL_QUIT:
+      message = WindowMessage{WindowMessageKind::Close, VK_NONE};
+      return true;
+    case SDL_WINDOWEVENT:
+      if (event.window.event == SDL_WINDOWEVENT_EXPOSED) {
+        message = WindowMessage{WindowMessageKind::Paint, VK_NONE};
+        return true;
+      }
+      if (event.window.event == SDL_WINDOWEVENT_CLOSE) {
+        message = WindowMessage{WindowMessageKind::Close, VK_NONE};
+        return true;
+      }
+      return false;
+    default:
+      return false;
+  }
+}
+
+void Window::Destroy() {
+  if (renderer != nullptr) SDL_DestroyRenderer(renderer);
+  renderer = nullptr;
+  if (window != nullptr) SDL_DestroyWindow(window);
+  window = nullptr;
+}
+
+void InstallStopSignals() {
+  struct sigaction action {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
+
+bool StopSignalReceived() { return stopSignal != 0; }
+
+}  // namespace velmora

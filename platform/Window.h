@@ -1,0 +1,84 @@
+#pragma once
+// The exhibit's main window on SDL, and its SDL events turned into the few messages
+// the window handles: paint, key down (as virtual-key codes), the start message, the
+// window system's close command and the ticks of the window's timer.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "platform/Keys.h"
+
+struct SDL_Window;
+struct SDL_Renderer;
+union SDL_Event;
+
+namespace velmora {
+
+enum class WindowMessageKind { Paint, KeyDown, Start, Close, Timer };
+
+struct WindowMessage {
+  WindowMessageKind kind = WindowMessageKind::Paint;
+  VirtualKey key = VK_NONE;  // KeyDown only
+};
+
+struct WindowPlacement {
+  const char* title = "";
+  int x = 0;             // screen pixels, left edge
+  int y = 0;             // screen pixels, top edge
+  int widthPixels = 0;
+  int heightPixels = 0;
+};
+
+class Window {
+public:
+  Window() = default;
+  ~Window();
+  Window(const Window&) = delete;
+  Window& operator=(const Window&) = delete;
+
+  // Makes the window (hidden, black) after SDL_Init; false with the reason in `error`.
+  bool Create(const WindowPlacement& placement, std::string* error);
+  // Shows the window and queues its first paint.
+  void Show();
+  SDL_Window* Handle() const { return window; }
+
+  // No mouse pointer over the window.
+  void HideCursor();
+  // White text with a transparent background, in the default font, at window pixels
+  // (x, y), shown at once. The renderer it uses stays with the window, for the
+  // display to take over.
+  void DrawText(std::string_view text, int x, int y);
+
+  void PostStart();
+  // The timer's interval; 0 stops it. Its ticks come only when no other message waits.
+  void SetTimer(std::uint32_t intervalMs);
+
+  // The next message, false if none; waits up to `waitMs` for one.
+  bool NextMessage(WindowMessage& message, std::uint32_t waitMs);
+  // Sees every SDL event taken from the queue, before it is turned into a message.
+  void SetEventObserver(std::function<void(const SDL_Event&)> observer);
+
+  // The renderer and the window, in that order; after this, nothing is shown.
+  void Destroy();
+
+private:
+  bool Translate(const SDL_Event& event, WindowMessage& message) const;
+  bool TimerDue(std::uint32_t& waitMs);
+
+  SDL_Window* window = nullptr;
+  SDL_Renderer* renderer = nullptr;
+  std::uint32_t startEventType = 0;
+  std::uint32_t paintEventType = 0;
+  std::uint32_t timerIntervalMs = 0;  // 0: stopped
+  std::uint32_t lastTimerTick = 0;    // tick (ms) of the last timer message
+  std::function<void(const SDL_Event&)> eventObserver;
+};
+
+// Ends with a flag, not at once: SIGINT and SIGTERM set it, the main loop reads it and
+// ends the exhibit as Esc does, so every release at shutdown still runs.
+void InstallStopSignals();
+bool StopSignalReceived();
+
+}  // namespace velmora

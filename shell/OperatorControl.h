@@ -1,0 +1,39 @@
+#pragma once
+// The operator's instructions for a run, from the command line: scripted key presses,
+// a frame limit, screenshots, the record of the run's keys, and the stop signals.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "shell/ExhibitOptions.h"
+#include "shell/MainForm.h"
+
+namespace velmora {
+
+class OperatorControl final : public RunControl {
+public:
+  // `saveScreenshot` writes the composed picture to a PNG file, false on failure;
+  // `stopRequested` tells whether a stop signal has arrived.
+  OperatorControl(const ExhibitOptions& options,
+                  std::function<bool(const std::string& path)> saveScreenshot,
+                  std::function<bool()> stopRequested);
+
+  void KeysBeforeFrame(std::int64_t frame, std::vector<VirtualKey>& keys) override;
+  void KeyPressed(VirtualKey key, std::int64_t frame) override;
+  void FrameDone(std::int64_t frame, const FrameReport& report) override;
+  bool EndRequested(std::int64_t framesRun) override;
+
+  // Writes the recorded key presses, if asked for; false if the file could not be written.
+  bool Finish();
+
+  const std::vector<KeyPress>& RecordedKeys() const { return recordedKeys; }
+
+private:
+  const ExhibitOptions& options;
+  std::function<bool(const std::string&)> saveScreenshot;
+  std::function<bool()> stopRequested;
+  std::vector<KeyPress> recordedKeys;
+};
+
+}  // namespace velmora
