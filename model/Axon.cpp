@@ -27,10 +27,14 @@ void Axon::Draw(DeviceContext& dc) {
 }
 
 void Axon::Update(float time, float) {
+  // Kept in locals: the stores into the events could otherwise alias these fields
+  // and force a reload for every spike.
+  const float wholeTravelTime = travelTime;
+  const std::int32_t points = pointCount;
   SpikeEvent* event = spikes.head;
   while (event != nullptr) {
     const float elapsed = time - event->time;
-    if (elapsed >= travelTime) {
+    if (elapsed >= wholeTravelTime) {
       // Handed on with the step's time: each segment delays the hand-over to the
       // first step boundary at or after the true arrival.
       for (ObjectRef* ref = outputs.head; ref != nullptr; ref = outputs.Next(ref)) {
@@ -43,8 +47,8 @@ void Axon::Update(float time, float) {
     } else {
       // The float quotient can round up to the last point's successor; the index
       // must stay inside the path it is drawn from.
-      const auto index = static_cast<std::int32_t>(elapsed / travelTime * static_cast<float>(pointCount));
-      event->position = std::clamp(index, 0, pointCount - 1);
+      const auto index = static_cast<std::int32_t>(elapsed / wholeTravelTime * static_cast<float>(points));
+      event->position = std::clamp(index, 0, points - 1);
       event = spikes.Next(event);
     }
   }

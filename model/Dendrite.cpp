@@ -15,7 +15,8 @@ Dendrite::Dendrite(float speed_, float lengthConstant_, float timeConstant_, con
       pointCount(count),
       potential(static_cast<std::size_t>(count)),
       initialLengthConstant(lengthConstant_),
-      initialTimeConstant(timeConstant_) {
+      initialTimeConstant(timeConstant_),
+      attenuation(static_cast<std::size_t>(count)) {
   for (PathPoint& point : path) {
     point.nx *= kDendriteBulgeScale;
     point.ny *= kDendriteBulgeScale;
@@ -56,10 +57,18 @@ void Dendrite::Draw(DeviceContext& dc) {
 }
 
 void Dendrite::Update(float time, float) {
+  if (lengthConstant != attenuationLengthConstant) MakeAttenuation();
+  // Kept in locals: the stores into the events could otherwise alias these fields
+  // and force a reload for every wave.
+  const float wholeTravelTime = travelTime;
+  const std::int32_t points = pointCount;
+  const std::int32_t last = points - 1;
+  // The soma end's height, summed over the waves that stay in flight, in list order.
+  float sum = 0.0f;
   SpikeEvent* event = spikes.head;
   while (event != nullptr) {
     const float elapsed = time - event->time;
-    if (elapsed >= travelTime) {
+    if (elapsed >= wholeTravelTime) {
       // The peak has reached the soma end; the soma ignores the hand-over and hears
       // the dendrite only through outputValue.
       for (ObjectRef* ref = outputs.head; ref != nullptr; ref = outputs.Next(ref)) {
@@ -72,20 +81,15 @@ void Dendrite::Update(float time, float) {
     } else {
       // The float quotient can round up to one past the last point; the index must
       // stay on the path.
-      const auto index = static_cast<std::int32_t>(elapsed / travelTime * static_cast<float>(pointCount));
-      event->position = std::clamp(index, 0, pointCount - 1);
+      const auto index = static_cast<std::int32_t>(elapsed / wholeTravelTime * static_cast<float>(points));
+      event->position = std::clamp(index, 0, last);
       // Attenuation by distance from point 0, not from the entry point: every wave
       // reaches the soma end weakened by the same factor.
-      event->strength = static_cast<float>(
-          std::exp(-static_cast<float>(event->position) / static_cast<double>(lengthConstant)) *
-          event->initialStrength);
+      event->strength = static_cast<float>(attenuation[static_cast<std::size_t>(event->position)] *
+                                           event->initialStrength);
+      sum += EvaluateWave(*event, last) * event->strength;
       event = spikes.Next(event);
     }
-  }
-  const std::int32_t last = pointCount - 1;
-  float sum = 0.0f;
-  for (SpikeEvent* e = spikes.head; e != nullptr; e = spikes.Next(e)) {
-    sum += EvaluateWave(*e, last) * e->strength;
   }
   potential[static_cast<std::size_t>(last)] = sum;
   outputValue = sum;
@@ -109,7 +113,15 @@ void Dendrite::Reset() {
   peakScale = static_cast<float>((decayConstant - riseConstant) /
                                  (std::exp(-peakTime / static_cast<double>(decayConstant)) -
                                   std::exp(-peakTime / static_cast<double>(riseConstant))));
+  MakeAttenuation();
   spikes.Clear();
+}
+
+void Dendrite::MakeAttenuation() {
+  for (std::size_t point = 0; point < attenuation.size(); ++point) {
+    attenuation[point] = std::exp(-static_cast<float>(point) / static_cast<double>(lengthConstant));
+  }
+  attenuationLengthConstant = lengthConstant;
 }
 
 }  // namespace velmora

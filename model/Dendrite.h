@@ -48,6 +48,15 @@ public:
   float lengthConstant = 0.0f;     // [state] path points of attenuation by e
   float initialTimeConstant;       // [parameter] path points: shape constant
   float timeConstant = 0.0f;       // [state] path points: shape constant
+
+  // exp(-point / lengthConstant) for every path point, so a wave's attenuation costs
+  // a look-up per step instead of an exponential; rebuilt whenever lengthConstant
+  // is no longer the one it was made for.
+  std::vector<double> attenuation;           // [derived] factor per path point
+  float attenuationLengthConstant = 0.0f;    // [derived] path points: lengthConstant of the table
+
+private:
+  void MakeAttenuation();
 };
 
 }  // namespace velmora
