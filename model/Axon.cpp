@@ -45,8 +45,8 @@ void Axon::Update(float time, float) {
       delete event;
       event = following;
     } else {
-      // The float quotient can round up to the last point's successor; the index
-      // must stay inside the path it is drawn from.
+      // An update at a time before the event's stamp (a caller stepping time back)
+      // would give a negative index; the index must stay on the path it is drawn from.
       const auto index = static_cast<std::int32_t>(elapsed / wholeTravelTime * static_cast<float>(points));
       event->position = std::clamp(index, 0, points - 1);
       event = spikes.Next(event);

@@ -79,8 +79,8 @@ void Dendrite::Update(float time, float) {
       delete event;
       event = following;
     } else {
-      // The float quotient can round up to one past the last point; the index must
-      // stay on the path.
+      // An update at a time before the event's stamp (a caller stepping time back)
+      // would give a negative index; the index must stay on the path it is drawn from.
       const auto index = static_cast<std::int32_t>(elapsed / wholeTravelTime * static_cast<float>(points));
       event->position = std::clamp(index, 0, last);
       // Attenuation by distance from point 0, not from the entry point: every wave

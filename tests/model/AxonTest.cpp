@@ -55,7 +55,8 @@ TEST_F(AxonTest, PositionIsTheTruncatedFractionOfTheWay) {
     float time;  // ms since receipt
     std::int32_t position;
   };
-  const Case cases[] = {{0.0f, 0}, {0.05f, 0}, {0.5f, 6}, {0.99f, 11}};
+  // An update before the spike's stamp keeps it on the path instead of before its start.
+  const Case cases[] = {{0.0f, 0}, {0.05f, 0}, {0.5f, 6}, {0.99f, 11}, {-1.0f, 0}};
   for (const Case& c : cases) {
     axon.Reset();
     axon.ReceiveSpike(0.0f, 1.0f, 0.0f);

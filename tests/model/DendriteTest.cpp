@@ -85,6 +85,15 @@ TEST(Dendrite, WaveReachesTheSomaEndAttenuatedByDistanceFromTheFirstPoint) {
   EXPECT_EQ(dendrite.outputValue, 0.0f) << "nothing left in flight";
 }
 
+TEST(Dendrite, UpdateBeforeAWavesStartKeepsItOnThePath) {
+  const auto path = StraightPath(90, 0.0f, -1.0f);
+  Dendrite dendrite = MakeDendrite(path);
+  dendrite.ReceiveSpike(10.0f, 1.0f, 0.0f);
+  dendrite.Update(5.0f, 0.0f);
+  ASSERT_EQ(dendrite.spikes.count, 1);
+  EXPECT_EQ(dendrite.spikes.head->position, 0);
+}
+
 TEST(Dendrite, NegativeWaveLowersTheOutput) {
   const auto path = StraightPath(90, 0.0f, -1.0f);
   Dendrite dendrite = MakeDendrite(path);
