@@ -22,8 +22,9 @@ const std::array<LabelSpec, kLabelCount> kLabels = {{
 
 namespace {
 
-// Largest point size tried; labels are never near it.
-constexpr int kLargestFontSize = 60;
+// Point sizes tried go down from this multiple of the wanted glyph height; a bold
+// capital or numeral is about three quarters of the point size tall.
+constexpr int kLargestSizePerPixel = 2;
 
 // The rendered text's coverage (0 .. 1), cut to its ink.
 struct Coverage {
@@ -111,7 +112,7 @@ bool DrawLabels(const RgbImage& picture, const char* fontPath, RgbImage& labelle
     const int wantedHeight = std::min(label.glyphHeightPixels, boxHeight);
     // The largest size whose ink is no taller than wanted.
     Coverage ink;
-    for (int size = kLargestFontSize; size > 0; --size) {
+    for (int size = kLargestSizePerPixel * wantedHeight; size > 0; --size) {
       if (!Render(fontPath, size, label.text, ink, error)) {
         ok = false;
         break;

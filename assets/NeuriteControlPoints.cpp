@@ -64,9 +64,9 @@ constexpr int kDendritesSoma3[] = {22};      // D6
 }  // namespace
 
 const std::array<SomaControl, kSomaCount> kSomaControls = {{
-    {"Soma1", {242, 225}, kOutlineSoma1, {202, 184}, {13, 65, 11, 67}, kAxonsSoma1, kDendritesSoma1},
-    {"Soma2", {450, 486}, kOutlineSoma2, {411, 446}, {6, 72, 9, 69}, kAxonsSoma2, kDendritesSoma2},
-    {"Soma3", {671, 313}, kOutlineSoma3, {633, 273}, {9, 69, 22, 57}, kAxonsSoma3, kDendritesSoma3},
+    {"Soma1", {242, 225}, kOutlineSoma1, {-2, 1}, {202, 184}, {13, 65, 11, 67}, kAxonsSoma1, kDendritesSoma1},
+    {"Soma2", {450, 486}, kOutlineSoma2, {-5, -1}, {411, 446}, {6, 72, 9, 69}, kAxonsSoma2, kDendritesSoma2},
+    {"Soma3", {671, 313}, kOutlineSoma3, {-9, 0}, {633, 273}, {9, 69, 22, 57}, kAxonsSoma3, kDendritesSoma3},
 }};
 
 // Stored in model order: A1 .. A17, D1 .. D6.

@@ -62,6 +62,7 @@ struct SomaControl {
   // Closed outline through these points, pixels relative to `centre`, clockwise on
   // the screen; the body is smoothed through them.
   std::span<const ScreenVector> outline;
+  ScreenVector nucleus;                 // centre of the nucleus, pixels relative to `centre`
   PixelPoint cut;                       // top-left corner of the sprite area, pixels
   PixelBox cellBox;                     // the outline stays inside this, pixels within the cell
   std::span<const int> axons;           // indices of the neurites that leave the body

@@ -7,8 +7,11 @@ namespace velmora {
 
 namespace {
 
-// Fixed seed of the ground texture: the same picture on every build.
+// Fixed seed of all texture: the same picture on every build. Each use of the noise
+// has its own layer number so that no two patterns repeat each other.
 constexpr std::uint32_t kTextureSeed = 0x5e9a11c3u;
+constexpr std::uint32_t kNeuriteLayers = 20;
+constexpr std::uint32_t kSomaLayers = 100;
 
 // Ground texture: brightness offsets of the sepia ground, in 8-bit levels, for
 // three sizes of blotches (lattice spacing in pixels) and a per-pixel grain.
@@ -48,12 +51,20 @@ constexpr double kHaloSigmaPixels = 2.0;
 constexpr Colour kBodyEdge{58, 35, 19};
 constexpr Colour kBodyMiddle{92, 58, 33};
 constexpr Colour kBodyCentre{110, 72, 42};
-constexpr Colour kNucleus{124, 86, 54};
-constexpr Colour kNucleolus{64, 40, 22};
-constexpr double kBodyEdgePixels = 3.0;    // dark border inside the outline
-constexpr double kNucleusRadiusPixels = 8.5;
-constexpr double kNucleolusRadiusPixels = 2.4;
+constexpr Colour kNucleus{150, 108, 70};
+constexpr Colour kNucleolus{58, 36, 20};
+constexpr double kBodyEdgePixels = 3.5;    // dark border inside the outline
+constexpr double kNucleusSigmaPixels = 5.5;
+constexpr double kNucleusShare = 0.6;
+constexpr double kNucleolusSigmaPixels = 1.3;
+constexpr double kNucleolusShare = 0.85;
 constexpr double kBodyGrainLevels = 5.0;
+// The body looks lit from the upper left: brighter there, darker to the lower right.
+constexpr double kReliefLevels = 11.0;
+constexpr double kLightX = -0.6, kLightY = -0.8;
+// Neurites are not drawn with a ruler: their width wanders a little along the path.
+constexpr double kWidthWander = 0.14;       // share of the width
+constexpr double kWidthWanderPoints = 23.0; // path points between wander lattice points
 constexpr double kPathInBodyShare = 0.5;   // how strongly a path shows inside a body
 constexpr int kCoverageSamples = 4;        // per pixel side, for smooth outlines
 constexpr int kOutlineSamplesPerPoint = 24;
@@ -157,7 +168,8 @@ double CoreRadius(const NeuriteControl& control, std::size_t i, std::size_t n) {
   return std::max(kMinCoreRadiusPixels, 0.5 * control.thicknessPixels * share);
 }
 
-void PaintNeurite(Canvas& canvas, const NeuriteControl& control, const std::vector<PathPoint>& path) {
+void PaintNeurite(Canvas& canvas, const NeuriteControl& control, const std::vector<PathPoint>& path,
+                  std::uint32_t layer) {
   const int n = static_cast<int>(path.size());
   std::vector<Vec> centre(path.size());
   for (int i = 0; i < n; ++i) {
@@ -170,8 +182,11 @@ void PaintNeurite(Canvas& canvas, const NeuriteControl& control, const std::vect
     centre[static_cast<std::size_t>(i)] = {sum.x / (2 * half + 1), sum.y / (2 * half + 1)};
   }
   for (std::size_t i = 0; i + 1 < centre.size(); ++i) {
-    StampSegment(canvas, centre[i], centre[i + 1], CoreRadius(control, i, path.size()),
-                 CoreRadius(control, i + 1, path.size()));
+    auto radius = [&](std::size_t j) {
+      return CoreRadius(control, j, path.size()) *
+             (1.0 + kWidthWander * ValueNoise(static_cast<double>(j), 0.0, kWidthWanderPoints, layer));
+    };
+    StampSegment(canvas, centre[i], centre[i + 1], radius(i), radius(i + 1));
   }
   // The exact path pixels are always neurite, whatever the smoothing did.
   for (std::size_t i = 0; i < path.size(); ++i) {
@@ -233,8 +248,7 @@ void PaintSoma(Canvas& canvas, SomaMask& mask, const SomaControl& soma, std::uin
       if (Inside(polygon, sx, sy)) depthMax = std::max(depthMax, DistanceToOutline(polygon, sx, sy));
     }
   }
-  // The nucleus sits a little up and to the left of the centre, as the light falls.
-  const Vec nucleus{soma.centre.x - 3.0, soma.centre.y - 2.0};
+  const Vec nucleus{soma.centre.x + soma.nucleus.x, soma.centre.y + soma.nucleus.y};
   for (int y = 0; y < kSpriteCellPixels; ++y) {
     for (int x = 0; x < kSpriteCellPixels; ++x) {
       const int sx = soma.cut.x + x, sy = soma.cut.y + y;
@@ -256,13 +270,18 @@ void PaintSoma(Canvas& canvas, SomaMask& mask, const SomaControl& soma, std::uin
       if (coverage <= 0.0) continue;
 
       const double depth = inside ? distance : 0.0;
-      Colour body = depth < kBodyEdgePixels ? Mix(kBodyEdge, kBodyMiddle, depth / kBodyEdgePixels)
-                                            : Mix(kBodyMiddle, kBodyCentre, std::min(1.0, (depth - kBodyEdgePixels) /
-                                                                                       std::max(1.0, depthMax - kBodyEdgePixels)));
+      const double inner = std::min(1.0, std::max(0.0, depth - kBodyEdgePixels) / std::max(1.0, depthMax - kBodyEdgePixels));
+      Colour body = Mix(Mix(kBodyEdge, kBodyMiddle, Smooth(std::min(1.0, depth / kBodyEdgePixels))), kBodyCentre, inner);
       const double toNucleus = std::hypot(sx - nucleus.x, sy - nucleus.y);
-      body = Mix(body, kNucleus, std::clamp(kNucleusRadiusPixels + 0.5 - toNucleus, 0.0, 1.0) * 0.8);
-      body = Mix(body, kNucleolus, std::clamp(kNucleolusRadiusPixels + 0.5 - toNucleus, 0.0, 1.0));
-      const double grain = kBodyGrainLevels * (0.6 * ValueNoise(sx, sy, 3.0, layer) + 0.4 * Lattice(sx, sy, layer + 1));
+      const double nucleusWeight = std::exp(-0.5 * std::pow(toNucleus / kNucleusSigmaPixels, 2.0));
+      const double nucleolusWeight = std::exp(-0.5 * std::pow(toNucleus / kNucleolusSigmaPixels, 2.0));
+      body = Mix(body, kNucleus, kNucleusShare * nucleusWeight);
+      body = Mix(body, kNucleolus, kNucleolusShare * nucleolusWeight);
+      const double reach = std::max(1.0, depthMax * 2.0);
+      const double relief = kReliefLevels * ((sx - soma.centre.x) * kLightX + (sy - soma.centre.y) * kLightY) / reach;
+      const double grain = relief + kBodyGrainLevels * (0.5 * ValueNoise(sx, sy, 2.5, layer) +
+                                                        0.3 * ValueNoise(sx, sy, 6.0, layer + 1) +
+                                                        0.2 * Lattice(sx, sy, layer + 2));
       body = {body.r + grain * kSepiaRed, body.g + grain * kSepiaGreen, body.b + grain * kSepiaBlue};
       canvas.body[i] = coverage;
       canvas.bodyColour[i] = body;
@@ -289,7 +308,9 @@ Painting PaintNetwork(const std::vector<std::vector<PathPoint>>& paths) {
     for (int x = 0; x < kPictureWidth; ++x) canvas.colour[Canvas::Index(x, y)] = ToColour(GroundAt(x, y));
   }
 
-  for (std::size_t k = 0; k < paths.size(); ++k) PaintNeurite(canvas, kNeuriteControls[k], paths[k]);
+  for (std::size_t k = 0; k < paths.size(); ++k) {
+    PaintNeurite(canvas, kNeuriteControls[k], paths[k], kNeuriteLayers + static_cast<std::uint32_t>(k));
+  }
   KeepPathDarkness(canvas);
   // The stems that join the neurites to the middle of their cell bodies; the bodies
   // cover most of them, what shows is the axon hillock or the dendrite's root.
@@ -308,11 +329,11 @@ Painting PaintNetwork(const std::vector<std::vector<PathPoint>>& paths) {
   }
 
   Painting painting;
-  std::uint32_t layer = 100;
+  std::uint32_t layer = kSomaLayers;
   for (std::size_t s = 0; s < kSomaControls.size(); ++s) {
     painting.masks[s].fill(false);
     PaintSoma(canvas, painting.masks[s], kSomaControls[s], layer);
-    layer += 2;
+    layer += 3;
   }
 
   // Ground, then the neurites' light rims and the halos, then the dark neurite
