@@ -186,6 +186,10 @@ ParseOutcome ParseSimArguments(const std::vector<std::string>& arguments) {
   if (!options.runByStepCount && stepGiven && options.initialStepMs == 0.0f) {
     return fail("--step 0 never reaches the end time; use --steps N to run a zero step");
   }
+  if (!options.runByStepCount && !options.initialSpeedSetting &&
+      options.untilMs / options.initialStepMs > kMaxUntilStepCount) {
+    return fail("--until at this --step would take more than 1e10 steps");
+  }
   return outcome;
 }
 

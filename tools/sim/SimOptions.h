@@ -19,6 +19,10 @@ inline constexpr float kDefaultInitialStepMs = 1.0f;
 inline constexpr float kMinSpeedSetting = 0.0f;
 inline constexpr float kMaxSpeedSetting = 30.0f;
 
+// Longest run by time that is accepted, in steps of the start step: beyond it a run
+// would take hours, and a step this small against the end time is almost surely a typo.
+inline constexpr double kMaxUntilStepCount = 1e10;
+
 // Exit status for arguments that cannot be run.
 inline constexpr int kExitBadArguments = 2;
 // Exit status when an output file cannot be written or the run cannot progress.
