@@ -45,8 +45,13 @@ void BackBufferContext::ResetState() {
 }
 
 std::uint16_t BackBufferContext::RawColor(ColorRef color) const {
-  return static_cast<std::uint16_t>(
-      SDL_MapRGB(surface->format, color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF));
+  // The model draws with the same four colours every frame: remember the last one.
+  if (color != cachedColor) {
+    cachedColor = color;
+    cachedRaw = static_cast<std::uint16_t>(
+        SDL_MapRGB(surface->format, color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF));
+  }
+  return cachedRaw;
 }
 
 void BackBufferContext::SelectPen(const Pen* selected) { pen = selected; }
@@ -78,6 +83,30 @@ void BackBufferContext::LineTo(int x, int y) {
   const std::int64_t minorSize = xMajor ? heightPixels : widthPixels;
   const int width = std::clamp(pen->width, 1, kWidestPenPixels);
   const std::int64_t offsetLow = -(width - 1) / 2, offsetHigh = width / 2;
+
+  const std::uint16_t raw = RawColor(pen->color);
+  const std::int64_t twiceMajor = 2 * major;
+
+  // Most lines lie wholly on the surface: no clipping, no per-pixel bounds.
+  const std::int64_t minorEnd = xMajor ? y1 : x1;
+  if (std::min(majorStart, xMajor ? x1 : y1) >= 0 && std::max(majorStart, xMajor ? x1 : y1) < majorSize &&
+      std::min(minorStart, minorEnd) + offsetLow >= 0 && std::max(minorStart, minorEnd) + offsetHigh < minorSize) {
+    std::int64_t offset = 0, remainder = major;
+    for (std::int64_t i = 0; i < major; ++i) {
+      const std::int64_t majorCoord = majorStart + majorStep * i;
+      const std::int64_t minorCoord = minorStart + minorStep * offset;
+      for (std::int64_t across = offsetLow; across <= offsetHigh; ++across) {
+        if (xMajor) PixelRow(surface, minorCoord + across)[majorCoord] = raw;
+        else PixelRow(surface, majorCoord)[minorCoord + across] = raw;
+      }
+      remainder += 2 * minor;
+      if (remainder >= twiceMajor) {
+        remainder -= twiceMajor;
+        ++offset;
+      }
+    }
+    return;
+  }
 
   // Steps i in [0, major) whose major coordinate lies on the surface.
   std::int64_t first = 0, last = major - 1;
@@ -116,8 +145,6 @@ void BackBufferContext::LineTo(int x, int y) {
   last = low - 1;
   if (first > last) return;
 
-  const std::uint16_t raw = RawColor(pen->color);
-  const std::int64_t twiceMajor = 2 * major;
   std::int64_t numerator = 2 * first * minor + major;
   std::int64_t offset = numerator / twiceMajor;
   std::int64_t remainder = numerator % twiceMajor;

@@ -58,6 +58,10 @@ private:
   int currentY = 0;  // pixels
   ColorRef textColor = 0;
   bool transparentBackground = false;
+
+  // Derived: the raw value of the colour converted last.
+  mutable ColorRef cachedColor = 0xFFFFFFFFu;
+  mutable std::uint16_t cachedRaw = 0;
 };
 
 // Background of text on an opaque background, as a fresh context has it.
