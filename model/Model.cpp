@@ -110,7 +110,7 @@ void Model::SetWeights(const std::array<std::int32_t, 6>& values) {
 
 void Model::GetActivity(float (&out)[3]) const {
   for (std::size_t k = 0; k < somas.size(); ++k) {
-    // One third in extended precision, as the spec has it.
+    // One third in extended precision: only the final conversion rounds to float.
     const long double v = somas[k]->summedInput * (1.0L / 3.0L);
     float level = v >= 1.0L ? 1.0f : static_cast<float>(v);
     // Written so that a sum that is not a number also ends as no activity.
