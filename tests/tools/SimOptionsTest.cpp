@@ -43,6 +43,7 @@ TEST(SimOptionsTest, OutputsSpeedAndUntilAreStored) {
       {"--speed", "30", "--until", "250.5", "--csv", "a.csv", "--raster", "r.png", "--geometry", "g.csv"});
   ASSERT_TRUE(options.initialSpeedSetting);
   EXPECT_EQ(*options.initialSpeedSetting, 30.0f);
+  EXPECT_EQ(options.initialStepMs, 1.2f) << "the start step follows the speed rule";
   EXPECT_EQ(options.untilMs, 250.5);
   EXPECT_EQ(options.csvPath, "a.csv");
   EXPECT_EQ(options.rasterPath, "r.png");
@@ -100,6 +101,7 @@ TEST(SimOptionsTest, BadArgumentsAreRefusedWithAMessageNamingTheProblem) {
       {{"--step", "-1"}, "negative"},
       {{"--step", "1e39"}, "too large"},
       {{"--step", "1e-9", "--until", "100"}, "1e10 steps"},
+      {{"--speed", "0", "--until", "1e300"}, "1e10 steps"},
       {{"--steps", "-1"}, "--steps"},
       {{"--steps", "2.5"}, "--steps"},
       {{"--speed", "31"}, "0 to 30"},

@@ -6,6 +6,8 @@
 #include <set>
 #include <string_view>
 
+#include "shell/SpeedRule.h"
+
 namespace velmora::sim {
 namespace {
 
@@ -186,9 +188,9 @@ ParseOutcome ParseSimArguments(const std::vector<std::string>& arguments) {
   if (!options.runByStepCount && stepGiven && options.initialStepMs == 0.0f) {
     return fail("--step 0 never reaches the end time; use --steps N to run a zero step");
   }
-  if (!options.runByStepCount && !options.initialSpeedSetting &&
-      options.untilMs / options.initialStepMs > kMaxUntilStepCount) {
-    return fail("--until at this --step would take more than 1e10 steps");
+  if (options.initialSpeedSetting) options.initialStepMs = StepFactorForSpeed(*options.initialSpeedSetting);
+  if (!options.runByStepCount && options.untilMs / options.initialStepMs > kMaxUntilStepCount) {
+    return fail("--until at this step would take more than 1e10 steps");
   }
   return outcome;
 }

@@ -48,7 +48,7 @@ struct TimedAction {
 
 struct SimOptions {
   float initialStepMs = kDefaultInitialStepMs;  // simulated ms per Advance at the start
-  std::optional<float> initialSpeedSetting;     // when given, the start step comes from it
+  std::optional<float> initialSpeedSetting;     // when given, initialStepMs was derived from it
   bool runByStepCount = false;                  // true: stepCount Advances; false: until untilMs
   double untilMs = kDefaultUntilMs;             // advance while the model's time (ms) is below it
   std::int64_t stepCount = 0;                   // number of Advances with --steps

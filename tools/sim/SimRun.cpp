@@ -24,8 +24,7 @@ public:
   std::vector<float> heardMs;    // times of the spikes heard since last cleared
 };
 
-// Takes the note-ons the somas play; a soma sends its spikes first and its note
-// right after, so each note belongs to the firing heard last.
+// Takes the note-ons the somas play, in the order they are played.
 class NoteRecorder : public MidiOutput {
 public:
   std::uint32_t ShortMessage(std::uint32_t message) override {
@@ -95,7 +94,7 @@ RunStatus RunSimulation(const SimOptions& options, const RunSinks& sinks, RunRec
     Connect(model.sources[i], &sourceListeners[i]);
   }
 
-  model.step = options.initialSpeedSetting ? StepFactorForSpeed(*options.initialSpeedSetting) : options.initialStepMs;
+  model.step = options.initialStepMs;
   if (options.initialWeights) model.SetWeights(*options.initialWeights);
 
   // Actions due together are applied in order of their time, ties in command-line order.
