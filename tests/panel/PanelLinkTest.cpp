@@ -1,0 +1,383 @@
+#include "shell/PanelLink.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "model/Defaults.h"
+#include "model/Synapse.h"
+#include "platform/Clock.h"
+#include "platform/MessageBox.h"
+#include "shell/ExhibitModel.h"
+#include "shell/ExhibitOptions.h"
+#include "shell/Parameters.h"
+
+namespace velmora {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using Reply = std::array<std::uint8_t, kReplyBytes>;
+
+const Bytes kStatusPacket = {'s', 15, 6, 6, 6, 7, 6, 6};
+const Bytes kPoll = {'g'};
+// Only ever a bound on waiting for bytes that are on their way through the
+// pseudo-terminal, never a measured duration.
+constexpr int kArrivalLimitMs = 2000;
+
+class FakeClock final : public Clock {
+public:
+  std::uint32_t TickCount() override { return nowMs; }
+  void Sleep(std::uint32_t ms) override { nowMs += ms; }
+  std::uint32_t nowMs = 100000;
+};
+
+Bytes Concat(std::initializer_list<Bytes> parts) {
+  Bytes all;
+  for (const Bytes& part : parts) all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
+
+// The panel's end of a pseudo-terminal; the exhibit opens the other end by its path.
+class PanelLinkTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    SetMessageBoxesHeadless(true);
+    RecordMessageBoxes(&boxes);
+    SetActiveClock(&clock);
+    char name[256] = {};
+    ASSERT_EQ(openpty(&panelFd, &lineFd, name, nullptr, nullptr), 0);
+    fcntl(panelFd, F_SETFL, fcntl(panelFd, F_GETFL) | O_NONBLOCK);
+    exhibitOptions = ExhibitOptions{};
+    exhibitOptions.panelDevice = name;
+    OpenPanelPort();
+    ResetToDefaults();
+  }
+
+  void TearDown() override {
+    ClosePanelPort();
+    if (panelFd >= 0) close(panelFd);
+    close(lineFd);
+    SetActiveClock(nullptr);
+    RecordMessageBoxes(nullptr);
+  }
+
+  // Everything the exhibit sent, once `count` bytes are there or nothing more comes.
+  Bytes PanelReceives(std::size_t count) {
+    Bytes got;
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(kArrivalLimitMs);
+    while (got.size() < count && std::chrono::steady_clock::now() < limit) {
+      pollfd p{panelFd, POLLIN, 0};
+      if (poll(&p, 1, 10) <= 0) continue;
+      std::uint8_t buffer[256];
+      const ssize_t n = read(panelFd, buffer, sizeof buffer);
+      if (n > 0) got.insert(got.end(), buffer, buffer + n);
+    }
+    return got;
+  }
+
+  // Nothing at all waiting from the exhibit, after giving stray bytes a moment.
+  Bytes PanelReceivesAnythingElse() {
+    Bytes got;
+    pollfd p{panelFd, POLLIN, 0};
+    while (poll(&p, 1, 50) > 0) {
+      std::uint8_t buffer[256];
+      const ssize_t n = read(panelFd, buffer, sizeof buffer);
+      if (n <= 0) break;
+      got.insert(got.end(), buffer, buffer + n);
+    }
+    return got;
+  }
+
+  // Sends bytes and waits until they are in the exhibit's input queue.
+  void PanelSends(const Bytes& bytes) {
+    int before = 0;
+    ioctl(lineFd, FIONREAD, &before);
+    ASSERT_EQ(write(panelFd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(kArrivalLimitMs);
+    int queued = 0;
+    do {
+      ioctl(lineFd, FIONREAD, &queued);
+    } while (queued < before + static_cast<int>(bytes.size()) && std::chrono::steady_clock::now() < limit);
+    ASSERT_GE(queued, before + static_cast<int>(bytes.size()));
+  }
+
+  void PollAndAnswer(const Reply& reply) {
+    Refresh();
+    ASSERT_EQ(PanelReceives(1), kPoll);
+    PanelSends(Bytes(reply.begin(), reply.end()));
+    ApplyPanelReply();
+    ASSERT_EQ(panelLink.replyExpected, 0);
+  }
+
+  FakeClock clock;
+  std::vector<std::string> boxes;
+  int panelFd = -1;
+  int lineFd = -1;
+};
+
+TEST_F(PanelLinkTest, WithoutPollsThePanelGetsOnlyAStatusPacketAtOpenAndAfterEachReset) {
+  EXPECT_EQ(PanelReceives(16), Concat({kStatusPacket, kStatusPacket}));
+  for (int frame = 0; frame < 5; ++frame) ApplyPanelReply();
+  ResetToDefaults();
+  EXPECT_EQ(PanelReceives(8), kStatusPacket);
+  EXPECT_TRUE(PanelReceivesAnythingElse().empty());
+  EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(PanelLinkTest, RepliesAreTakenInSignExtendedAndUnlimited) {
+  PanelReceives(16);
+  struct Case {
+    Reply reply;
+    std::array<std::int32_t, 6> params;
+    float speed;
+  };
+  const Case cases[] = {
+      {{0, 0, 40, 0xFD, 6, 6, 7, 6, 6}, {-3, 6, 6, 7, 6, 6}, 40.0f},
+      {{0, 0, 0x80, 0x7F, 0xFF, 0x80, 0, 1, 20}, {127, -1, -128, 0, 1, 20}, -128.0f},
+      {{0, 0, 30, 20, 20, 20, 20, 20, 20}, {20, 20, 20, 20, 20, 20}, 30.0f},
+  };
+  for (const Case& c : cases) {
+    PollAndAnswer(c.reply);
+    EXPECT_EQ(userParams, c.params);
+    EXPECT_EQ(speedSetting, c.speed);
+    EXPECT_EQ(stepFactor, StepFactorForSpeed(c.speed));
+    EXPECT_EQ(model.step, stepFactor);
+    EXPECT_EQ(model.weightSynapses[0]->weight, static_cast<float>(c.params[0]));
+  }
+}
+
+TEST_F(PanelLinkTest, AStimulusFiresOnlyWhenItsButtonChangesToPressed) {
+  PanelReceives(16);
+  // Past the model's minimum interval between two stimuli of one input.
+  auto advanceTenMs = [] {
+    const double until = model.time + 10.0;
+    while (model.time < until) model.Advance();
+  };
+  PollAndAnswer({1, 0, 15, 6, 6, 6, 7, 6, 6});
+  EXPECT_EQ(model.lastStimulusTimes[0], static_cast<float>(model.time));
+  EXPECT_EQ(model.lastStimulusTimes[1], -10.0f);
+
+  advanceTenMs();
+  const float first = model.lastStimulusTimes[0];
+  PollAndAnswer({1, 0, 15, 6, 6, 6, 7, 6, 6});  // still held
+  EXPECT_EQ(model.lastStimulusTimes[0], first);
+
+  PollAndAnswer({0, 2, 15, 6, 6, 6, 7, 6, 6});  // first released, second pressed
+  EXPECT_EQ(model.lastStimulusTimes[0], first);
+  EXPECT_EQ(model.lastStimulusTimes[1], static_cast<float>(model.time));
+
+  // Any change of the reply fires every button held down: the second one again.
+  advanceTenMs();
+  PollAndAnswer({1, 2, 15, 6, 6, 6, 7, 6, 6});
+  EXPECT_EQ(model.lastStimulusTimes[0], static_cast<float>(model.time));
+  EXPECT_EQ(model.lastStimulusTimes[1], static_cast<float>(model.time));
+}
+
+TEST_F(PanelLinkTest, AnIdenticalReplyIsNoInteractionButStillOverwritesTheBlock) {
+  PanelReceives(16);
+  const Reply reply = {0, 0, 20, 9, 6, 6, 7, 6, 6};
+  PollAndAnswer(reply);
+  EXPECT_EQ(idleResetDone, 0);
+
+  ResetToDefaults();
+  PanelReceives(8);
+  userParams[1] = 11;  // a key press between the two replies
+  PollAndAnswer(reply);
+  EXPECT_EQ(idleResetDone, 1);
+  EXPECT_EQ(userParams, (std::array<std::int32_t, 6>{9, 6, 6, 7, 6, 6}));
+  EXPECT_EQ(speedSetting, 20.0f);
+  EXPECT_EQ(model.step, StepFactorForSpeed(defaultSpeedSetting));  // the model was not told
+  EXPECT_EQ(model.weightSynapses[0]->weight, 6.0f);
+}
+
+TEST_F(PanelLinkTest, AReplyArrivingInPiecesIsTakenInOnceComplete) {
+  PanelReceives(16);
+  Refresh();
+  ASSERT_EQ(PanelReceives(1), kPoll);
+  PanelSends({0, 0, 25, 1});
+  ApplyPanelReply();
+  EXPECT_EQ(panelLink.replyExpected, 1);
+  EXPECT_EQ(userParams[0], 6);
+  PanelSends({2, 3});
+  ApplyPanelReply();
+  EXPECT_EQ(panelLink.replyExpected, 1);
+  PanelSends({4, 5, 6});
+  ApplyPanelReply();
+  EXPECT_EQ(panelLink.replyExpected, 0);
+  EXPECT_EQ(userParams, (std::array<std::int32_t, 6>{1, 2, 3, 4, 5, 6}));
+  EXPECT_EQ(speedSetting, 25.0f);
+}
+
+TEST_F(PanelLinkTest, StrayBytesBeforeAPollDoNotShiftItsReply) {
+  PanelReceives(16);
+  PanelSends({0x55, 0xAA, 3});
+  PollAndAnswer({0, 0, 10, 1, 2, 3, 4, 5, 6});
+  EXPECT_EQ(userParams, (std::array<std::int32_t, 6>{1, 2, 3, 4, 5, 6}));
+  EXPECT_EQ(speedSetting, 10.0f);
+}
+
+TEST_F(PanelLinkTest, TicksDoNotPollOverAnOutstandingReadUntilItIsGivenUp) {
+  PanelReceives(16);
+  for (int tick = 0; tick < 5; ++tick) Refresh();
+  EXPECT_EQ(PanelReceivesAnythingElse(), kPoll);
+  Refresh();  // half a second without a complete reply: poll afresh
+  EXPECT_EQ(PanelReceives(1), kPoll);
+  PanelSends({0, 0, 12, 1, 1, 1, 1, 1, 1});
+  ApplyPanelReply();
+  EXPECT_EQ(speedSetting, 12.0f);
+}
+
+TEST_F(PanelLinkTest, StatusPacketsResumeAfterOneWasSkippedDuringAStalledWrite) {
+  PanelReceives(16);
+  // The line stops taking bytes, as when the panel holds off the exhibit's output.
+  ASSERT_EQ(tcflow(lineFd, TCOOFF), 0);
+  ResetToDefaults();  // started, not finished
+  ASSERT_TRUE(panelLink.writeRecord->InProgress());
+  ResetToDefaults();  // skipped while the first is unfinished
+  EXPECT_EQ(panelLink.sendReady, 1);
+  ASSERT_EQ(tcflow(lineFd, TCOON), 0);
+  ApplyPanelReply();  // the frame pushes the rest
+  EXPECT_FALSE(panelLink.writeRecord->InProgress());
+  ResetToDefaults();
+  EXPECT_EQ(PanelReceives(16), Concat({kStatusPacket, kStatusPacket}));
+  EXPECT_TRUE(PanelReceivesAnythingElse().empty());
+}
+
+TEST_F(PanelLinkTest, APanelThatGoesAwayLeavesTheExhibitRunningQuietly) {
+  PanelReceives(16);
+  Refresh();
+  PanelReceives(1);
+  close(panelFd);
+  panelFd = -1;
+  ApplyPanelReply();
+  EXPECT_TRUE(panelLink.lineLost);
+  EXPECT_EQ(panelLink.replyExpected, 0);
+  for (int frame = 0; frame < 10; ++frame) {
+    clock.nowMs += 1000;  // retries find no device: the pseudo-terminal is gone
+    Refresh();
+    ApplyPanelReply();
+    ResetToDefaults();
+  }
+  EXPECT_TRUE(panelLink.lineLost);
+  EXPECT_FALSE(panelLink.panelPort.IsOpen());
+  EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(PanelLinkTest, AWriteToAPanelThatWentAwayIsNoticedWithoutPolls) {
+  PanelReceives(16);
+  close(panelFd);
+  panelFd = -1;
+  ResetToDefaults();
+  ResetToDefaults();
+  EXPECT_TRUE(panelLink.lineLost);
+  EXPECT_TRUE(boxes.empty());
+}
+
+TEST(PanelLinkOpen, MissingOrUnsuitableDevicesShowTheFailureMessagesInOrder) {
+  struct Case {
+    std::string device;
+    std::vector<std::string> boxes;
+  };
+  const Case cases[] = {
+      {"/nonexistent/ttyS0",
+       {"Error: Can not open serial port!", "Error: Can not retrieve serial state!",
+        "Error: Can not set serial state!"}},
+      {"/dev/null", {"Error: Can not retrieve serial state!", "Error: Can not set serial state!"}},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> boxes;
+    SetMessageBoxesHeadless(true);
+    RecordMessageBoxes(&boxes);
+    exhibitOptions = ExhibitOptions{};
+    exhibitOptions.panelDevice = c.device;
+    OpenPanelPort();
+    EXPECT_EQ(boxes, c.boxes) << c.device;
+    ResetToDefaults();
+    Refresh();
+    ApplyPanelReply();
+    ClosePanelPort();
+    EXPECT_EQ(boxes.size(), c.boxes.size()) << c.device;
+    RecordMessageBoxes(nullptr);
+  }
+}
+
+// A panel answering polls at random moments, in random pieces, with stray bytes
+// between polls and resets in between: the parameter block always holds exactly the
+// last complete reply, sign-extended, or the defaults after a reset.
+TEST_F(PanelLinkTest, ParametersAlwaysHoldTheLastCompleteReply) {
+  PanelReceives(16);
+  for (unsigned seed : {1u, 2u, 3u}) {
+    std::mt19937 random(seed);
+    auto below = [&random](unsigned n) { return static_cast<unsigned>(random() % n); };
+    Reply answering{};
+    std::size_t answered = 0;   // bytes of `answering` sent so far
+    bool pollSeen = false;      // a poll is waiting for (the rest of) its answer
+    std::array<std::int32_t, 6> expectedParams = userParams;
+    float expectedSpeed = speedSetting;
+
+    for (int step = 0; step < 2000; ++step) {
+      switch (below(6)) {
+        case 0:
+          Refresh();
+          // A tick that started a fresh poll: any unfinished answer is abandoned.
+          if (panelLink.replyExpected == 1 && panelLink.readRecord->ticksWaited == 0) {
+            ASSERT_EQ(PanelReceives(1), kPoll);
+            for (auto& b : answering) b = static_cast<std::uint8_t>(random());
+            answered = 0;
+            pollSeen = true;
+          }
+          break;
+        case 1:
+        case 2: {
+          ApplyPanelReply();
+          if (pollSeen && answered == kReplyBytes && panelLink.replyExpected == 0) {
+            for (std::size_t i = 0; i < 6; ++i) expectedParams[i] = static_cast<std::int8_t>(answering[3 + i]);
+            expectedSpeed = static_cast<std::int8_t>(answering[2]);
+            pollSeen = false;
+          }
+          break;
+        }
+        case 3:
+          if (pollSeen && answered < kReplyBytes) {
+            const std::size_t piece = std::min<std::size_t>(1 + below(9), kReplyBytes - answered);
+            PanelSends(Bytes(answering.begin() + static_cast<long>(answered),
+                             answering.begin() + static_cast<long>(answered + piece)));
+            answered += piece;
+          }
+          break;
+        case 4:
+          if (!pollSeen) {
+            Bytes stray(below(12));
+            for (auto& b : stray) b = static_cast<std::uint8_t>(random());
+            PanelSends(stray);
+          }
+          break;
+        case 5:
+          if (below(10) == 0) {
+            ResetToDefaults();
+            ASSERT_EQ(PanelReceives(8), kStatusPacket);
+            expectedParams = {6, 6, 6, 7, 6, 6};
+            expectedSpeed = defaultSpeedSetting;
+          }
+          break;
+      }
+      ASSERT_EQ(userParams, expectedParams) << "seed " << seed << " step " << step;
+      ASSERT_EQ(speedSetting, expectedSpeed) << "seed " << seed << " step " << step;
+    }
+    EXPECT_TRUE(PanelReceivesAnythingElse().empty());
+  }
+}
+
+}  // namespace
+}  // namespace velmora
