@@ -124,13 +124,6 @@ TEST_F(SimProgramTest, CsvHasHeaderAndOneRowPerStep) {
   EXPECT_NE(csv.find("\n250,250,"), std::string::npos);
 }
 
-TEST_F(SimProgramTest, GeometryCsvHasAHeaderAndTheFiveThousandFourHundredThirtyEightPoints) {
-  ASSERT_EQ(RunSim({"--steps", "0", "--geometry", File("g.csv").string()}).exitCode, 0);
-  const std::string csv = ReadFile(File("g.csv"));
-  EXPECT_EQ(LineCount(csv), 5439u);
-  EXPECT_EQ(csv.rfind("element,index,x,y,nx,ny\nA1,0,2,208,", 0), 0u);
-}
-
 TEST_F(SimProgramTest, RasterFilesAreWrittenInTheFormatTheirNameAsksFor) {
   ASSERT_EQ(RunSim({"--raster", File("r.svg").string()}).exitCode, 0);
   ASSERT_EQ(RunSim({"--raster", File("r.png").string()}).exitCode, 0);
