@@ -25,11 +25,15 @@ void* operator new(std::size_t size) {
   if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
   throw std::bad_alloc();
 }
-void operator delete(void* p) noexcept {
+namespace {
+void Release(void* p) {
   if (p != nullptr) ++counter.releases;
   std::free(p);
 }
-void operator delete(void* p, std::size_t) noexcept { operator delete(p); }
+}  // namespace
+
+void operator delete(void* p) noexcept { Release(p); }
+void operator delete(void* p, std::size_t) noexcept { Release(p); }
 
 namespace velmora {
 namespace {
