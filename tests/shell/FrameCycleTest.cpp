@@ -1,0 +1,323 @@
+#include "shell/FrameCycle.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "shell/ExhibitModel.h"
+#include "shell/Parameters.h"
+#include "tests/support/FakeClock.h"
+#include "tests/support/FakeFrameDisplay.h"
+
+namespace velmora {
+namespace {
+
+using testing::FakeClock;
+using testing::FakeFrameDisplay;
+using testing::ScopedClock;
+
+constexpr std::uint32_t kStartMs = 1'000'000;
+constexpr std::uint32_t kMsPerMinute = 60'000;
+// A fake flip lasts 5 ms, the frame cycle's starting estimate, so frames are 20 ms at once.
+constexpr std::uint32_t kFakeFlipMs = 5;
+constexpr DisplayResult kOtherFailure = 0x80004005u;
+
+std::vector<Background> backgroundsSelected;
+void RecordBackground(Background background) { backgroundsSelected.push_back(background); }
+
+bool PlainSelected() {
+  for (const Background background : backgroundsSelected) {
+    if (background == Background::Plain) return true;
+  }
+  return false;
+}
+
+std::string Slower(int n) {
+  char text[96];
+  std::snprintf(text, sizeof text, "Geschwindigkeit: % 3i mal so langsam wie in Wirklichkeit", n);
+  return text;
+}
+
+class FrameCycleTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    frameCycle = FrameCycleState{};
+    display.clock = &clock;
+    display.flipDurationMs = kFakeFlipMs;
+    ResetToDefaults();
+    lastPeriodicResetMinutes = static_cast<float>(CurrentMinutes());
+    lastInteractionMinutes = 0.0f;
+    backgroundsSelected.clear();
+    selectBackground = RecordBackground;
+  }
+  void TearDown() override { selectBackground = nullptr; }
+
+  FrameReport Frame(Pacing pacing = Pacing::SleepThenPoll) { return RunFrame(display, pacing); }
+  FrameReport FrameAt(std::uint32_t tickMs) {
+    clock.nowMs = tickMs;
+    return Frame();
+  }
+  void InteractAt(std::uint32_t tickMs) {
+    clock.nowMs = tickMs;
+    NoteInteraction();
+    backgroundsSelected.clear();
+  }
+  // A visitor's change that only a reset to defaults undoes.
+  static void ChangeParameter() { userParams[0] = 9; }
+  static bool WasReset() { return userParams[0] == 6; }
+
+  FakeClock clock{kStartMs};
+  ScopedClock useClock{clock};
+  FakeFrameDisplay display;
+};
+
+TEST_F(FrameCycleTest, StatusLineShowsStandstillThenSteadyThenFiftyFoldUntilTheFirstSecondCloses) {
+  std::vector<std::string>& texts = display.context.texts;
+  for (int frame = 0; frame < 120; ++frame) Frame();
+  ASSERT_EQ(texts.size(), 120u);
+  EXPECT_EQ(texts[0], "Geschwindigkeit: Null!");
+  EXPECT_EQ(texts[1], Slower(26));
+  // The first frame closed a counting window with one frame in it: 1000 ms per frame.
+  std::size_t fiftyFold = 2;
+  while (fiftyFold < texts.size() && texts[fiftyFold] == Slower(1300)) ++fiftyFold;
+  EXPECT_GE(fiftyFold, 45u);
+  EXPECT_LE(fiftyFold, 55u);
+  for (std::size_t i = fiftyFold; i < texts.size(); ++i) EXPECT_EQ(texts[i], Slower(26)) << "frame " << i + 1;
+  EXPECT_EQ(frameCycle.frameTimeMs, 20.0f);
+}
+
+TEST_F(FrameCycleTest, StatusTextFollowsSpeedSettingAtFiftyFramesPerSecond) {
+  struct Case {
+    float speed;
+    std::string text;
+  };
+  const Case cases[] = {
+      {0.0f, "Geschwindigkeit:  50 mal so langsam wie in Wirklichkeit"},  // two blanks before 50
+      {1.0f, Slower(49)},
+      {15.0f, "Geschwindigkeit:  26 mal so langsam wie in Wirklichkeit"},
+      {20.0f, "Geschwindigkeit:   8 mal so langsam wie in Wirklichkeit"},
+      {25.0f, "Geschwindigkeit:   2 mal so langsam wie in Wirklichkeit"},
+      {26.0f, "Geschwindigkeit: wie in Wirklichkeit!"},
+      {28.0f, "Geschwindigkeit: wie in Wirklichkeit!"},
+      {30.0f, "Geschwindigkeit: wie in Wirklichkeit!"},
+  };
+  for (const Case& c : cases) {
+    // At 50 frames per second the relative speed equals the step factor.
+    EXPECT_EQ(StatusText(StepFactorForSpeed(c.speed)), c.text) << "speed " << c.speed;
+  }
+}
+
+TEST_F(FrameCycleTest, StatusTextCountsSpeedsAtOrBelowTheLimitAsStandstill) {
+  EXPECT_EQ(StatusText(0.0f), "Geschwindigkeit: Null!");
+  EXPECT_EQ(StatusText(kZeroSpeedLimit), "Geschwindigkeit: Null!");
+  EXPECT_EQ(StatusText(-1.0f), "Geschwindigkeit: Null!");
+  EXPECT_EQ(StatusText(0.00002f), Slower(50000));
+}
+
+TEST_F(FrameCycleTest, StatusLineIsWhiteTransparentAtBottomLeft) {
+  Frame();
+  EXPECT_EQ(display.context.textColor, Rgb(255, 255, 255));
+  EXPECT_TRUE(display.context.transparent);
+  EXPECT_EQ(display.context.textX, 0);
+  EXPECT_EQ(display.context.textY, 748);
+}
+
+TEST_F(FrameCycleTest, FrameDrawsInOrderAndAdvancesModelTwentySteps) {
+  const FrameReport report = Frame();
+  EXPECT_TRUE(report.flipped);
+  const std::vector<std::string> expected = {"BlitBackground", "BlitSomaCell",    "BlitSomaCell",
+                                             "BlitSomaCell",   "GetBackBufferDC", "ReleaseBackBufferDC",
+                                             "FlipBuffers"};
+  EXPECT_EQ(display.calls, expected);
+  EXPECT_NEAR(model.time, 20.0 * stepFactor, 1e-9);
+  EXPECT_EQ(frameCycle.stepBudget, 0);
+}
+
+TEST_F(FrameCycleTest, SomaSpritesCopyCellsOfSeventyNinePixelsToTheirPlaces) {
+  Frame();  // right after a reset every soma is at rest: cell 0
+  ASSERT_EQ(display.somaCopies.size(), 3u);
+  for (int i = 0; i < 3; ++i) {
+    const testing::SomaCopy& copy = display.somaCopies[static_cast<std::size_t>(i)];
+    EXPECT_EQ(copy.x, somaX[i]);
+    EXPECT_EQ(copy.y, somaY[i]);
+    EXPECT_EQ(copy.source.left, 0);
+    EXPECT_EQ(copy.source.top, 80 * i);
+    EXPECT_EQ(copy.source.right, 79);
+    EXPECT_EQ(copy.source.bottom, 80 * i + 79);
+  }
+}
+
+TEST_F(FrameCycleTest, PacingFlipsTwentyMsLessFlipTimeAfterStartSleepingOnlyWhenAsked) {
+  struct Case {
+    Pacing pacing;
+    bool sleeps;
+  };
+  for (const Case c : {Case{Pacing::SleepThenPoll, true}, Case{Pacing::BusyWait, false}}) {
+    frameCycle = FrameCycleState{};  // flip time estimate 5 ms: the flip is due 15 ms in
+    display = FakeFrameDisplay{};
+    display.clock = &clock;
+    clock.sleeps = 0;
+    const FrameReport report = Frame(c.pacing);
+    ASSERT_EQ(display.flipTicks.size(), 1u);
+    const std::uint32_t flipAfterMs = display.flipTicks[0] - report.frameStart;
+    EXPECT_GE(flipAfterMs, 15u);
+    EXPECT_LE(flipAfterMs, 18u);  // the few readings of the clock itself
+    EXPECT_EQ(clock.sleeps > 0, c.sleeps);
+  }
+}
+
+TEST_F(FrameCycleTest, LabelledBackgroundGivesWayAfterNinetyHundredthsOfAMinute) {
+  InteractAt(kStartMs);
+  FrameAt(kStartMs + 5400 - 20);
+  EXPECT_FALSE(PlainSelected());
+  FrameAt(kStartMs + 5400 + 20);
+  EXPECT_TRUE(PlainSelected());
+}
+
+TEST_F(FrameCycleTest, ResetWhileLabelledLeavesTheLabelledBackground) {
+  InteractAt(kStartMs);
+  clock.nowMs = kStartMs + 1000;
+  ResetToDefaults();  // key 0
+  FrameAt(kStartMs + 10'000);
+  FrameAt(kStartMs + 2 * kMsPerMinute);
+  EXPECT_TRUE(backgroundsSelected.empty());
+}
+
+TEST_F(FrameCycleTest, IdleResetHappensOncePerIdlePeriod) {
+  InteractAt(kStartMs);
+  ChangeParameter();
+  FrameAt(kStartMs + 59'000);
+  EXPECT_FALSE(WasReset());
+  FrameAt(kStartMs + 61'000);
+  EXPECT_TRUE(WasReset());
+  EXPECT_EQ(idleResetDone, 1);
+
+  ChangeParameter();  // a panel value, not an interaction: no second reset
+  FrameAt(kStartMs + 5 * kMsPerMinute);
+  EXPECT_FALSE(WasReset());
+
+  InteractAt(kStartMs + 6 * kMsPerMinute);
+  ChangeParameter();
+  FrameAt(kStartMs + 7 * kMsPerMinute + 1000);
+  EXPECT_TRUE(WasReset());
+}
+
+TEST_F(FrameCycleTest, PeriodicResetComesEveryThirtyMinutesWhateverTheIdleState) {
+  for (const std::int32_t idle : {0, 1}) {
+    clock.nowMs = kStartMs;
+    lastPeriodicResetMinutes = static_cast<float>(CurrentMinutes());
+    // A visitor still playing ten seconds before the half hour, or nobody at all.
+    InteractAt(kStartMs + 30 * kMsPerMinute - 10'000);
+    idleResetDone = idle;
+    ChangeParameter();
+    FrameAt(kStartMs + 30 * kMsPerMinute - 1000);
+    EXPECT_FALSE(WasReset()) << "idle " << idle;
+    FrameAt(kStartMs + 30 * kMsPerMinute + 1000);
+    EXPECT_TRUE(WasReset()) << "idle " << idle;
+    EXPECT_NEAR(lastPeriodicResetMinutes, (kStartMs + 30.0 * kMsPerMinute + 1000) / kMsPerMinute, 0.001);
+  }
+}
+
+TEST_F(FrameCycleTest, FailedDisplayCallLeavesTheFrameWithoutFlipOrCount) {
+  enum class Step { Background, FirstSprite, LastSprite, Flip };
+  struct Case {
+    const char* name;
+    Step step;
+    DisplayResult result;
+    int restores;
+    bool modelAdvanced;
+    int flipsTried;
+  };
+  const Case cases[] = {
+      {"lost background", Step::Background, DDERR_SURFACELOST, 1, false, 0},
+      {"lost first sprite", Step::FirstSprite, DDERR_SURFACELOST, 1, true, 0},
+      {"lost last sprite", Step::LastSprite, DDERR_SURFACELOST, 1, true, 0},
+      {"lost at flip", Step::Flip, DDERR_SURFACELOST, 1, true, 1},
+      {"other failure of background", Step::Background, kOtherFailure, 0, false, 0},
+      {"other failure at flip", Step::Flip, kOtherFailure, 0, true, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ResetToDefaults();
+    Frame();
+    Frame();  // a counted frame, so that a lost one would show in the count
+    display = FakeFrameDisplay{};
+    display.clock = &clock;
+    switch (c.step) {
+      case Step::Background: display.backgroundResults = {c.result}; break;
+      case Step::FirstSprite: display.somaResults = {c.result}; break;
+      case Step::LastSprite: display.somaResults = {DD_OK, DD_OK, c.result}; break;
+      case Step::Flip: display.flipResults = {c.result}; break;
+    }
+    const FrameCycleState before = frameCycle;
+    const double timeBefore = model.time;
+    const int sleepsBefore = clock.sleeps;
+
+    const FrameReport report = Frame();
+
+    EXPECT_FALSE(report.flipped);
+    EXPECT_EQ(display.Count("RestoreSurfaces"), c.restores);
+    EXPECT_EQ(display.Count("FlipBuffers"), c.flipsTried);
+    EXPECT_EQ(model.time != timeBefore, c.modelAdvanced);
+    EXPECT_EQ(frameCycle.framesInWindow, before.framesInWindow);
+    EXPECT_EQ(frameCycle.flipTimeAverage, before.flipTimeAverage);
+    EXPECT_EQ(frameCycle.relativeSimSpeed, before.relativeSimSpeed);
+    if (c.step != Step::Flip) {
+      EXPECT_EQ(clock.sleeps, sleepsBefore) << "no waiting";
+    }
+  }
+}
+
+TEST_F(FrameCycleTest, StillDrawingIsRetriedAtOnceUntilItSucceeds) {
+  struct Case {
+    const char* name;
+    std::deque<DisplayResult> FakeFrameDisplay::*results;
+    const char* call;
+    int calls;
+  };
+  const Case cases[] = {
+      {"background", &FakeFrameDisplay::backgroundResults, "BlitBackground", 4},
+      {"sprites", &FakeFrameDisplay::somaResults, "BlitSomaCell", 3 + 3},
+      {"flip", &FakeFrameDisplay::flipResults, "FlipBuffers", 4},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    display = FakeFrameDisplay{};
+    display.clock = &clock;
+    display.*c.results = {DDERR_WASSTILLDRAWING, DDERR_WASSTILLDRAWING, DDERR_WASSTILLDRAWING};
+    const FrameReport report = Frame();
+    EXPECT_TRUE(report.flipped);
+    EXPECT_EQ(display.Count(c.call), c.calls);
+    EXPECT_EQ(display.Count("RestoreSurfaces"), 0);
+  }
+}
+
+TEST_F(FrameCycleTest, WithoutDrawingContextFrameGoesOnWithoutTextAndFlips) {
+  display.contextAvailable = false;
+  const FrameReport report = Frame();
+  EXPECT_TRUE(report.flipped);
+  EXPECT_TRUE(display.context.texts.empty());
+  EXPECT_EQ(display.Count("ReleaseBackBufferDC"), 0);
+}
+
+TEST_F(FrameCycleTest, FrameCountAndTimersSurviveTickWrap) {
+  const std::uint32_t beforeWrap = 0xFFFFFFFFu - 300;
+  clock.nowMs = beforeWrap;
+  lastPeriodicResetMinutes = static_cast<float>(CurrentMinutes());
+  for (int frame = 0; frame < 150; ++frame) Frame();  // about three seconds across the wrap
+  EXPECT_GE(frameCycle.framesPerSecond, 48);
+  EXPECT_LE(frameCycle.framesPerSecond, 50);
+  EXPECT_EQ(display.context.texts.back(), Slower(26));
+
+  InteractAt(0xFFFFFFFFu - 1000);
+  ChangeParameter();
+  FrameAt(10'000);  // 11 s later, across the wrap
+  EXPECT_TRUE(PlainSelected());
+  EXPECT_FALSE(WasReset());
+  FrameAt(61'000);
+  EXPECT_TRUE(WasReset());
+}
+
+}  // namespace
+}  // namespace velmora
