@@ -186,10 +186,5 @@ TEST(Connect, ClearingReferencesLeavesTheElementsAlive) {
   EXPECT_EQ(CountedElement::alive, 0);
 }
 
-TEST(Object, NewElementOffersZero) {
-  Object element;
-  EXPECT_EQ(element.outputValue, 0.0f);
-}
-
 }  // namespace
 }  // namespace velmora

@@ -120,14 +120,5 @@ TEST_F(SomaTest, FiresSilentlyWithoutAMidiOutput) {
   EXPECT_TRUE(midi.recorder.messages.empty());
 }
 
-TEST_F(SomaTest, ResetRestoresTheConstructedState) {
-  Input(2.0f);
-  soma.Update(3.0f, 1.0f);
-  soma.Reset();
-  EXPECT_EQ(soma.summedInput, 0.0f);
-  EXPECT_EQ(soma.lastSpikeTime, -2.0f);
-  EXPECT_EQ(soma.location, &kCentre);
-}
-
 }  // namespace
 }  // namespace velmora

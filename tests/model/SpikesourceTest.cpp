@@ -81,16 +81,6 @@ TEST(SpikeSource, IgnoresSpikesSentToIt) {
   EXPECT_EQ(rig.source.nextIndex, 0);
 }
 
-TEST(SpikeSource, ResetStartsTheTableAgain) {
-  const float table[] = {1.0f, 2.0f};
-  SourceRig rig(table, 2);
-  rig.source.Update(50.0f, 50.0f);
-  rig.source.Reset();
-  EXPECT_EQ(rig.source.nextIndex, 0);
-  EXPECT_EQ(rig.source.cycleOffset, 0.0f);
-  EXPECT_EQ(rig.source.strength, 1.0f);
-}
-
 // Each source scales a copy: building the network again must not scale the stored
 // table a second time.
 TEST(SpikeSource, ScalesItsOwnCopyAndLeavesTheTable) {
