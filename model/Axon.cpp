@@ -27,6 +27,7 @@ void Axon::Draw(DeviceContext& dc) {
 }
 
 void Axon::Update(float time, float) {
+  if (spikes.head == nullptr) return;  // most segments are empty most of the time
   // Kept in locals: the stores into the events could otherwise alias these fields
   // and force a reload for every spike.
   const float wholeTravelTime = travelTime;

@@ -87,7 +87,11 @@ void Dendrite::Update(float time, float) {
       // reaches the soma end weakened by the same factor.
       event->strength = static_cast<float>(attenuation[static_cast<std::size_t>(event->position)] *
                                            event->initialStrength);
-      sum += EvaluateWave(*event, last) * event->strength;
+      // Only waves whose front has reached the soma end add anything; skipping the
+      // others leaves the sum exactly as adding their zeros would.
+      if (static_cast<float>(event->position) + peakTime - static_cast<float>(last) > 0.0f) {
+        sum += EvaluateWave(*event, last) * event->strength;
+      }
       event = spikes.Next(event);
     }
   }
