@@ -37,7 +37,8 @@ cmake --build "$build_dir"
 
 case $action in
   run)
-    exec "$build_dir/tools/velmora-sim" --until 3000 "$@"
+    # The exhibit, full screen; extra arguments (see --help) go to it.
+    exec "$build_dir/shell/velmora" "$@"
     ;;
   test)
     ctest --test-dir "$build_dir" --output-on-failure -j2 "$@"
