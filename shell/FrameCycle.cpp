@@ -82,7 +82,8 @@ void WaitForFlipTime(std::uint32_t frameStart, Pacing pacing) {
     if (elapsed >= target) return;
     const float remaining = target - elapsed;
     if (pacing == Pacing::SleepThenPoll && remaining > kPollMarginMs) {
-      clock.Sleep(static_cast<std::uint32_t>(remaining - kPollMarginMs));
+      const auto sleepMs = static_cast<std::uint32_t>(remaining - kPollMarginMs);
+      if (sleepMs > 0) clock.Sleep(sleepMs);
     }
   }
 }
