@@ -14,7 +14,7 @@ packages=(
   libfluidsynth-dev timgm6mb-soundfont librtmidi-dev libasound2-dev
 )
 if [[ $action == test ]]; then
-  packages+=(xvfb xauth xdotool)
+  packages+=(python3 xvfb xauth xdotool x11-utils imagemagick)
 fi
 
 missing=()
