@@ -130,10 +130,16 @@ ParseOutcome ParseSimArguments(const std::vector<std::string>& arguments) {
       outcome.status = ParseStatus::kHelp;
       return outcome;
     }
-    static const std::set<std::string> kKnown = {"--step", "--speed",    "--until",  "--steps", "--weights",
-                                                 "--at",   "--csv",      "--raster", "--geometry"};
+    static const std::set<std::string> kKnown = {"--step",   "--speed",    "--until",   "--steps",
+                                                 "--weights", "--at",      "--csv",     "--raster",
+                                                 "--geometry", "--picture", "--labeled", "--images"};
     if (!kKnown.contains(name)) return fail("unknown option '" + arguments[i] + "' (try --help)");
     if (name != "--at" && !seen.insert(name).second) return fail(name + " is given twice");
+    if (name == "--labeled") {
+      if (inlineValue) return fail("--labeled takes no value");
+      options.labeledPicture = true;
+      continue;
+    }
 
     std::string value;
     if (inlineValue) {
@@ -179,7 +185,16 @@ ParseOutcome ParseSimArguments(const std::vector<std::string>& arguments) {
       options.rasterPath = value;
     } else if (name == "--geometry") {
       options.geometryPath = value;
+    } else if (name == "--picture") {
+      if (!value.ends_with(".png")) return fail("--picture needs a file name ending in .png, got '" + value + "'");
+      options.picturePath = value;
+    } else if (name == "--images") {
+      options.imagesDirectory = value;
     }
+  }
+
+  if (options.labeledPicture && options.picturePath.empty()) {
+    return fail("--labeled chooses the background of --picture; give --picture FILE.png with it");
   }
 
   if (stepGiven && options.initialSpeedSetting) return fail("give either --step or --speed, not both");
@@ -247,6 +262,17 @@ Outputs (written in addition to the firing lines):
                        keeps counting across a reset
   --geometry FILE      every point of the 23 axon and dendrite paths as stored,
                        before any scaling: element,index,x,y,nx,ny
+  --picture FILE       the exhibit's screen (1024 x 768) at the end of the run, as
+                       a PNG file (FILE ends in .png): the plain background, the
+                       three cell bodies glowing by the final activity, the status
+                       line of the final step as at a steady 50 frames per second,
+                       and the spikes, waves and synapses of the final state.
+                       Needs no display
+  --labeled            with --picture: use the labelled background, which shows
+                       the numbers of the six adjustable synapses
+  --images DIR         the three built-in images as bitmap files, unchanged:
+                       DIR/BACKGROUND.bmp, DIR/LABELEDBACK.bmp and DIR/SOMAS.bmp
+                       (DIR is created if missing)
   --help               this text
 
 The output is deterministic: the same arguments give the same bytes.

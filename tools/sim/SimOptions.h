@@ -57,6 +57,9 @@ struct SimOptions {
   std::string csvPath;                          // empty: no CSV
   std::string rasterPath;                       // empty: no raster; ends in .svg or .png
   std::string geometryPath;                     // empty: no geometry CSV
+  std::string picturePath;                      // empty: no picture; ends in .png
+  bool labeledPicture = false;                  // the picture on the labelled background
+  std::string imagesDirectory;                  // empty: the built-in images are not written
 };
 
 enum class ParseStatus { kRun, kHelp, kError };

@@ -151,6 +151,7 @@ RunStatus RunSimulation(const SimOptions& options, const RunSinks& sinks, RunRec
     }
     if (!options.runByStepCount && !(model.time > timeBeforeMs)) return RunStatus::kStalled;
   }
+  if (sinks.onFinished) sinks.onFinished(model);
   return RunStatus::kFinished;
 }
 

@@ -9,6 +9,10 @@
 
 #include "tools/sim/SimOptions.h"
 
+namespace velmora {
+class Model;
+}
+
 namespace velmora::sim {
 
 inline constexpr int kSomaCount = 3;
@@ -52,6 +56,9 @@ struct RunRecord {
 struct RunSinks {
   std::function<void(const Firing&)> onFiring;  // may be empty
   std::function<void(const StepRow&)> onStep;  // may be empty
+  // May be empty: called once with the network in its final state when the run
+  // finished (not when it stalled), before the network is taken down.
+  std::function<void(Model&)> onFinished;
 };
 
 enum class RunStatus {

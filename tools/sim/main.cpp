@@ -8,6 +8,7 @@
 #include "tools/sim/Raster.h"
 #include "tools/sim/SimOptions.h"
 #include "tools/sim/SimOutput.h"
+#include "tools/sim/SimPictures.h"
 #include "tools/sim/SimRun.h"
 
 namespace {
@@ -43,6 +44,11 @@ int main(int argc, char** argv) {
     return Fail("cannot write " + options.geometryPath, kExitRunFailed);
   }
 
+  if (!options.imagesDirectory.empty()) {
+    std::string error;
+    if (!WriteBuiltInImages(options.imagesDirectory, &error)) return Fail(error, kExitRunFailed);
+  }
+
   std::FILE* csv = nullptr;
   if (!options.csvPath.empty()) {
     csv = std::fopen(options.csvPath.c_str(), "wb");
@@ -53,6 +59,15 @@ int main(int argc, char** argv) {
   RunSinks sinks;
   sinks.onFiring = [](const Firing& firing) { std::fputs(FormatFiringLine(firing).c_str(), stdout); };
   if (csv != nullptr) sinks.onStep = [csv](const StepRow& row) { std::fputs(FormatCsvRow(row).c_str(), csv); };
+  bool pictureFailed = false;
+  std::string pictureError;
+  if (!options.picturePath.empty()) {
+    sinks.onFinished = [&](Model& model) {
+      const PictureBackground background =
+          options.labeledPicture ? PictureBackground::kLabeled : PictureBackground::kPlain;
+      pictureFailed = !WriteFramePicture(model, background, options.picturePath, &pictureError);
+    };
+  }
 
   RunRecord record;
   const RunStatus status = RunSimulation(options, sinks, record);
@@ -64,6 +79,7 @@ int main(int argc, char** argv) {
   }
   if (!stdoutOk) return Fail("cannot write the firings to standard output", kExitRunFailed);
   if (!csvOk) return Fail("cannot write " + options.csvPath, kExitRunFailed);
+  if (pictureFailed) return Fail(pictureError, kExitRunFailed);
 
   if (!options.rasterPath.empty()) {
     bool written = false;

@@ -1,0 +1,150 @@
+#include "tools/sim/SimPictures.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+#include "assets/BuiltInImages.h"
+#include "display/DisplayConstants.h"
+#include "model/DeviceContext.h"
+#include "model/Model.h"
+#include "platform/MessageBox.h"
+#include "platform/Presenter.h"
+#include "shell/DrawingObjects.h"
+#include "shell/FrameCycle.h"
+
+namespace velmora::sim {
+namespace {
+
+constexpr int kSomaCount = 3;
+constexpr ColorRef kStatusTextColor = Rgb(255, 255, 255);
+// The exhibit's frame rate when every frame keeps its 20 ms period; the status line
+// of a picture is the one such steady running shows.
+constexpr int kSteadyFramesPerSecond = 50;
+constexpr const char* kWindowTitle = "Velmora";
+
+// The relative speed the frame cycle works out at a steady frame rate, by its own
+// arithmetic (whole milliseconds per frame, single precision).
+float SteadyRelativeSpeed(float stepMs) {
+  const auto frameTimeMs = static_cast<float>(1000 / kSteadyFramesPerSecond);
+  return stepMs * static_cast<float>(kStepsPerFrame) / frameTimeMs;
+}
+
+// The shell makes the shared drawing objects during static initialisation and
+// deletes them when the exhibit shuts down; here that is the end of the process.
+void DeleteDrawingObjectsAtExit() {
+  static const bool registered = std::atexit(DeleteDrawingObjects) == 0;
+  static_cast<void>(registered);
+}
+
+bool WriteFile(const std::filesystem::path& path, const std::uint8_t* data, std::size_t size) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return false;
+  const bool written = std::fwrite(data, 1, size, file) == size;
+  return std::fclose(file) == 0 && written;
+}
+
+}  // namespace
+
+SourceRect SomaSpriteCell(int soma, float activity) {
+  const int cell = static_cast<int>(activity * kActivityScale);
+  SourceRect source;
+  source.left = kSpriteCellPixels * cell;
+  source.top = kSpriteCellPixels * soma;
+  // One pixel short of the cell: 79 x 79 of each 80 x 80 cell reach the screen.
+  source.right = source.left + kSpriteCellPixels - 1;
+  source.bottom = source.top + kSpriteCellPixels - 1;
+  return source;
+}
+
+std::unique_ptr<HeadlessDisplay> HeadlessDisplay::Open(std::string* error) {
+  DeleteDrawingObjectsAtExit();
+  SetMessageBoxesHeadless(true);
+  SelectHeadlessVideoDriver();
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    *error = std::string("cannot start SDL video: ") + SDL_GetError();
+    return nullptr;
+  }
+  std::unique_ptr<HeadlessDisplay> headless(new HeadlessDisplay);
+  headless->window = SDL_CreateWindow(kWindowTitle, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
+                                      kScreenWidthPixels, kScreenHeightPixels, SDL_WINDOW_HIDDEN);
+  if (headless->window == nullptr) {
+    *error = std::string("cannot make a window: ") + SDL_GetError();
+    return nullptr;
+  }
+  headless->display.InitDisplay(headless->window, ScreenMode::Windowed, true);
+  if (!headless->display.Ready()) {
+    *error = "cannot set up the display or load the built-in images";
+    return nullptr;
+  }
+  return headless;
+}
+
+HeadlessDisplay::~HeadlessDisplay() {
+  display.Release();
+  if (window != nullptr) SDL_DestroyWindow(window);
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+bool ComposeFrame(Display& display, Model& model, PictureBackground background) {
+  if (background == PictureBackground::kLabeled) {
+    display.SelectLabeledBackground();
+  } else {
+    display.SelectPlainBackground();
+  }
+  if (display.BlitBackground() != DD_OK) return false;
+
+  float activity[kSomaCount];
+  model.GetActivity(activity);
+  for (int i = 0; i < kSomaCount; ++i) {
+    if (display.BlitSomaCell(somaX[i], somaY[i], SomaSpriteCell(i, activity[i])) != DD_OK) return false;
+  }
+
+  TextDeviceContext* dc = display.GetBackBufferDC();
+  if (dc == nullptr) return false;
+  dc->SetTextColor(kStatusTextColor);
+  dc->SetTransparentBackground();
+  dc->TextOut(kStatusLineX, kStatusLineY, StatusText(SteadyRelativeSpeed(model.step)));
+  model.Draw(*dc);
+  display.ReleaseBackBufferDC(dc);
+  return true;
+}
+
+bool WriteFramePicture(Model& model, PictureBackground background, const std::string& path, std::string* error) {
+  const std::unique_ptr<HeadlessDisplay> headless = HeadlessDisplay::Open(error);
+  if (!headless) return false;
+  if (!ComposeFrame(headless->Screen(), model, background)) {
+    *error = "cannot compose the picture";
+    return false;
+  }
+  if (!headless->Screen().SaveBackBufferPng(path)) {
+    *error = "cannot write " + path;
+    return false;
+  }
+  return true;
+}
+
+bool WriteBuiltInImages(const std::string& directory, std::string* error) {
+  std::error_code created;
+  std::filesystem::create_directories(directory, created);
+  if (created) {
+    *error = "cannot make the folder " + directory + ": " + created.message();
+    return false;
+  }
+  for (const char* name : kBuiltInImageNames) {
+    const BuiltInImage* image = FindBuiltInImage(name);
+    if (image == nullptr) {
+      *error = std::string("the program has no built-in image ") + name;
+      return false;
+    }
+    const std::filesystem::path path = std::filesystem::path(directory) / (std::string(name) + ".bmp");
+    if (!WriteFile(path, image->data, image->size)) {
+      *error = "cannot write " + path.string();
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace velmora::sim

@@ -1,0 +1,61 @@
+#pragma once
+// Pictures of a run for people to look at: the exhibit's screen as a frame would
+// show the network's final state, composed on a headless display, and the built-in
+// images written out as bitmap files.
+
+#include <memory>
+#include <string>
+
+#include "display/Display.h"
+#include "display/FrameDisplay.h"
+
+namespace velmora {
+class Model;
+}
+
+namespace velmora::sim {
+
+enum class PictureBackground { kPlain, kLabeled };
+
+// The three built-in images, each written as <name>.bmp.
+inline constexpr const char* kBuiltInImageNames[] = {"BACKGROUND", "LABELEDBACK", "SOMAS"};
+
+// The sprite-sheet rectangle a frame copies for soma `soma` (0 .. 2) at activity
+// `activity` (0 .. 1): cell trunc(activity x 31) of the soma's row, 79 x 79 pixels.
+SourceRect SomaSpriteCell(int soma, float activity);
+
+// A display with no screen behind it: SDL's dummy video driver, a hidden window and
+// a Display set up on it. SDL's video is started by Open and shut down with the
+// object, so runs without a picture never touch SDL.
+class HeadlessDisplay {
+public:
+  // Null, with the reason in `error`, when any step fails.
+  static std::unique_ptr<HeadlessDisplay> Open(std::string* error);
+  ~HeadlessDisplay();
+  HeadlessDisplay(const HeadlessDisplay&) = delete;
+  HeadlessDisplay& operator=(const HeadlessDisplay&) = delete;
+
+  Display& Screen() { return display; }
+
+private:
+  HeadlessDisplay() = default;
+
+  SDL_Window* window = nullptr;
+  Display display;  // declared after the window, released before it goes
+};
+
+// Composes one frame into the display's back buffer as the exhibit's frame does,
+// without stepping the model: background, the three soma sprites by the model's
+// activity, the status line for a steady 50 frames per second at the model's step,
+// and the model's own drawing. False if a copy failed.
+bool ComposeFrame(Display& display, Model& model, PictureBackground background);
+
+// Composes the frame on a headless display and writes it as a PNG file. False, with
+// the reason in `error`, on failure.
+bool WriteFramePicture(Model& model, PictureBackground background, const std::string& path, std::string* error);
+
+// Writes the built-in images, their embedded bytes unchanged, into `directory`
+// (created if missing). False, with the reason in `error`, on failure.
+bool WriteBuiltInImages(const std::string& directory, std::string* error);
+
+}  // namespace velmora::sim
