@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
-#include <regex>
 #include <semaphore>
+#include <string_view>
 #include <thread>
 
 #include "platform/MidiBytes.h"
@@ -17,6 +17,16 @@ namespace {
 
 constexpr const char* kClientName = "Velmora";
 constexpr std::size_t kQueueMessages = 1024;
+
+// "client:port", both decimal numbers, as the sequencer numbers its ports.
+bool IsPortNumber(const std::string& text) {
+  const std::size_t colon = text.find(':');
+  auto digits = [](std::string_view part) {
+    return !part.empty() && std::all_of(part.begin(), part.end(), [](unsigned char c) { return std::isdigit(c) != 0; });
+  };
+  return colon != std::string::npos && digits(std::string_view(text).substr(0, colon)) &&
+         digits(std::string_view(text).substr(colon + 1));
+}
 
 std::string Lowered(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(),
@@ -87,8 +97,7 @@ std::vector<std::string> MidiPortNames(std::string& error) {
 
 int FindMidiPort(const std::vector<std::string>& names, const std::string& wanted) {
   if (wanted.empty()) return -1;
-  static const std::regex portNumber("[0-9]+:[0-9]+");
-  if (std::regex_match(wanted, portNumber)) {
+  if (IsPortNumber(wanted)) {
     for (std::size_t i = 0; i < names.size(); ++i) {
       const std::string& name = names[i];
       if (name.size() > wanted.size() && name.ends_with(wanted) &&
