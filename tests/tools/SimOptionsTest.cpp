@@ -72,6 +72,29 @@ TEST(SimOptionsTest, TimedActionsKeepCommandLineOrderAndTheirValues) {
   EXPECT_EQ(options.actions[4].speedSetting, 22.5f);
 }
 
+TEST(SimOptionsTest, PictureAndImageOptionsFillTheirFields) {
+  const struct {
+    Args args;
+    const char* picturePath;
+    bool labeled;
+    const char* imagesDirectory;
+  } cases[] = {
+      {{}, "", false, ""},
+      {{"--picture", "out/frame.png"}, "out/frame.png", false, ""},
+      {{"--picture=f.png", "--labeled"}, "f.png", true, ""},
+      {{"--labeled", "--picture", "f.png"}, "f.png", true, ""},
+      {{"--images", "imgs"}, "", false, "imgs"},
+      {{"--images=imgs", "--picture", "f.png", "--steps", "3"}, "f.png", false, "imgs"},
+  };
+  for (const auto& c : cases) {
+    const ParseOutcome outcome = ParseSimArguments(c.args);
+    ASSERT_EQ(outcome.status, ParseStatus::kRun) << outcome.message;
+    EXPECT_EQ(outcome.options.picturePath, c.picturePath);
+    EXPECT_EQ(outcome.options.labeledPicture, c.labeled);
+    EXPECT_EQ(outcome.options.imagesDirectory, c.imagesDirectory);
+  }
+}
+
 TEST(SimOptionsTest, ZeroStepIsAllowedOnlyForACountedRun) {
   EXPECT_EQ(ParseSimArguments({"--step", "0", "--steps", "3"}).status, ParseStatus::kRun);
   EXPECT_EQ(ParseSimArguments({"--step", "0"}).status, ParseStatus::kError);
@@ -123,6 +146,14 @@ TEST(SimOptionsTest, BadArgumentsAreRefusedWithAMessageNamingTheProblem) {
       {{"--at", "5:weights=1,2"}, "six integers"},
       {{"--raster", "out.jpg"}, ".svg or .png"},
       {{"--help=yes"}, "no value"},
+      {{"--picture", "frame.bmp"}, "ending in .png"},
+      {{"--picture"}, "needs a value"},
+      {{"--labeled"}, "give --picture"},
+      {{"--labeled", "--csv", "x.csv"}, "give --picture"},
+      {{"--picture", "a.png", "--labeled=yes"}, "no value"},
+      {{"--picture", "a.png", "--labeled", "--labeled"}, "twice"},
+      {{"--images"}, "needs a value"},
+      {{"--images", "a", "--images", "b"}, "twice"},
   };
   for (const auto& c : cases) {
     const ParseOutcome outcome = ParseSimArguments(c.args);

@@ -78,6 +78,8 @@ TEST_F(SimProgramTest, BadArgumentsExitWithTwoAndAMessageOnStandardError) {
       {"--step", "nan"},
       {"--at", "5:explode"},
       {"--raster", "x.gif"},
+      {"--labeled"},
+      {"--picture", "x.jpg"},
   };
   for (const auto& args : cases) {
     const Outcome outcome = RunSim(args);
@@ -91,7 +93,7 @@ TEST_F(SimProgramTest, HelpDocumentsEveryOptionAndExitsZero) {
   const Outcome outcome = RunSim({"--help"});
   EXPECT_EQ(outcome.exitCode, 0);
   for (const char* option : {"--step", "--speed", "--until", "--steps", "--weights", "--at", "--csv", "--raster",
-                             "--geometry", "stim1", "stim2", "weights=", "speed=", "reset", "--until 1000"}) {
+                             "--geometry", "--picture", "--labeled", "--images", "stim1", "stim2", "weights=", "speed=", "reset", "--until 1000"}) {
     EXPECT_NE(outcome.out.find(option), std::string::npos) << option;
   }
 }
@@ -112,6 +114,35 @@ TEST_F(SimProgramTest, SameArgumentsGiveTheSameBytesInEveryOutput) {
   for (std::size_t i = 0; i < outputs[0].size(); ++i) {
     EXPECT_FALSE(outputs[0][i].empty()) << "output " << i;
     EXPECT_EQ(outputs[0][i], outputs[1][i]) << "output " << i;
+  }
+}
+
+TEST_F(SimProgramTest, PictureRunsHeadlessAndRepeatsByteForByte) {
+  const std::vector<std::string> run = {"--until", "700", "--at", "300:weights=20,6,6,6,6,6", "--at", "600:stim1"};
+  std::vector<std::string> pictures;
+  for (const char* name : {"a.png", "b.png"}) {
+    std::vector<std::string> args = run;
+    args.insert(args.end(), {"--picture", File(name).string()});
+    const Outcome outcome = RunSim(args);
+    ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
+    EXPECT_EQ(outcome.out, RunSim(run).out) << "the picture leaves the firings alone";
+    pictures.push_back(ReadFile(File(name)));
+  }
+  EXPECT_EQ(pictures[0].substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
+  EXPECT_EQ(pictures[0], pictures[1]);
+
+  std::vector<std::string> labeled = run;
+  labeled.insert(labeled.end(), {"--picture", File("l.png").string(), "--labeled"});
+  ASSERT_EQ(RunSim(labeled).exitCode, 0);
+  EXPECT_EQ(ReadFile(File("l.png")).size(), pictures[0].size());
+  EXPECT_NE(ReadFile(File("l.png")), pictures[0]);
+}
+
+TEST_F(SimProgramTest, ImagesAreWrittenAsThreeBitmapFiles) {
+  const Outcome outcome = RunSim({"--steps", "1", "--images", File("imgs/new").string()});
+  ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
+  for (const char* name : {"BACKGROUND.bmp", "LABELEDBACK.bmp", "SOMAS.bmp"}) {
+    EXPECT_EQ(ReadFile(File("imgs/new") / name).substr(0, 2), "BM") << name;
   }
 }
 
@@ -136,8 +167,11 @@ TEST_F(SimProgramTest, RasterFilesAreWrittenInTheFormatTheirNameAsksFor) {
 }
 
 TEST_F(SimProgramTest, UnwritableOutputExitsWithOne) {
-  for (const char* option : {"--csv", "--raster", "--geometry"}) {
-    const std::string path = std::string(option) == "--raster" ? "/nonexistent-dir/r.svg" : "/nonexistent-dir/x.csv";
+  for (const char* option : {"--csv", "--raster", "--geometry", "--picture"}) {
+    const std::string name = option;
+    const std::string path = name == "--raster"    ? "/nonexistent-dir/r.svg"
+                             : name == "--picture" ? "/nonexistent-dir/p.png"
+                                                   : "/nonexistent-dir/x.csv";
     const Outcome outcome = RunSim({"--steps", "5", option, path});
     EXPECT_EQ(outcome.exitCode, 1) << option;
     EXPECT_NE(outcome.err.find("cannot write"), std::string::npos) << option;
