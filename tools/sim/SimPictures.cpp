@@ -10,7 +10,6 @@
 #include "model/DeviceContext.h"
 #include "model/Model.h"
 #include "platform/MessageBox.h"
-#include "platform/Presenter.h"
 #include "shell/DrawingObjects.h"
 #include "shell/FrameCycle.h"
 
@@ -23,6 +22,8 @@ constexpr ColorRef kStatusTextColor = Rgb(255, 255, 255);
 // of a picture is the one such steady running shows.
 constexpr int kSteadyFramesPerSecond = 50;
 constexpr const char* kWindowTitle = "Velmora";
+// SDL's video driver that needs no display and shows nothing.
+constexpr const char* kHeadlessVideoDriver = "dummy";
 
 // The relative speed the frame cycle works out at a steady frame rate, by its own
 // arithmetic (whole milliseconds per frame, single precision).
@@ -61,7 +62,9 @@ SourceRect SomaSpriteCell(int soma, float activity) {
 std::unique_ptr<HeadlessDisplay> HeadlessDisplay::Open(std::string* error) {
   DeleteDrawingObjectsAtExit();
   SetMessageBoxesHeadless(true);
-  SelectHeadlessVideoDriver();
+  // Overriding, so that an SDL_VIDEODRIVER in the environment cannot send the
+  // picture to a screen (or fail for want of one).
+  SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, kHeadlessVideoDriver, SDL_HINT_OVERRIDE);
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     *error = std::string("cannot start SDL video: ") + SDL_GetError();
     return nullptr;
