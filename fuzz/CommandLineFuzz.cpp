@@ -1,0 +1,141 @@
+// The exhibit's and the simulator's command lines from any bytes: the input is split
+// at zero bytes into arguments. Whatever a parser accepts must satisfy the limits it
+// promises, and parsing must give the same outcome twice. A key script given as @FILE
+// is written to a scratch file first, so the parser reads the fuzz bytes and never a
+// file of the machine.
+
+#include <unistd.h>
+
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "shell/CommandLine.h"
+#include "tools/sim/SimOptions.h"
+
+namespace velmora {
+namespace {
+
+void Check(bool condition, const char* what) {
+  if (!condition) {
+    std::fprintf(stderr, "command line invariant broken: %s\n", what);
+    std::abort();
+  }
+}
+
+const std::string& ScratchPath() {
+  static const std::string path =
+      "/tmp/velmora-fuzz-keys-" + std::to_string(static_cast<long>(getpid())) + ".txt";
+  return path;
+}
+
+std::vector<std::string> SplitArguments(const std::uint8_t* data, std::size_t size) {
+  std::vector<std::string> arguments(1);
+  for (std::size_t i = 0; i < size; ++i) {
+    if (data[i] == 0) {
+      arguments.emplace_back();
+    } else {
+      arguments.back().push_back(static_cast<char>(data[i]));
+    }
+  }
+  return arguments;
+}
+
+// "@TEXT" or "--keys=@TEXT" become the scratch file holding TEXT; false if it cannot
+// be written.
+bool RedirectKeyFiles(std::vector<std::string>& arguments) {
+  constexpr std::string_view kInlineKeys = "--keys=@";
+  for (std::string& argument : arguments) {
+    std::string_view prefix;
+    if (argument.starts_with('@')) {
+      prefix = "@";
+    } else if (argument.starts_with(kInlineKeys)) {
+      prefix = kInlineKeys;
+    } else {
+      continue;
+    }
+    std::FILE* file = std::fopen(ScratchPath().c_str(), "wb");
+    if (file == nullptr) return false;
+    const std::string_view text = std::string_view(argument).substr(prefix.size());
+    const bool written = text.empty() || std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    if (std::fclose(file) != 0 || !written) return false;
+    argument = std::string(prefix) + ScratchPath();
+  }
+  return true;
+}
+
+void CheckExhibit(const std::vector<std::string>& arguments) {
+  const CommandLine parsed = ParseCommandLine(arguments);
+  const CommandLine again = ParseCommandLine(arguments);
+  Check(parsed.action == again.action && parsed.error == again.error, "exhibit parse is not repeatable");
+  Check((parsed.action == CommandLineAction::Error) == !parsed.error.empty(),
+        "an error comes without a message, or a message without an error");
+  if (parsed.action == CommandLineAction::Error) return;
+  const ExhibitOptions& options = parsed.options;
+  if (options.frames) Check(*options.frames >= 1, "accepted a frame count below 1");
+  for (const ScreenshotRequest& shot : options.screenshots) {
+    Check(shot.frame >= 1, "accepted a screenshot before frame 1");
+    Check(shot.path.ends_with(".png") && shot.path.size() > 0, "accepted a screenshot not to .png");
+  }
+  Check(options.midiOut == "synth" || options.midiOut == "none" ||
+            (options.midiOut.starts_with("port:") && options.midiOut.size() > 5),
+        "accepted an unknown MIDI output");
+  Check(!options.panelDevice.empty(), "accepted an empty panel device");
+  for (const KeyPress& press : options.keys) Check(press.frame >= 1, "accepted a key before frame 1");
+
+  // The --record-keys format reads back as the same presses.
+  std::vector<KeyPress> reread;
+  std::string error;
+  Check(ParseKeyScript(FormatKeyScript(options.keys), reread, error), "a formatted key script is refused");
+  Check(reread.size() == options.keys.size(), "a formatted key script reads back another length");
+  for (std::size_t i = 0; i < reread.size(); ++i) {
+    Check(reread[i].frame == options.keys[i].frame && reread[i].key == options.keys[i].key,
+          "a formatted key script reads back other presses");
+  }
+}
+
+void CheckSimulator(const std::vector<std::string>& arguments) {
+  const sim::ParseOutcome parsed = sim::ParseSimArguments(arguments);
+  const sim::ParseOutcome again = sim::ParseSimArguments(arguments);
+  Check(parsed.status == again.status && parsed.message == again.message, "simulator parse is not repeatable");
+  Check((parsed.status == sim::ParseStatus::kError) == !parsed.message.empty(),
+        "an error comes without a message, or a message without an error");
+  if (parsed.status != sim::ParseStatus::kRun) return;
+  const sim::SimOptions& options = parsed.options;
+  Check(std::isfinite(options.initialStepMs) && options.initialStepMs >= 0.0f, "accepted a bad step");
+  Check(std::isfinite(options.untilMs) && options.untilMs >= 0.0, "accepted a bad end time");
+  Check(options.stepCount >= 0, "accepted a negative step count");
+  if (!options.runByStepCount) {
+    Check(options.initialStepMs > 0.0f, "accepted a run by time that never advances");
+    Check(options.untilMs / options.initialStepMs <= sim::kMaxUntilStepCount, "accepted an endless run");
+  }
+  if (options.initialSpeedSetting) {
+    Check(*options.initialSpeedSetting >= sim::kMinSpeedSetting &&
+              *options.initialSpeedSetting <= sim::kMaxSpeedSetting,
+          "accepted a speed out of range");
+  }
+  for (const sim::TimedAction& action : options.actions) {
+    Check(std::isfinite(action.atMs) && action.atMs >= 0.0, "accepted a bad action time");
+    if (action.kind == sim::ActionKind::kSetSpeed) {
+      Check(action.speedSetting >= sim::kMinSpeedSetting && action.speedSetting <= sim::kMaxSpeedSetting,
+            "accepted an action speed out of range");
+    }
+  }
+  if (!options.picturePath.empty()) Check(options.picturePath.ends_with(".png"), "accepted a picture not to .png");
+  if (options.labeledPicture) Check(!options.picturePath.empty(), "accepted --labeled without a picture");
+}
+
+}  // namespace
+}  // namespace velmora
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::vector<std::string> arguments = velmora::SplitArguments(data, size);
+  velmora::CheckSimulator(arguments);
+  if (velmora::RedirectKeyFiles(arguments)) velmora::CheckExhibit(arguments);
+  return 0;
+}
