@@ -44,21 +44,24 @@ measure() {
           if ($1 >= settled_from) { settled_sum += period; settled_n++ }
           deviation = period - 20.0; if (deviation < 0) deviation = -deviation
           deviations[m++] = deviation
+          if ($1 >= settled_from) settled_deviations[k++] = deviation
         }
         previous_end_us = $6
       } else {
         dropped++
       }
     }
+    # The 99th percentile of the first `count` values of `values`.
+    function p99(values, count,    sorted, i, j, v) {
+      for (i = 0; i < count; i++) sorted[i] = values[i]
+      for (i = 1; i < count; i++) { v = sorted[i]; j = i - 1; while (j >= 0 && sorted[j] > v) { sorted[j + 1] = sorted[j]; j-- } sorted[j + 1] = v }
+      return sorted[int(0.99 * (count - 1))]
+    }
     END {
-      # 99th percentile of the deviations (insertion into a sorted copy is fine for 1000).
-      for (i = 0; i < m; i++) sorted[i] = deviations[i]
-      for (i = 1; i < m; i++) { v = sorted[i]; j = i - 1; while (j >= 0 && sorted[j] > v) { sorted[j + 1] = sorted[j]; j-- } sorted[j + 1] = v }
-      p99 = sorted[int(0.99 * (m - 1))]
       first_ms = (start_ns - launch_ns) / 1e6 + first_shown_us / 1000.0
       printf "%-12s frames shown %d, dropped %d\n", name, n + 1, dropped + 0
       printf "%-12s mean frame period %.3f ms (from frame %d on: %.3f ms)\n", name, sum / n, settled_from, settled_sum / settled_n
-      printf "%-12s 99th percentile of |period - 20 ms|: %.3f ms\n", name, p99
+      printf "%-12s 99th percentile of |period - 20 ms|: %.3f ms (from frame %d on: %.3f ms)\n", name, p99(deviations, m), settled_from, p99(settled_deviations, k)
       printf "%-12s launch to first frame shown: %.1f ms (from program entry: %.1f ms)\n", name, first_ms, first_shown_us / 1000.0
       printf "%-12s processor time per second of running: %.3f s (user %.2f s + system %.2f s over %.2f s)\n", name, (user_s + system_s) / elapsed_s, user_s, system_s, elapsed_s
     }' "$log"
