@@ -4,7 +4,11 @@
 
 namespace velmora {
 
-void SelectHeadlessVideoDriver() { SDL_SetHint(SDL_HINT_VIDEODRIVER, "dummy"); }
+// Overriding, so that an SDL_VIDEODRIVER left in the environment cannot send a
+// headless run to a screen (or make it fail for want of one).
+void SelectHeadlessVideoDriver() {
+  SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "dummy", SDL_HINT_OVERRIDE);
+}
 
 bool VideoDriverShowsNothing() {
   const char* driver = SDL_GetCurrentVideoDriver();

@@ -50,13 +50,7 @@ bool DrawSprites(FrameDisplay& display) {
   float activity[kSomaCount];
   model.GetActivity(activity);
   for (int i = 0; i < kSomaCount; ++i) {
-    const int cell = static_cast<int>(activity[i] * kActivityScale);
-    SourceRect source;
-    source.left = kSpriteCellPixels * cell;
-    source.top = kSpriteCellPixels * i;
-    // One pixel short of the cell: 79 x 79 of each 80 x 80 cell reach the screen.
-    source.right = source.left + kSpriteCellPixels - 1;
-    source.bottom = source.top + kSpriteCellPixels - 1;
+    const SourceRect source = SomaSpriteCell(i, activity[i]);
     if (!Succeeds(display, [&] { return display.BlitSomaCell(somaX[i], somaY[i], source); })) {
       return false;
     }
@@ -97,6 +91,17 @@ std::string StatusText(float relativeSimSpeed) {
   char text[96];
   std::snprintf(text, sizeof text, "Geschwindigkeit: % 3i mal so langsam wie in Wirklichkeit", slower);
   return text;
+}
+
+SourceRect SomaSpriteCell(int soma, float activity) {
+  const int cell = static_cast<int>(activity * kActivityScale);
+  SourceRect source;
+  source.left = kSpriteCellPixels * cell;
+  source.top = kSpriteCellPixels * soma;
+  // One pixel short of the cell: 79 x 79 of each 80 x 80 cell reach the screen.
+  source.right = source.left + kSpriteCellPixels - 1;
+  source.bottom = source.top + kSpriteCellPixels - 1;
+  return source;
 }
 
 FrameReport RunFrame(FrameDisplay& display, Pacing pacing) {

@@ -56,6 +56,10 @@ struct FrameReport {
   std::uint32_t flipTimeMs = 0;  // ticks the flip took
 };
 
+// The sprite-sheet rectangle a frame copies for soma `soma` (0 .. 2) at activity
+// `activity` (0 .. 1): cell trunc(activity x 31) of the soma's row, 79 x 79 pixels.
+SourceRect SomaSpriteCell(int soma, float activity);
+
 FrameReport RunFrame(FrameDisplay& display, Pacing pacing);
 
 // The status line for a relative speed (simulated ms per real ms).

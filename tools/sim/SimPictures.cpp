@@ -10,6 +10,7 @@
 #include "model/DeviceContext.h"
 #include "model/Model.h"
 #include "platform/MessageBox.h"
+#include "platform/Presenter.h"
 #include "shell/DrawingObjects.h"
 #include "shell/FrameCycle.h"
 
@@ -22,8 +23,6 @@ constexpr ColorRef kStatusTextColor = Rgb(255, 255, 255);
 // of a picture is the one such steady running shows.
 constexpr int kSteadyFramesPerSecond = 50;
 constexpr const char* kWindowTitle = "Velmora";
-// SDL's video driver that needs no display and shows nothing.
-constexpr const char* kHeadlessVideoDriver = "dummy";
 
 // The relative speed the frame cycle works out at a steady frame rate, by its own
 // arithmetic (whole milliseconds per frame, single precision).
@@ -48,23 +47,10 @@ bool WriteFile(const std::filesystem::path& path, const std::uint8_t* data, std:
 
 }  // namespace
 
-SourceRect SomaSpriteCell(int soma, float activity) {
-  const int cell = static_cast<int>(activity * kActivityScale);
-  SourceRect source;
-  source.left = kSpriteCellPixels * cell;
-  source.top = kSpriteCellPixels * soma;
-  // One pixel short of the cell: 79 x 79 of each 80 x 80 cell reach the screen.
-  source.right = source.left + kSpriteCellPixels - 1;
-  source.bottom = source.top + kSpriteCellPixels - 1;
-  return source;
-}
-
 std::unique_ptr<HeadlessDisplay> HeadlessDisplay::Open(std::string* error) {
   DeleteDrawingObjectsAtExit();
   SetMessageBoxesHeadless(true);
-  // Overriding, so that an SDL_VIDEODRIVER in the environment cannot send the
-  // picture to a screen (or fail for want of one).
-  SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, kHeadlessVideoDriver, SDL_HINT_OVERRIDE);
+  SelectHeadlessVideoDriver();
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     *error = std::string("cannot start SDL video: ") + SDL_GetError();
     return nullptr;

@@ -20,10 +20,6 @@ enum class PictureBackground { kPlain, kLabeled };
 // The three built-in images, each written as <name>.bmp.
 inline constexpr const char* kBuiltInImageNames[] = {"BACKGROUND", "LABELEDBACK", "SOMAS"};
 
-// The sprite-sheet rectangle a frame copies for soma `soma` (0 .. 2) at activity
-// `activity` (0 .. 1): cell trunc(activity x 31) of the soma's row, 79 x 79 pixels.
-SourceRect SomaSpriteCell(int soma, float activity);
-
 // A display with no screen behind it: SDL's dummy video driver, a hidden window and
 // a Display set up on it. SDL's video is started by Open and shut down with the
 // object, so runs without a picture never touch SDL.
