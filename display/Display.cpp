@@ -77,6 +77,11 @@ void Display::InitDisplay(SDL_Window* window, ScreenMode mode, bool headless) {
 
   glyphs = GlyphCache::Load();
   backBufferContext = std::make_unique<BackBufferContext>(backBuffer.get(), glyphs.get());
+  // The screen mode above resized the window. Its size events are queued now and
+  // stamped no later than this tick; HandleEvent lets them pass, so the first frame
+  // is not dropped for a change the display made itself.
+  SDL_PumpEvents();
+  ownResizeEndTicks = SDL_GetTicks();
   ready = true;
 }
 
@@ -179,6 +184,8 @@ void Display::HandleEvent(const SDL_Event& event) {
     case SDL_WINDOWEVENT:
       if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED ||
           event.window.event == SDL_WINDOWEVENT_DISPLAY_CHANGED) {
+        // Stamped at or before the end of InitDisplay (wrap-safe): the display's own change.
+        if (static_cast<Sint32>(event.window.timestamp - ownResizeEndTicks) <= 0) break;
         surfacesLost = true;
       }
       break;

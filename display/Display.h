@@ -65,7 +65,8 @@ public:
 
   // The shell passes every window and render event here; those that can take the
   // presented picture away (size or display changes, render target or device
-  // resets) make the next copy or flip report DDERR_SURFACELOST.
+  // resets) make the next copy or flip report DDERR_SURFACELOST. The size change
+  // InitDisplay itself makes (events stamped up to its end) is no loss.
   void HandleEvent(const SDL_Event& event);
 
   // For tests: the next copy or flip reports DDERR_SURFACELOST, and the next
@@ -116,6 +117,9 @@ private:
   bool initFailed = false;
   bool surfacesLost = false;
   int failingRestoresLeft = 0;
+  // SDL tick (ms) at the end of InitDisplay: window events stamped up to it come from
+  // the display's own change of the window and are no loss.
+  Uint32 ownResizeEndTicks = 0;
   std::vector<std::string>* releaseRecord = nullptr;
 };
 

@@ -176,13 +176,38 @@ TEST_F(DisplayTest, WhileTheDisplayStaysUnavailableEveryRestoreFailsAndFramesSta
   EXPECT_EQ(display->BlitBackground(), DD_OK);
 }
 
-TEST_F(DisplayTest, RenderResetsAndWindowSizeChangesCountAsLosses) {
+// An SDL tick later than any before the call: window events stamped with it come
+// after the display's set-up.
+Uint32 TickAfterNow() {
+  const Uint32 now = SDL_GetTicks();
+  while (SDL_GetTicks() == now) SDL_Delay(1);
+  return SDL_GetTicks();
+}
+
+TEST_F(DisplayTest, TheWindowResizeOfItsOwnSetUpIsNoLossAndTheFirstFrameIsDrawn) {
   InitHeadless();
-  SDL_Event events[3] = {};
+  int sizeChanges = 0;
+  SDL_Event event;
+  while (SDL_PollEvent(&event) != 0) {
+    if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) ++sizeChanges;
+    display->HandleEvent(event);
+  }
+  EXPECT_GE(sizeChanges, 1);  // the set-up did resize the window
+  EXPECT_EQ(display->BlitBackground(), DD_OK);
+  EXPECT_EQ(display->FlipBuffers(), DD_OK);
+}
+
+TEST_F(DisplayTest, RenderResetsAndWindowSizeOrDisplayChangesAfterTheSetUpCountAsLosses) {
+  InitHeadless();
+  SDL_Event events[4] = {};
   events[0].type = SDL_RENDER_TARGETS_RESET;
   events[1].type = SDL_RENDER_DEVICE_RESET;
   events[2].type = SDL_WINDOWEVENT;
   events[2].window.event = SDL_WINDOWEVENT_SIZE_CHANGED;
+  events[3].type = SDL_WINDOWEVENT;
+  events[3].window.event = SDL_WINDOWEVENT_DISPLAY_CHANGED;
+  const Uint32 later = TickAfterNow();
+  for (SDL_Event& event : events) event.common.timestamp = later;
   for (const SDL_Event& event : events) {
     display->HandleEvent(event);
     EXPECT_EQ(display->FlipBuffers(), DDERR_SURFACELOST);
