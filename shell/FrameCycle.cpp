@@ -37,11 +37,11 @@ void RunTimers() {
     if (MinutesSince(lastInteractionMinutes) > kLabelTimeMinutes && selectBackground != nullptr) {
       selectBackground(Background::Plain);
     }
-    if (MinutesSince(lastInteractionMinutes) > kIdleTimeMinutes) ResetToDefaults();
+    if (MinutesSince(lastInteractionMinutes) > kIdleTimeMinutes) ResetToDefaults(ResetCause::Idle);
   }
   // Whatever the idle state: even a visitor who never stops playing gets a fresh start.
   if (MinutesSince(lastPeriodicResetMinutes) > kPeriodicResetMinutes) {
-    ResetToDefaults();
+    ResetToDefaults(ResetCause::Periodic);
     lastPeriodicResetMinutes = static_cast<float>(CurrentMinutes());
   }
 }

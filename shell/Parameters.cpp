@@ -20,7 +20,10 @@ float lastInteractionMinutes = 0.0f;
 std::int32_t idleResetDone = 0;
 void (*selectBackground)(Background background) = nullptr;
 
-void ResetToDefaults() {
+std::array<std::int64_t, kResetCauses> resetCounts{};
+
+void ResetToDefaults(ResetCause cause) {
+  ++resetCounts[static_cast<std::size_t>(cause)];
   for (std::size_t i = 0; i < userParams.size(); ++i) userParams[i] = defaultParams[i];
   model.SetWeights(userParams);
   speedSetting = defaultSpeedSetting;

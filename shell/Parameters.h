@@ -32,9 +32,16 @@ enum class Background { Plain, Labeled };
 // Makes the given picture current; the main window installs it once it has a display.
 extern void (*selectBackground)(Background background);
 
+// Why the exhibit returned to its defaults: the idle timer, the periodic timer, or
+// anything else (the start-up, key 0).
+enum class ResetCause { Other, Idle, Periodic };
+inline constexpr std::size_t kResetCauses = 3;
+// Resets to defaults made since the process started, indexed by ResetCause.
+extern std::array<std::int64_t, kResetCauses> resetCounts;
+
 // Parameters, speed and the whole network back to their defaults; tells the panel.
 // Not an interaction: it changes neither the background nor lastInteractionMinutes.
-void ResetToDefaults();
+void ResetToDefaults(ResetCause cause = ResetCause::Other);
 
 // Restarts the idle time and shows the labelled picture.
 void NoteInteraction();
