@@ -42,6 +42,13 @@ bool SerialPort::ApplyExhibitSettings() {
   return ::tcsetattr(fd_, TCSANOW, &settings) == 0;
 }
 
+bool SerialPort::HasExhibitSettings() const {
+  termios settings{};
+  if (fd_ < 0 || ::tcgetattr(fd_, &settings) != 0) return false;
+  return ::cfgetispeed(&settings) == kPanelBaud && ::cfgetospeed(&settings) == kPanelBaud &&
+         (settings.c_cflag & CSIZE) == CS8 && (settings.c_cflag & (PARENB | CSTOPB)) == 0;
+}
+
 void SerialPort::DiscardInput() {
   if (fd_ >= 0) ::tcflush(fd_, TCIFLUSH);
 }

@@ -32,6 +32,8 @@ public:
   // 9600 baud, 8 data bits, no parity, 1 stop bit, raw bytes; every other setting as
   // the retrieved state had it. False when the settings cannot be written.
   bool ApplyExhibitSettings();
+  // Reads the line's settings back: true when they are 9600 baud 8N1 in both directions.
+  bool HasExhibitSettings() const;
   // Discards anything that has arrived and not been read yet.
   void DiscardInput();
   // Aborts bytes still waiting to go out.

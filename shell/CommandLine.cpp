@@ -41,6 +41,12 @@ public:
     while (next < arguments.size() && result.action == CommandLineAction::Run) {
       ParseOne(arguments[next++]);
     }
+    // The self-test takes every other option, so it is decided once all are read.
+    if (result.action == CommandLineAction::Run && selfTest) {
+      result.action = CommandLineAction::SelfTest;
+    } else if (result.action == CommandLineAction::Run && result.options.testNote) {
+      Fail("--test-note goes with --self-test only");
+    }
     return result;
   }
 
@@ -96,6 +102,10 @@ private:
       flag(options.busyWait);
     } else if (name == "--panel-poll") {
       flag(options.panelPoll);
+    } else if (name == "--self-test") {
+      flag(selfTest);
+    } else if (name == "--test-note") {
+      flag(options.testNote);
     } else if (name == "--list-midi-ports") {
       if (inlineValue) return Fail(name + " takes no value");
       result.action = CommandLineAction::ListMidiPorts;
@@ -155,6 +165,7 @@ private:
 
   const std::vector<std::string>& arguments;
   std::size_t next = 0;
+  bool selfTest = false;
   CommandLine result;
 };
 
@@ -225,6 +236,11 @@ Sound:
 Control panel:
   --panel DEVICE         the panel's serial device (default /dev/ttyS0)
   --panel-poll           poll the panel every 100 ms
+Checks:
+  --self-test            check the display, the MIDI output and the panel with the
+                         other options given, print one line per check, and exit
+                         (0 when all pass); the exhibit does not start
+  --test-note            with --self-test: play a short note on the MIDI output
   --help                 this text
 )";
 }

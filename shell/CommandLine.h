@@ -10,7 +10,7 @@
 
 namespace velmora {
 
-enum class CommandLineAction { Run, Help, ListMidiPorts, Error };
+enum class CommandLineAction { Run, Help, ListMidiPorts, SelfTest, Error };
 
 struct CommandLine {
   CommandLineAction action = CommandLineAction::Run;

@@ -39,6 +39,8 @@ struct ExhibitOptions {
   // Control panel
   std::string panelDevice = "/dev/ttyS0";
   bool panelPoll = false;  // run the 100 ms poll timer
+  // Self-test
+  bool testNote = false;  // play a short note on the chosen MIDI output
 };
 
 // The options of this run, set once by the program entry.

@@ -14,8 +14,6 @@ namespace velmora {
 namespace {
 
 constexpr std::int32_t kChannels = 16;
-constexpr std::int32_t kProgramChange = 0xC0;
-constexpr std::int32_t kMarimbaProgram = 12;  // GM instrument 13
 constexpr std::int32_t kControlChange = 0xB0;
 constexpr std::int32_t kAllNotesOff = 123;
 constexpr std::string_view kPortPrefix = "port:";
@@ -24,7 +22,9 @@ std::unique_ptr<MidiOutput> device;            // what sounds; null for none or 
 std::unique_ptr<MidiFileRecorder> recorder;    // with --record-midi: stands in front of `device`
 MidiOutputOpener testOpener;
 
-std::unique_ptr<MidiOutput> OpenChosenOutput(bool& chosenNone, std::string& error) {
+}  // namespace
+
+std::unique_ptr<MidiOutput> OpenChosenMidiOutput(bool& chosenNone, std::string& error) {
   chosenNone = false;
   if (testOpener) return testOpener(error);
   const std::string& choice = exhibitOptions.midiOut;
@@ -44,12 +44,10 @@ std::unique_ptr<MidiOutput> OpenChosenOutput(bool& chosenNone, std::string& erro
   return nullptr;
 }
 
-}  // namespace
-
 void OpenMidiOutput() {
   bool chosenNone = false;
   std::string error;
-  device = OpenChosenOutput(chosenNone, error);
+  device = OpenChosenMidiOutput(chosenNone, error);
   // The recorder takes every message, whether or not anything sounds, so a silent
   // run can still be checked or replayed.
   if (!exhibitOptions.recordMidiPath.empty()) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <fstream>
 
+#include "platform/Clock.h"
 #include "shell/CommandLine.h"
 
 namespace velmora {
@@ -25,6 +26,7 @@ void OperatorControl::KeyPressed(VirtualKey key, std::int64_t frame) {
 
 void OperatorControl::FrameDone(std::int64_t frame, const FrameReport& report) {
   static_cast<void>(report);
+  if (serviceNotifier != nullptr) serviceNotifier->FrameDone(ActiveClock().TickCount());
   for (const ScreenshotRequest& request : options.screenshots) {
     if (request.frame != frame) continue;
     if (!saveScreenshot || !saveScreenshot(request.path)) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ServiceNotify.h"
 #include "shell/ExhibitOptions.h"
 #include "shell/MainForm.h"
 
@@ -29,11 +30,16 @@ public:
 
   const std::vector<KeyPress>& RecordedKeys() const { return recordedKeys; }
 
+  // The service manager hears of every frame (ready after the first, then
+  // keep-alives); null for none.
+  void NotifyService(ServiceNotifier* notifier) { serviceNotifier = notifier; }
+
 private:
   const ExhibitOptions& options;
   std::function<bool(const std::string&)> saveScreenshot;
   std::function<bool()> stopRequested;
   std::vector<KeyPress> recordedKeys;
+  ServiceNotifier* serviceNotifier = nullptr;
 };
 
 }  // namespace velmora

@@ -18,7 +18,6 @@ PanelLinkState panelLink;
 namespace {
 
 constexpr std::uint8_t kStatusLetter = 's';
-constexpr std::uint8_t kPollLetter = 'g';
 
 // A reply takes about 10 ms on the line at 9600 baud. A read still incomplete after
 // this many 100 ms poll ticks is given up and the next tick polls afresh, so a lost

@@ -13,6 +13,7 @@
 #include "display/Display.h"
 #include "platform/MessageBox.h"
 #include "platform/Presenter.h"
+#include "platform/ServiceNotify.h"
 #include "platform/Window.h"
 #include "shell/CommandLine.h"
 #include "shell/ExhibitOptions.h"
@@ -20,6 +21,7 @@
 #include "shell/MainForm.h"
 #include "shell/MidiDevice.h"
 #include "shell/OperatorControl.h"
+#include "shell/SelfTest.h"
 
 namespace {
 
@@ -45,6 +47,16 @@ int main(int argc, char** argv) {
       exhibitOptions = commandLine.options;
       ListMidiPorts(std::cout);
       return 0;
+    case CommandLineAction::SelfTest: {
+      // Every failure is a line of text: a message box would wait for someone.
+      exhibitOptions = commandLine.options;
+      SetMessageBoxesHeadless(true);
+      SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+      SystemProbes probes;
+      const int selfTestExitCode = RunSelfTest(exhibitOptions, probes, std::cout);
+      SDL_Quit();
+      return selfTestExitCode;
+    }
     case CommandLineAction::Run:
       break;
   }
@@ -77,9 +89,14 @@ int main(int argc, char** argv) {
     OperatorControl control(
         options, [&display](const std::string& path) { return display.SaveBackBufferPng(path); },
         [] { return StopSignalReceived(); });
+    // Under a service manager: ready after the first frame, then keep-alives from
+    // the frame loop, so a frozen loop gets the exhibit restarted.
+    ServiceNotifier serviceNotifier = ServiceNotifier::FromEnvironment();
+    control.NotifyService(&serviceNotifier);
     if (options.panelPoll) window.SetTimer(kPanelPollIntervalMs);
     window.Show();
     exitCode = RunExhibit(services, control);
+    serviceNotifier.Stopping();
     control.Finish();
     if (services.DisplayFailed()) exitCode = kDisplayFailureExitCode;
     window.Destroy();

@@ -61,6 +61,29 @@ TEST(CommandLineTest, HelpAndPortListingAreActionsOfTheirOwn) {
   EXPECT_EQ(Parse({"--list-midi-ports"}).action, CommandLineAction::ListMidiPorts);
 }
 
+TEST(CommandLineTest, SelfTestTakesTheOptionsTheExhibitRunsWith) {
+  struct Case {
+    std::vector<std::string> arguments;
+    bool testNote;
+  };
+  const Case cases[] = {
+      {{"--self-test"}, false},
+      {{"--panel", "/dev/ttyUSB0", "--self-test", "--panel-poll", "--midi-out", "none"}, false},
+      {{"--test-note", "--midi-out=port:Synth", "--self-test"}, true},
+  };
+  for (const Case& c : cases) {
+    const CommandLine line = Parse(c.arguments);
+    ASSERT_EQ(line.action, CommandLineAction::SelfTest) << c.arguments.front() << " " << line.error;
+    EXPECT_EQ(line.options.testNote, c.testNote);
+  }
+  const CommandLine full = Parse(cases[1].arguments);
+  EXPECT_EQ(full.options.panelDevice, "/dev/ttyUSB0");
+  EXPECT_TRUE(full.options.panelPoll);
+  EXPECT_EQ(full.options.midiOut, "none");
+  EXPECT_EQ(Parse({"--self-test", "--help"}).action, CommandLineAction::Help);
+  EXPECT_EQ(Parse({"--self-test", "--frames", "0"}).action, CommandLineAction::Error);
+}
+
 TEST(CommandLineTest, BadArgumentsAreRefusedWithAMessage) {
   const std::vector<std::vector<std::string>> cases = {
       {"--frobnicate"},         {"extra"},                {"--frames"},
@@ -70,6 +93,7 @@ TEST(CommandLineTest, BadArgumentsAreRefusedWithAMessage) {
       {"--screenshot", "a.png"}, {"--screenshot", "0:a.png"}, {"--screenshot", "5:a.bmp"},
       {"--screenshot", "5:"},   {"--midi-out", "loud"},   {"--midi-out", "port:"},
       {"--headless=yes"},       {"--panel", ""},          {"--record-keys"},
+      {"--test-note"},          {"--self-test=yes"},      {"--test-note=1", "--self-test"},
   };
   for (const auto& arguments : cases) {
     const CommandLine line = Parse(arguments);

@@ -2,11 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 
 #include "shell/CommandLine.h"
+#include "tests/support/FakeClock.h"
 
 namespace velmora {
 namespace {
@@ -51,6 +56,35 @@ TEST(OperatorControlTest, ScreenshotsAreTakenAfterTheirFramesOnly) {
   }, nullptr);
   for (std::int64_t frame = 1; frame <= 3; ++frame) control.FrameDone(frame, FrameReport{});
   EXPECT_EQ(saved, (std::vector<std::string>{"a.png", "b.png"}));
+}
+
+TEST(OperatorControlTest, TheServiceManagerHearsReadyAfterTheFirstFrameThenKeepAlives) {
+  // The service manager's end: a datagram socket in the test's temporary folder.
+  const std::string path = ::testing::TempDir() + "velmora_control_notify_" + std::to_string(::getpid());
+  const int manager = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  path.copy(address.sun_path, sizeof address.sun_path - 1);
+  ASSERT_EQ(::bind(manager, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+
+  testing::FakeClock clock(1000);
+  testing::ScopedClock useClock(clock);
+  ServiceNotifier notifier(path, "1000000", "");  // keep-alives every 500 ms
+  const ExhibitOptions options = OptionsFrom({});
+  OperatorControl control(options, nullptr, nullptr);
+  control.NotifyService(&notifier);
+  std::vector<std::string> received;
+  for (std::int64_t frame = 1; frame <= 60; ++frame) {  // 1.2 s of 20 ms frames
+    control.FrameDone(frame, FrameReport{});
+    clock.Sleep(20);
+    char buffer[64];
+    for (ssize_t n; (n = ::recv(manager, buffer, sizeof buffer, 0)) > 0;) {
+      received.push_back(std::to_string(frame) + " " + std::string(buffer, static_cast<std::size_t>(n)));
+    }
+  }
+  ::close(manager);
+  ::unlink(path.c_str());
+  EXPECT_EQ(received, (std::vector<std::string>{"1 READY=1", "26 WATCHDOG=1", "51 WATCHDOG=1"}));
 }
 
 TEST(OperatorControlTest, RecordedPressesAreWrittenInTheKeyScriptFormat) {

@@ -1,0 +1,48 @@
+#pragma once
+// `velmora --self-test`: checks, without starting the exhibit, what the exhibit will
+// find with the same options (display, MIDI output, control panel) and prints one line
+// per check, with what to do when it fails. Never shows a message box.
+
+#include <ostream>
+#include <string>
+
+#include "shell/ExhibitOptions.h"
+
+namespace velmora {
+
+struct CheckResult {
+  std::string name;    // "display", "MIDI output", "panel"
+  bool passed = false;
+  std::string detail;  // what was found
+  std::string remedy;  // what to do about a failure; empty when passed
+};
+
+// The checks, each on its own; tests stand fakes in for them.
+class SelfTestProbes {
+public:
+  virtual ~SelfTestProbes() = default;
+  virtual CheckResult CheckDisplay(const ExhibitOptions& options) = 0;
+  virtual CheckResult CheckMidiOutput(const ExhibitOptions& options) = 0;
+  virtual CheckResult CheckPanel(const ExhibitOptions& options) = 0;
+};
+
+// The real checks: SDL video, the MIDI output opened as the exhibit opens it (with
+// `options.testNote` a short note played), the panel's serial device.
+class SystemProbes final : public SelfTestProbes {
+public:
+  CheckResult CheckDisplay(const ExhibitOptions& options) override;
+  CheckResult CheckMidiOutput(const ExhibitOptions& options) override;
+  CheckResult CheckPanel(const ExhibitOptions& options) override;
+};
+
+inline constexpr int kSelfTestPassedExitCode = 0;
+inline constexpr int kSelfTestFailedExitCode = 1;
+
+// One line: "PASS name: detail" or "FAIL name: detail. To fix: remedy".
+std::string FormatCheck(const CheckResult& result);
+
+// Runs every check in turn (display, MIDI output, panel), prints a line for each and a
+// summary, and gives the exit code: kSelfTestPassedExitCode only when all passed.
+int RunSelfTest(const ExhibitOptions& options, SelfTestProbes& probes, std::ostream& out);
+
+}  // namespace velmora

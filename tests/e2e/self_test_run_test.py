@@ -1,0 +1,92 @@
+"""`velmora --self-test` as an operator runs it: headless, silent, with the panel on a
+pseudo-terminal whose far end answers the poll like a panel (passes, exit 0), and
+with a panel device that does not exist (exit non-zero, a line naming the device and
+saying what to do)."""
+
+import argparse
+import os
+import select
+import subprocess
+import sys
+import threading
+import unittest
+
+RUN_TIMEOUT_S = 60
+REPLY = bytes([0, 0, 15, 6, 6, 6, 7, 6, 6])
+OPTIONS = None
+
+
+class Panel:
+    """The far end of a pseudo-terminal: answers every poll "g" with REPLY."""
+
+    def __init__(self):
+        self.master, self.slave = os.openpty()
+        self.device = os.ttyname(self.slave)
+        self.polls = 0
+        self.stop = False
+        self.thread = threading.Thread(target=self.serve, daemon=True)
+        self.thread.start()
+
+    def serve(self):
+        while not self.stop:
+            ready, _, _ = select.select([self.master], [], [], 0.05)
+            if not ready:
+                continue
+            try:
+                data = os.read(self.master, 64)
+            except OSError:
+                return
+            for byte in data:
+                if byte == ord("g"):
+                    self.polls += 1
+                    os.write(self.master, REPLY)
+
+    def close(self):
+        self.stop = True
+        self.thread.join(timeout=5)
+        os.close(self.master)
+        os.close(self.slave)
+
+
+def self_test(*arguments):
+    return subprocess.run([OPTIONS.velmora, "--self-test", "--headless", "--midi-out", "none"] + list(arguments),
+                          capture_output=True, text=True, timeout=RUN_TIMEOUT_S)
+
+
+class SelfTestRunTest(unittest.TestCase):
+    def test_every_check_passes_with_a_panel_that_answers(self):
+        panel = Panel()
+        try:
+            result = self_test("--panel", panel.device, "--panel-poll")
+        finally:
+            panel.close()
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        lines = result.stdout.splitlines()
+        self.assertEqual([line.split(":")[0] for line in lines[:3]],
+                         ["PASS display", "PASS MIDI output", "PASS panel"], result.stdout)
+        self.assertIn(panel.device, lines[2])
+        self.assertIn("00 00 0f 06 06 06 07 06 06", lines[2])
+        self.assertEqual(panel.polls, 1)
+        self.assertIn("All 3 checks passed", lines[3])
+
+    def test_a_missing_panel_device_fails_with_a_line_that_says_what_to_do(self):
+        device = "/dev/velmora-panel-that-is-not-there"
+        result = self_test("--panel", device)
+        self.assertNotEqual(result.returncode, 0)
+        failed = [line for line in result.stdout.splitlines() if line.startswith("FAIL ")]
+        self.assertEqual(len(failed), 1, result.stdout)
+        self.assertTrue(failed[0].startswith("FAIL panel: cannot open " + device), failed[0])
+        self.assertIn("To fix:", failed[0])
+        self.assertIn("--panel", failed[0].split("To fix:")[1])
+
+
+def main():
+    global OPTIONS
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--velmora", required=True)
+    OPTIONS, rest = parser.parse_known_args()
+    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,143 @@
+"""Installs the build into a temporary prefix and checks what an operator relies on:
+the three programs, the manual page (naming every option of --help), the desktop
+entry, the systemd user unit (naming the installed program, restarting it, with a
+watchdog) and the example settings file (options the program knows). The unit is also
+checked by systemd-analyze when that program is present."""
+
+import argparse
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+
+OPTIONS = None
+
+
+def run(command, **kwargs):
+    return subprocess.run(command, capture_output=True, text=True, timeout=60, **kwargs)
+
+
+def read(path):
+    with open(path, encoding="utf-8") as f:
+        return f.read()
+
+
+def entries(text):
+    """key=value lines of a desktop entry, unit or environment file (last one wins)."""
+    found = {}
+    for line in text.splitlines():
+        line = line.strip()
+        if not line or line.startswith(("#", ";", "[")) or "=" not in line:
+            continue
+        key, value = line.split("=", 1)
+        found.setdefault(key.strip(), []).append(value.strip())
+    return found
+
+
+class InstalledFilesTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = tempfile.TemporaryDirectory(prefix="velmora_install_")
+        cls.prefix = os.path.join(cls.folder.name, "prefix")
+        result = run([OPTIONS.cmake, "--install", OPTIONS.build_dir, "--prefix", cls.prefix])
+        assert result.returncode == 0, result.stdout + result.stderr
+        cls.bindir = os.path.join(cls.prefix, "bin")
+        cls.unit_path = os.path.join(cls.prefix, "lib", "systemd", "user", "velmora.service")
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.folder.cleanup()
+
+    def help_text(self):
+        result = run([os.path.join(self.bindir, "velmora"), "--help"])
+        self.assertEqual(result.returncode, 0, result.stderr)
+        return result.stdout
+
+    def test_the_three_programs_are_installed_and_run(self):
+        for program in ("velmora", "velmora-sim", "velmora-panel"):
+            path = os.path.join(self.bindir, program)
+            self.assertTrue(os.access(path, os.X_OK), path)
+            self.assertEqual(run([path, "--help"]).returncode, 0, program)
+
+    def test_the_manual_page_names_every_option_of_the_help_text(self):
+        page = read(os.path.join(self.prefix, "share", "man", "man1", "velmora.1"))
+        self.assertTrue(page.startswith(".TH VELMORA 1"))
+        # roff writes a hyphen in an option as "\-".
+        plain = page.replace("\\-", "-")
+        options = set(re.findall(r"--[a-z][a-z-]*", self.help_text()))
+        self.assertGreaterEqual(len(options), 15)
+        for option in sorted(options):
+            self.assertIn(option, plain, "the manual page lacks " + option)
+        for message in ("DirectDraw Init FAILED", "Midi-Out Init FAILED", "Can not open serial port!",
+                        "Can not retrieve serial state!", "Can not set serial state!",
+                        "Can not create event!"):
+            self.assertIn(message, plain)
+
+    def test_the_desktop_entry_starts_velmora_under_education_and_science(self):
+        keys = entries(read(os.path.join(self.prefix, "share", "applications", "velmora.desktop")))
+        self.assertEqual(keys["Type"], ["Application"])
+        self.assertEqual(keys["Exec"], ["velmora"])
+        self.assertEqual(keys["Name"], ["Velmora"])
+        categories = keys["Categories"][0].rstrip(";").split(";")
+        self.assertIn("Education", categories)
+        self.assertIn("Science", categories)
+
+    def test_the_user_unit_runs_the_installed_program_and_restarts_it(self):
+        keys = entries(read(self.unit_path))
+        self.assertEqual(keys["ExecStart"], [os.path.join(self.bindir, "velmora") + " $VELMORA_OPTIONS"])
+        expected = {
+            "Type": "notify", "Restart": "always", "RestartSec": "2", "WatchdogSec": "10",
+            "EnvironmentFile": "-%h/.config/velmora/velmora.conf",
+            "After": "graphical-session.target", "PartOf": "graphical-session.target",
+        }
+        for key, value in expected.items():
+            self.assertEqual(keys.get(key), [value], key)
+        self.assertIn("WantedBy", keys)
+        self.assertNotIn("@", read(self.unit_path).replace("%h", ""), "a placeholder was left")
+
+    def test_systemd_accepts_the_user_unit(self):
+        analyze = shutil.which("systemd-analyze")
+        if analyze is None:
+            self.skipTest("systemd-analyze is not installed")
+        runtime = tempfile.mkdtemp(dir=self.folder.name)
+        os.chmod(runtime, 0o700)
+        unit = self.unit_path
+        environment = dict(os.environ, XDG_RUNTIME_DIR=runtime)
+        result = run([analyze, "verify", "--user", "--man=no", unit], env=environment)
+        # It exits 0 for settings it ignores; anything it says about the unit is a fault.
+        said = [line for line in (result.stdout + result.stderr).splitlines()
+                if "velmora" in line or "service" in line]
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        self.assertEqual(said, [])
+
+    def test_the_example_settings_use_options_velmora_knows(self):
+        path = os.path.join(self.prefix, "share", "doc", "velmora", "velmora.conf.example")
+        keys = entries(read(path))
+        self.assertEqual(len(keys["VELMORA_OPTIONS"]), 1)
+        words = keys["VELMORA_OPTIONS"][0].split()
+        self.assertIn("--panel", words)
+        self.assertIn("--midi-out", words)
+        known = set(re.findall(r"--[a-z][a-z-]*", self.help_text()))
+        for word in words:
+            if word.startswith("--"):
+                self.assertIn(word, known)
+        # The example is a command line the program takes as it stands.
+        result = run([os.path.join(self.bindir, "velmora"), "--self-test", "--headless"] + words)
+        self.assertIn(result.returncode, (0, 1), result.stderr)
+        self.assertIn("panel: ", result.stdout)
+
+
+def main():
+    global OPTIONS
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--cmake", required=True)
+    parser.add_argument("--build-dir", required=True)
+    OPTIONS, rest = parser.parse_known_args()
+    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,277 @@
+#include "shell/SelfTest.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/Clock.h"
+#include "platform/MessageBox.h"
+#include "shell/CommandLine.h"
+#include "shell/ExhibitOptions.h"
+#include "shell/MidiDevice.h"
+
+namespace velmora {
+namespace {
+
+// Only ever a bound on waiting for bytes on their way through a pseudo-terminal.
+constexpr int kArrivalLimitMs = 2000;
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+class FakeProbes final : public SelfTestProbes {
+public:
+  explicit FakeProbes(std::vector<bool> outcomes) : passes(std::move(outcomes)) {}
+  CheckResult CheckDisplay(const ExhibitOptions&) override { return Result("display", 0); }
+  CheckResult CheckMidiOutput(const ExhibitOptions&) override { return Result("MIDI output", 1); }
+  CheckResult CheckPanel(const ExhibitOptions&) override { return Result("panel", 2); }
+  std::vector<std::string> asked;
+
+private:
+  CheckResult Result(const std::string& name, std::size_t index) {
+    asked.push_back(name);
+    if (passes[index]) return CheckResult{name, true, "fine", {}};
+    return CheckResult{name, false, "broken", "mend it"};
+  }
+  std::vector<bool> passes;
+};
+
+TEST(SelfTestTest, EveryCheckGetsOneLineAndOnlyAllPassingExitsZero) {
+  struct Case {
+    std::vector<bool> passes;
+    int exitCode;
+    std::string summary;
+  };
+  const Case cases[] = {
+      {{true, true, true}, kSelfTestPassedExitCode, "All 3 checks passed"},
+      {{false, true, true}, kSelfTestFailedExitCode, "1 of 3 checks failed."},
+      {{true, false, true}, kSelfTestFailedExitCode, "1 of 3 checks failed."},
+      {{true, true, false}, kSelfTestFailedExitCode, "1 of 3 checks failed."},
+      {{false, false, false}, kSelfTestFailedExitCode, "3 of 3 checks failed."},
+  };
+  const std::string names[] = {"display", "MIDI output", "panel"};
+  for (const Case& c : cases) {
+    FakeProbes probes(c.passes);
+    std::ostringstream out;
+    EXPECT_EQ(RunSelfTest(ExhibitOptions{}, probes, out), c.exitCode);
+    EXPECT_EQ(probes.asked, (std::vector<std::string>{"display", "MIDI output", "panel"}));
+    const std::vector<std::string> lines = Lines(out.str());
+    ASSERT_EQ(lines.size(), 4u) << out.str();
+    for (std::size_t i = 0; i < 3; ++i) {
+      const std::string expected = c.passes[i] ? "PASS " + names[i] + ": fine"
+                                               : "FAIL " + names[i] + ": broken. To fix: mend it";
+      EXPECT_EQ(lines[i], expected);
+    }
+    EXPECT_TRUE(Contains(lines[3], c.summary)) << lines[3];
+  }
+}
+
+// The panel at the far end of a pseudo-terminal, answering through the clock: the
+// check's first wait reads the poll and sends `reply`, and returns once the bytes are
+// in the line's input queue, so nothing depends on how fast the machine is.
+class PanelClock final : public Clock {
+public:
+  PanelClock(int panelEnd, int lineEnd, std::vector<std::uint8_t> answer)
+      : panelFd(panelEnd), lineFd(lineEnd), reply(std::move(answer)) {}
+  std::uint32_t TickCount() override { return nowMs; }
+  void Sleep(std::uint32_t ms) override {
+    nowMs += ms;
+    if (answered) return;
+    answered = true;
+    pollfd p{panelFd, POLLIN, 0};
+    if (poll(&p, 1, kArrivalLimitMs) > 0) {
+      std::uint8_t buffer[64];
+      const ssize_t n = read(panelFd, buffer, sizeof buffer);
+      if (n > 0) received.assign(buffer, buffer + n);
+    }
+    if (reply.empty()) return;
+    if (write(panelFd, reply.data(), reply.size()) != static_cast<ssize_t>(reply.size())) return;
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(kArrivalLimitMs);
+    int queued = 0;
+    do {
+      ioctl(lineFd, FIONREAD, &queued);
+    } while (queued < static_cast<int>(reply.size()) && std::chrono::steady_clock::now() < limit);
+  }
+  std::uint32_t nowMs = 5000;
+  std::vector<std::uint8_t> received;
+
+private:
+  int panelFd;
+  int lineFd;
+  std::vector<std::uint8_t> reply;
+  bool answered = false;
+};
+
+class SelfTestPanelTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    char name[256] = {};
+    ASSERT_EQ(openpty(&panelFd, &lineFd, name, nullptr, nullptr), 0);
+    device = name;
+  }
+  void TearDown() override {
+    SetActiveClock(nullptr);
+    close(panelFd);
+    close(lineFd);
+  }
+  int panelFd = -1;
+  int lineFd = -1;
+  std::string device;
+};
+
+TEST_F(SelfTestPanelTest, PanelCheckReportsWhatCameBackFromThePoll) {
+  struct Case {
+    bool poll;
+    std::vector<std::uint8_t> reply;
+    bool passed;
+    std::string detail;
+  };
+  const Case cases[] = {
+      {false, {}, true, "9600 baud 8N1 set and read back (not polled"},
+      {true, {0, 1, 15, 6, 6, 6, 7, 6, 0xfa}, true, "the poll \"g\" got the reply 00 01 0f 06 06 06 07 06 fa"},
+      {true, {0, 1, 15, 6}, false, "only 4 of 9 reply bytes within 500 ms: 00 01 0f 06"},
+      {true, {}, false, "no reply to the poll \"g\" within 500 ms"},
+  };
+  for (const Case& c : cases) {
+    PanelClock clock(panelFd, lineFd, c.reply);
+    SetActiveClock(&clock);
+    ExhibitOptions options;
+    options.panelDevice = device;
+    options.panelPoll = c.poll;
+    const CheckResult result = SystemProbes().CheckPanel(options);
+    SetActiveClock(nullptr);
+    EXPECT_EQ(result.passed, c.passed) << FormatCheck(result);
+    EXPECT_TRUE(Contains(result.detail, device)) << result.detail;
+    EXPECT_TRUE(Contains(result.detail, c.detail)) << result.detail;
+    EXPECT_EQ(result.remedy.empty(), c.passed);
+    if (c.poll) {
+      EXPECT_EQ(clock.received, std::vector<std::uint8_t>{'g'});
+      EXPECT_LE(clock.nowMs - 5000, 500u + 5u) << "gives up after about half a second";
+    }
+  }
+}
+
+TEST(SelfTestCheckTest, PanelDevicesThatCannotServeNameTheDeviceAndWhatToDo) {
+  struct Case {
+    std::string device;
+    std::string detail;
+    std::string remedy;
+  };
+  const Case cases[] = {
+      {"/dev/velmora-no-such-tty", "cannot open /dev/velmora-no-such-tty (No such file or directory)", "--panel"},
+      {"/dev/null", "/dev/null is not a serial line", "--panel"},
+  };
+  for (const Case& c : cases) {
+    ExhibitOptions options;
+    options.panelDevice = c.device;
+    const CheckResult result = SystemProbes().CheckPanel(options);
+    EXPECT_FALSE(result.passed);
+    EXPECT_TRUE(Contains(result.detail, c.detail)) << result.detail;
+    EXPECT_TRUE(Contains(result.remedy, c.remedy)) << result.remedy;
+    EXPECT_TRUE(FormatCheck(result).starts_with("FAIL panel: " + c.detail)) << FormatCheck(result);
+    EXPECT_TRUE(Contains(FormatCheck(result), ". To fix: ")) << FormatCheck(result);
+  }
+}
+
+// MIDI messages with the clock's tick at which each arrived.
+std::vector<std::pair<std::uint32_t, std::uint32_t>> sent;
+
+class TimedOutput final : public MidiOutput {
+public:
+  std::uint32_t ShortMessage(std::uint32_t message) override {
+    sent.emplace_back(ActiveClock().TickCount(), message);
+    return kMidiOk;
+  }
+};
+
+class FixedClock final : public Clock {
+public:
+  std::uint32_t TickCount() override { return nowMs; }
+  void Sleep(std::uint32_t ms) override { nowMs += ms; }
+  std::uint32_t nowMs = 1000;
+};
+
+TEST(SelfTestCheckTest, MidiCheckOpensAsTheExhibitDoesAndPlaysTheTestNoteOnlyWhenAsked) {
+  FixedClock clock;
+  SetActiveClock(&clock);
+  struct Case {
+    bool testNote;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> messages;
+  };
+  const Case cases[] = {
+      {false, {}},
+      // Marimba, middle C on at velocity 100, off 300 ms later.
+      {true, {{1000, 0x0CC0u}, {1000, 0x643C90u}, {1300, 0x003C80u}}},
+  };
+  for (const Case& c : cases) {
+    sent.clear();
+    clock.nowMs = 1000;
+    SetMidiOutputOpenerForTests([](std::string&) { return std::make_unique<TimedOutput>(); });
+    exhibitOptions = ExhibitOptions{};
+    exhibitOptions.testNote = c.testNote;
+    const CheckResult result = SystemProbes().CheckMidiOutput(exhibitOptions);
+    EXPECT_TRUE(result.passed) << FormatCheck(result);
+    EXPECT_EQ(sent, c.messages);
+    EXPECT_EQ(Contains(result.detail, "test note"), c.testNote) << result.detail;
+  }
+
+  SetMidiOutputOpenerForTests([](std::string& error) {
+    error = "no such port";
+    return std::unique_ptr<MidiOutput>();
+  });
+  const CheckResult failed = SystemProbes().CheckMidiOutput(exhibitOptions);
+  EXPECT_FALSE(failed.passed);
+  EXPECT_TRUE(Contains(failed.detail, "no such port")) << failed.detail;
+  EXPECT_TRUE(Contains(failed.remedy, "--soundfont")) << failed.remedy;
+
+  exhibitOptions.midiOut = "port:Nowhere";
+  const CheckResult failedPort = SystemProbes().CheckMidiOutput(exhibitOptions);
+  EXPECT_TRUE(Contains(failedPort.remedy, "--list-midi-ports")) << failedPort.remedy;
+
+  SetMidiOutputOpenerForTests(nullptr);
+  exhibitOptions = ExhibitOptions{};
+  exhibitOptions.midiOut = "none";
+  const CheckResult none = SystemProbes().CheckMidiOutput(exhibitOptions);
+  EXPECT_TRUE(none.passed);
+  EXPECT_TRUE(Contains(none.detail, "silent")) << none.detail;
+  exhibitOptions = ExhibitOptions{};
+  SetActiveClock(nullptr);
+}
+
+TEST(SelfTestCheckTest, DisplayWithoutAScreenFailsUnlessTheRunIsHeadless) {
+  // SDL's no-display driver stands for a machine without a graphical session.
+  ::setenv("SDL_VIDEODRIVER", "dummy", 1);
+  ExhibitOptions options;
+  const CheckResult screenless = SystemProbes().CheckDisplay(options);
+  EXPECT_FALSE(screenless.passed);
+  EXPECT_TRUE(Contains(screenless.detail, "'dummy'")) << screenless.detail;
+  EXPECT_TRUE(Contains(screenless.remedy, "graphical session")) << screenless.remedy;
+  EXPECT_TRUE(Contains(screenless.remedy, "--headless")) << screenless.remedy;
+
+  options.headless = true;
+  const CheckResult headless = SystemProbes().CheckDisplay(options);
+  ::unsetenv("SDL_VIDEODRIVER");
+  EXPECT_TRUE(headless.passed) << FormatCheck(headless);
+  EXPECT_TRUE(Contains(headless.detail, "'dummy'")) << headless.detail;
+}
+
+}  // namespace
+}  // namespace velmora
