@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <functional>
+#include <memory>
 #include <semaphore>
 #include <string_view>
 #include <thread>
@@ -34,21 +36,25 @@ std::string Lowered(std::string text) {
   return text;
 }
 
+// Hands each message to a sender thread of its own, so the exhibit's sends never wait
+// for the port. The first failed send (the port went away, the sequencer failed)
+// makes the output quiet for good: later messages are dropped, nothing is reported.
 class PortOutput final : public MidiOutput {
 public:
-  explicit PortOutput(std::unique_ptr<RtMidiOut> port)
-      : port_(std::move(port)), sender_([this] { Send(); }) {}
+  PortOutput(MidiPortSend send, std::function<void()> close)
+      : send_(std::move(send)), close_(std::move(close)), sender_([this] { Send(); }) {}
 
   ~PortOutput() override {
     stopping_.store(true, std::memory_order_release);
     pending_.release();
     sender_.join();
-    port_->closePort();
+    if (close_) close_();
   }
   PortOutput(const PortOutput&) = delete;
   PortOutput& operator=(const PortOutput&) = delete;
 
   std::uint32_t ShortMessage(std::uint32_t message) override {
+    if (failed_.load(std::memory_order_acquire)) return kMidiOk;
     if (queue_.Push(message)) pending_.release();
     return kMidiOk;
   }
@@ -62,25 +68,39 @@ private:
       std::uint32_t message = 0;
       while (queue_.Pop(message)) {
         const MidiBytes m = UnpackShortMessage(message);
-        if (m.count == 0) continue;
+        if (m.count == 0 || failed_.load(std::memory_order_relaxed)) continue;
+        bool sent = false;
         try {
-          port_->sendMessage(m.bytes, m.count);
-        } catch (const RtMidiError&) {
-          // A port that went away makes the exhibit silent, nothing more.
+          sent = send_(m.bytes, m.count);
+        } catch (...) {
+          sent = false;
         }
+        if (!sent) failed_.store(true, std::memory_order_release);
       }
       if (stopping_.load(std::memory_order_acquire) && queue_.Empty()) return;
     }
   }
 
-  std::unique_ptr<RtMidiOut> port_;
+  MidiPortSend send_;
+  std::function<void()> close_;
   MidiMessageQueue<kQueueMessages> queue_;
   std::counting_semaphore<> pending_{0};
   std::atomic<bool> stopping_{false};
+  std::atomic<bool> failed_{false};
   std::thread sender_;  // last: starts once everything it uses exists
 };
 
+// RtMidi reports a failed send through its error callback (and would otherwise print
+// every failure to standard error); the callback marks the port failed instead.
+void NoteRtMidiError(RtMidiError::Type, const std::string&, void* failedFlag) {
+  static_cast<std::atomic<bool>*>(failedFlag)->store(true, std::memory_order_release);
+}
+
 }  // namespace
+
+std::unique_ptr<MidiOutput> MakeQueuedPortOutput(MidiPortSend send, std::function<void()> close) {
+  return std::make_unique<PortOutput>(std::move(send), std::move(close));
+}
 
 std::vector<std::string> MidiPortNames(std::string& error) {
   std::vector<std::string> names;
@@ -126,7 +146,16 @@ std::unique_ptr<MidiOutput> OpenMidiPortOutput(const std::string& wanted, std::s
       return nullptr;
     }
     out->openPort(static_cast<unsigned>(index), kClientName);
-    return std::make_unique<PortOutput>(std::move(out));
+    // Shared by the callback and the send: the port and its flag live as long as the output.
+    auto failed = std::make_shared<std::atomic<bool>>(false);
+    out->setErrorCallback(&NoteRtMidiError, failed.get());
+    std::shared_ptr<RtMidiOut> port(std::move(out));
+    return MakeQueuedPortOutput(
+        [port, failed](const std::uint8_t* bytes, std::size_t byteCount) {
+          port->sendMessage(bytes, byteCount);
+          return !failed->load(std::memory_order_acquire);
+        },
+        [port] { port->closePort(); });
   } catch (const RtMidiError& e) {
     error = e.getMessage();
     return nullptr;

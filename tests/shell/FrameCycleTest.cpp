@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -216,6 +217,29 @@ TEST_F(FrameCycleTest, PeriodicResetComesEveryThirtyMinutesWhateverTheIdleState)
     FrameAt(kStartMs + 30 * kMsPerMinute + 1000);
     EXPECT_TRUE(WasReset()) << "idle " << idle;
     EXPECT_NEAR(lastPeriodicResetMinutes, (kStartMs + 30.0 * kMsPerMinute + 1000) / kMsPerMinute, 0.001);
+  }
+}
+
+TEST_F(FrameCycleTest, ResetsAreCountedByTheirCause) {
+  const struct {
+    const char* what;
+    std::function<void()> cause;
+    ResetCause counted;
+  } cases[] = {
+      {"idle", [&] { InteractAt(kStartMs); FrameAt(kStartMs + 61'000); }, ResetCause::Idle},
+      {"periodic", [&] { FrameAt(kStartMs + 30 * kMsPerMinute + 1000); }, ResetCause::Periodic},
+      {"key 0 or start-up", [] { ResetToDefaults(); }, ResetCause::Other},
+  };
+  for (const auto& c : cases) {
+    clock.nowMs = kStartMs;
+    lastPeriodicResetMinutes = static_cast<float>(CurrentMinutes());
+    idleResetDone = 1;
+    const auto before = resetCounts;
+    c.cause();
+    for (std::size_t cause = 0; cause < kResetCauses; ++cause) {
+      const std::int64_t expected = before[cause] + (cause == static_cast<std::size_t>(c.counted) ? 1 : 0);
+      EXPECT_EQ(resetCounts[cause], expected) << c.what << ", cause " << cause;
+    }
   }
 }
 
