@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # One command from a fresh Debian 12 machine: installs what is missing, builds, and
-# then runs the exhibit (`./build.sh run`, the default) or every test (`./build.sh test`).
+# then runs the exhibit (`./build.sh run`, the default) or every test (`./build.sh test`):
+# the test suite, the same suite built with AddressSanitizer and UndefinedBehaviorSanitizer
+# (alone: `./build.sh sanitize`), and each fuzzing harness for a bounded time (alone:
+# `./build.sh fuzz [SECONDS_EACH]`).
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -13,8 +16,11 @@ packages=(
   libsdl2-dev libsdl2-ttf-dev fonts-dejavu-core
   libfluidsynth-dev timgm6mb-soundfont librtmidi-dev libasound2-dev
 )
-if [[ $action == test ]]; then
+if [[ $action == test || $action == sanitize ]]; then
   packages+=(python3 xvfb xauth xdotool x11-utils imagemagick)
+fi
+if [[ $action == test || $action == fuzz ]]; then
+  packages+=(clang libclang-rt-14-dev)
 fi
 
 missing=()
@@ -31,6 +37,34 @@ if ((${#missing[@]} > 0)); then
   "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
 fi
 
+# The whole test suite once more, built with AddressSanitizer, UndefinedBehaviorSanitizer
+# and LeakSanitizer in a folder of its own; any finding fails the run.
+sanitized_tests() {
+  local dir=${VELMORA_SANITIZE_BUILD_DIR:-build-asan}
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_WERROR=ON \
+    -DVELMORA_SANITIZE=ON -DVELMORA_BUILD_BENCHMARKS=OFF
+  cmake --build "$dir"
+  local asan=halt_on_error=1:abort_on_error=1:detect_stack_use_after_return=1
+  export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+  export LSAN_OPTIONS="suppressions=$PWD/tests/lsan-suppressions.txt:print_suppressions=0"
+  # The run in a real X server loads Mesa's software GL driver, which leaks and is
+  # unloaded again before the leak check, so its leaks come without a library name no
+  # suppression could match: that run alone checks memory errors without leaks.
+  local x_server_runs='^velmora_e2e_xvfb_run$'
+  ASAN_OPTIONS=detect_leaks=1:$asan ctest --test-dir "$dir" --output-on-failure -j2 -E "$x_server_runs" "$@"
+  ASAN_OPTIONS=detect_leaks=0:$asan ctest --test-dir "$dir" --output-on-failure -R "$x_server_runs" "$@"
+}
+
+case $action in
+  sanitize)
+    sanitized_tests "$@"
+    exit
+    ;;
+  fuzz)
+    exec fuzz/run.sh "$@"
+    ;;
+esac
+
 build_dir=${VELMORA_BUILD_DIR:-build}
 cmake -S . -B "$build_dir" -G Ninja -DVELMORA_WERROR=ON
 cmake --build "$build_dir"
@@ -42,9 +76,11 @@ case $action in
     ;;
   test)
     ctest --test-dir "$build_dir" --output-on-failure -j2 "$@"
+    sanitized_tests "$@"
+    fuzz/run.sh "${VELMORA_FUZZ_SECONDS:-25}"
     ;;
   *)
-    echo "usage: ./build.sh [run|test] [arguments]" >&2
+    echo "usage: ./build.sh [run|test|sanitize|fuzz] [arguments]" >&2
     exit 2
     ;;
 esac

@@ -16,7 +16,7 @@ harnesses=("$@")
 
 build_dir=${VELMORA_FUZZ_BUILD_DIR:-build-fuzz}
 cmake -S . -B "$build_dir" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DVELMORA_FUZZ=ON -DVELMORA_BUILD_TESTS=OFF -DVELMORA_BUILD_BENCHMARKS=OFF -DVELMORA_WERROR=ON >/dev/null
+  -DVELMORA_FUZZ=ON -DVELMORA_BUILD_TESTS=OFF -DVELMORA_BUILD_BENCHMARKS=OFF >/dev/null
 targets=()
 for harness in "${harnesses[@]}"; do targets+=("velmora_fuzz_$harness"); done
 cmake --build "$build_dir" --target "${targets[@]}"
