@@ -75,6 +75,7 @@ void CheckExhibit(const std::vector<std::string>& arguments) {
   Check(parsed.action == again.action && parsed.error == again.error, "exhibit parse is not repeatable");
   Check((parsed.action == CommandLineAction::Error) == !parsed.error.empty(),
         "an error comes without a message, or a message without an error");
+  Check(parsed.error.find('\n') == std::string::npos, "an error message spans more than one line");
   if (parsed.action == CommandLineAction::Error) return;
   const ExhibitOptions& options = parsed.options;
   if (options.frames) Check(*options.frames >= 1, "accepted a frame count below 1");

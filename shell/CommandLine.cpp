@@ -54,6 +54,11 @@ private:
   void Fail(std::string message) {
     if (result.action == CommandLineAction::Error) return;
     result.action = CommandLineAction::Error;
+    // The message quotes what was typed; a control character in it (a line break
+    // pasted into an argument) would break the one-line message apart.
+    for (char& c : message) {
+      if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    }
     result.error = std::move(message);
   }
 

@@ -94,6 +94,7 @@ TEST(CommandLineTest, BadArgumentsAreRefusedWithAMessage) {
       {"--screenshot", "5:"},   {"--midi-out", "loud"},   {"--midi-out", "port:"},
       {"--headless=yes"},       {"--panel", ""},          {"--record-keys"},
       {"--test-note"},          {"--self-test=yes"},      {"--test-note=1", "--self-test"},
+      {"--pan\nel"},            {"--frames", "1\r\n2"},
   };
   for (const auto& arguments : cases) {
     const CommandLine line = Parse(arguments);
@@ -101,6 +102,8 @@ TEST(CommandLineTest, BadArgumentsAreRefusedWithAMessage) {
     for (const auto& a : arguments) joined += a + " ";
     EXPECT_EQ(line.action, CommandLineAction::Error) << joined;
     EXPECT_FALSE(line.error.empty()) << joined;
+    // One line, whatever control characters the quoted argument held.
+    EXPECT_EQ(line.error.find_first_of("\r\n"), std::string::npos) << joined;
   }
 }
 
