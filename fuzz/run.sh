@@ -49,4 +49,9 @@ done
 
 echo "Fuzzing summary:"
 printf '  %s\n' "${summary[@]}"
+clean_count=0
+for line in "${summary[@]}"; do
+  [[ $line == *": clean" ]] && clean_count=$((clean_count + 1))
+done
+echo "fuzz: $clean_count passed, $((${#summary[@]} - clean_count)) failed"
 exit "$failed"
