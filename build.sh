@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # One command from a fresh Debian 12 machine: installs what is missing, builds, and
-# then runs the exhibit (`./build.sh run`, the default) or every test (`./build.sh test`):
+# then runs the exhibit (`./build.sh run`, the default), installs it (`./build.sh install
+# [PREFIX]`, /usr/local by default) or runs every test (`./build.sh test`):
 # the test suite, the same suite built with AddressSanitizer and UndefinedBehaviorSanitizer
 # (alone: `./build.sh sanitize`), and each fuzzing harness for a bounded time (alone:
 # `./build.sh fuzz [SECONDS_EACH]`).
@@ -75,13 +76,20 @@ case $action in
     # The exhibit, full screen; extra arguments (see --help) go to it.
     exec "$build_dir/shell/velmora" "$@"
     ;;
+  install)
+    # The programs, manual page, desktop entry and user service under PREFIX.
+    prefix=${1:-/usr/local}
+    sudo=()
+    [[ $(id -u) -ne 0 && ! -w $prefix ]] && sudo=(sudo)
+    "${sudo[@]}" cmake --install "$build_dir" --prefix "$prefix"
+    ;;
   test)
     ctest --test-dir "$build_dir" --output-on-failure -j2 "$@"
     sanitized_tests "$@"
     fuzz/run.sh "${VELMORA_FUZZ_SECONDS:-25}"
     ;;
   *)
-    echo "usage: ./build.sh [run|test|sanitize|fuzz] [arguments]" >&2
+    echo "usage: ./build.sh [run|test|install|sanitize|fuzz] [arguments]" >&2
     exit 2
     ;;
 esac
