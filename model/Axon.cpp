@@ -38,13 +38,7 @@ void Axon::Update(float time, float) {
     if (elapsed >= wholeTravelTime) {
       // Handed on with the step's time: each segment delays the hand-over to the
       // first step boundary at or after the true arrival.
-      for (ObjectRef* ref = outputs.head; ref != nullptr; ref = outputs.Next(ref)) {
-        ref->object->ReceiveSpike(time, event->strength, 0.0f);
-      }
-      SpikeEvent* following = spikes.Next(event);
-      spikes.Remove(event);
-      delete event;
-      event = following;
+      event = HandOnArrived(spikes, event, time);
     } else {
       // An update at a time before the event's stamp (a caller stepping time back)
       // would give a negative index; the index must stay on the path it is drawn from.

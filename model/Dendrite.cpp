@@ -71,13 +71,7 @@ void Dendrite::Update(float time, float) {
     if (elapsed >= wholeTravelTime) {
       // The peak has reached the soma end; the soma ignores the hand-over and hears
       // the dendrite only through outputValue.
-      for (ObjectRef* ref = outputs.head; ref != nullptr; ref = outputs.Next(ref)) {
-        ref->object->ReceiveSpike(time, event->strength, 0.0f);
-      }
-      SpikeEvent* following = spikes.Next(event);
-      spikes.Remove(event);
-      delete event;
-      event = following;
+      event = HandOnArrived(spikes, event, time);
     } else {
       // An update at a time before the event's stamp (a caller stepping time back)
       // would give a negative index; the index must stay on the path it is drawn from.

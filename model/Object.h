@@ -135,6 +135,13 @@ public:
   float outputValue = 0.0f;
   SimpleList<ObjectRef> outputs;  // elements this one sends spikes to, in connection order
   SimpleList<ObjectRef> inputs;   // elements that send to this one, in connection order
+
+protected:
+  // A spike that has reached the end of its path: handed on to every output, in list
+  // order, with the step's `time` and its strength, then unlinked from `spikes` and
+  // released. Returns the record that followed it (taken before the removal), so a
+  // walk over `spikes` goes on from there.
+  SpikeEvent* HandOnArrived(SimpleList<SpikeEvent>& spikes, SpikeEvent* event, float time);
 };
 
 // Wires `from` to `to`: `to` joins from's outputs and `from` joins to's inputs. No
