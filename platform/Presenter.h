@@ -11,9 +11,9 @@
 #include <memory>
 #include <string>
 
-namespace velmora {
+#include "platform/ScreenMode.h"
 
-enum class ScreenMode { FullScreen, Windowed, ModeSwitch };
+namespace velmora {
 
 // Before SDL_Init: a headless run uses SDL's dummy video driver.
 void SelectHeadlessVideoDriver();

@@ -97,10 +97,10 @@ private:
       result.action = CommandLineAction::Help;
     } else if (name == "--windowed") {
       if (inlineValue) return Fail(name + " takes no value");
-      options.presentMode = PresentMode::Windowed;
+      options.screenMode = ScreenMode::Windowed;
     } else if (name == "--mode-switch") {
       if (inlineValue) return Fail(name + " takes no value");
-      options.presentMode = PresentMode::ModeSwitch;
+      options.screenMode = ScreenMode::ModeSwitch;
     } else if (name == "--headless") {
       flag(options.headless);
     } else if (name == "--busy-wait") {

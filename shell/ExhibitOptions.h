@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/ScreenMode.h"
+
 namespace velmora {
 
 struct ScreenshotRequest {
@@ -19,11 +21,10 @@ struct KeyPress {
   std::uint16_t key = 0;    // virtual-key code
 };
 
-enum class PresentMode { FullScreen, Windowed, ModeSwitch };
 
 struct ExhibitOptions {
   // Display
-  PresentMode presentMode = PresentMode::FullScreen;
+  ScreenMode screenMode = ScreenMode::FullScreen;
   bool headless = false;            // dummy video driver, message boxes to standard error
   // Runs for tests
   std::optional<std::int64_t> frames;          // end as if Esc after this many frames

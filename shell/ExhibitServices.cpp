@@ -24,18 +24,6 @@ void SelectDisplayBackground(Background background) {
   }
 }
 
-ScreenMode ScreenModeFor(PresentMode mode) {
-  switch (mode) {
-    case PresentMode::Windowed:
-      return ScreenMode::Windowed;
-    case PresentMode::ModeSwitch:
-      return ScreenMode::ModeSwitch;
-    case PresentMode::FullScreen:
-      break;
-  }
-  return ScreenMode::FullScreen;
-}
-
 std::int64_t MicrosecondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start)
       .count();
@@ -80,7 +68,7 @@ bool ExhibitServices::NextMessage(FormMessage& message, bool wait) {
 }
 
 bool ExhibitServices::InitDisplay() {
-  display.InitDisplay(window.Handle(), ScreenModeFor(options.presentMode), options.headless);
+  display.InitDisplay(window.Handle(), options.screenMode, options.headless);
   if (display.InitFailed() || !display.Ready()) {
     displayFailed = true;
     return false;

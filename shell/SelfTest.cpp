@@ -132,7 +132,7 @@ CheckResult SystemProbes::CheckDisplay(const ExhibitOptions& options) {
       result = Failed(name, "SDL video driver '" + driver + "', but no full-screen window (" + error + ")",
                       "check that the graphical session is running on the exhibit's monitor, or try "
                       "--windowed");
-    } else if (options.presentMode == PresentMode::ModeSwitch && !modeAvailable) {
+    } else if (options.screenMode == ScreenMode::ModeSwitch && !modeAvailable) {
       result = Failed(name, "SDL video driver '" + driver + "', desktop " + size +
                                 ", but the monitor offers no 1024 x 768 mode for --mode-switch",
                       "leave out --mode-switch: full screen scales the picture to the desktop");

@@ -16,7 +16,7 @@ TEST(CommandLineTest, NoArgumentsRunTheExhibitAsInTheMuseum) {
   const CommandLine line = Parse({});
   ASSERT_EQ(line.action, CommandLineAction::Run);
   const ExhibitOptions& o = line.options;
-  EXPECT_EQ(o.presentMode, PresentMode::FullScreen);
+  EXPECT_EQ(o.screenMode, ScreenMode::FullScreen);
   EXPECT_FALSE(o.headless);
   EXPECT_FALSE(o.frames.has_value());
   EXPECT_TRUE(o.keys.empty());
@@ -34,7 +34,7 @@ TEST(CommandLineTest, EveryOptionSetsItsField) {
              "run.mid", "--panel", "/dev/pts/3", "--panel-poll"});
   ASSERT_EQ(line.action, CommandLineAction::Run) << line.error;
   const ExhibitOptions& o = line.options;
-  EXPECT_EQ(o.presentMode, PresentMode::Windowed);
+  EXPECT_EQ(o.screenMode, ScreenMode::Windowed);
   EXPECT_TRUE(o.headless);
   EXPECT_EQ(o.frames, 40);
   ASSERT_EQ(o.keys.size(), 3u);
@@ -52,7 +52,7 @@ TEST(CommandLineTest, EveryOptionSetsItsField) {
   EXPECT_EQ(o.recordMidiPath, "run.mid");
   EXPECT_EQ(o.panelDevice, "/dev/pts/3");
   EXPECT_TRUE(o.panelPoll);
-  EXPECT_EQ(Parse({"--mode-switch"}).options.presentMode, PresentMode::ModeSwitch);
+  EXPECT_EQ(Parse({"--mode-switch"}).options.screenMode, ScreenMode::ModeSwitch);
 }
 
 TEST(CommandLineTest, HelpAndPortListingAreActionsOfTheirOwn) {
