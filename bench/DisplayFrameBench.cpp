@@ -11,8 +11,10 @@
 #include <vector>
 
 #include "display/Display.h"
-#include "model/DrawingObjects.h"
+#include "display/FrameComposition.h"
 #include "model/Model.h"
+#include "model/SpeedRule.h"
+#include "platform/MessageBoxes.h"
 
 namespace velmora {
 namespace {
@@ -20,16 +22,8 @@ namespace {
 constexpr float kStepMs = 1.0f;
 constexpr int kBusyStimulusEverySteps = 3;   // both inputs stimulated every 3 simulated ms
 constexpr int kWarmUpSteps = 5000;           // spikes fill the paths before measuring
-constexpr int kSomaX[3] = {202, 411, 635};   // sprite destinations, pixels
-constexpr int kSomaY[3] = {185, 446, 273};
-constexpr int kSpriteCellPixels = 80;
-constexpr int kSpriteCopyPixels = 79;
-constexpr const char* kStatusText = "Geschwindigkeit:  26 mal so langsam wie in Wirklichkeit";
-
-const Pen kAxonPen{PenStyle::Solid, 2, Rgb(200, 200, 200)};
-const Pen kDendritePen{PenStyle::Solid, 2, Rgb(0, 200, 0)};
-const Brush kPositiveBrush{Rgb(0, 0, 200)};
-const Brush kNegativeBrush{Rgb(200, 0, 0)};
+constexpr float kDefaultSpeed = 15.0f;       // the status line of the default speed
+constexpr float kSteadyFrameMs = 20.0f;      // at 50 frames per second
 
 // A headless display with the built-in pictures, shared by the benchmarks.
 struct Fixture {
@@ -39,18 +33,15 @@ struct Fixture {
     window = SDL_CreateWindow("Velmora", 0, 0, 435, 300, 0);
     display.InitDisplay(window, ScreenMode::Windowed, true);
     if (!display.Ready()) std::abort();
-    axonPen = &kAxonPen;
-    dendritePen = &kDendritePen;
-    positiveSynapseBrush = &kPositiveBrush;
-    negativeSynapseBrush = &kNegativeBrush;
     model.SetWeights({20, 20, 20, 20, 20, 20});
     for (int step = 0; step < kWarmUpSteps; ++step) {
       if (step % kBusyStimulusEverySteps == 0) model.Stimulate(true, true);
       model.Advance();
     }
   }
+  StandardErrorMessageBoxes boxes;
   SDL_Window* window = nullptr;
-  Display display;
+  Display display{boxes};
   Model model{kStepMs};
 };
 
@@ -61,22 +52,9 @@ Fixture& Shared() {
 
 void BM_ComposeFrame(benchmark::State& state) {
   Fixture& f = Shared();
+  const float relativeSpeed = RelativeSimSpeed(StepFactorForSpeed(kDefaultSpeed), kSteadyFrameMs);
   for (auto _ : state) {
-    f.display.BlitBackground();
-    float activity[3] = {};
-    f.model.GetActivity(activity);
-    for (int soma = 0; soma < 3; ++soma) {
-      const int left = static_cast<int>(activity[soma] * 31.0f) * kSpriteCellPixels;
-      const int top = soma * kSpriteCellPixels;
-      f.display.BlitSomaCell(kSomaX[soma], kSomaY[soma],
-                             SourceRect{left, top, left + kSpriteCopyPixels, top + kSpriteCopyPixels});
-    }
-    TextDeviceContext* dc = f.display.GetBackBufferDC();
-    dc->SetTextColor(Rgb(255, 255, 255));
-    dc->SetTransparentBackground();
-    dc->TextOut(0, 748, kStatusText);
-    f.model.Draw(*dc);
-    f.display.ReleaseBackBufferDC(dc);
+    if (!ComposeFrame(f.display, f.model, relativeSpeed)) std::abort();
     benchmark::ClobberMemory();
   }
 }
@@ -86,7 +64,7 @@ void BM_ModelDrawOnly(benchmark::State& state) {
   Fixture& f = Shared();
   for (auto _ : state) {
     TextDeviceContext* dc = f.display.GetBackBufferDC();
-    f.model.Draw(*dc);
+    f.model.Draw(*dc, kExhibitDrawingStyle);
     f.display.ReleaseBackBufferDC(dc);
     benchmark::ClobberMemory();
   }

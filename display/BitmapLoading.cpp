@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "assets/BuiltInImages.h"
 #include "display/DisplayConstants.h"
 
 namespace velmora {
@@ -96,8 +95,6 @@ bool BitmapFileIsSound(const std::uint8_t* data, std::size_t size) {
   return rowBytes * static_cast<std::uint64_t>(height) <= size - pixelOffset;
 }
 
-BuiltInImageLookup builtInLookup = &FindBuiltInImage;
-
 std::vector<std::uint8_t> ReadWholeFile(const std::string& path) {
   std::ifstream file(path, std::ios::binary | std::ios::ate);
   if (!file) return {};
@@ -111,9 +108,9 @@ std::vector<std::uint8_t> ReadWholeFile(const std::string& path) {
 
 // The named image decoded (built-in first, then a file), scaled when a size is asked
 // for; null if it is missing.
-SurfacePtr LoadImage(std::string_view name, int widthPixels, int heightPixels) {
+SurfacePtr LoadImage(std::string_view name, int widthPixels, int heightPixels, BuiltInImageLookup images) {
   SurfacePtr decoded;
-  if (const BuiltInImage* image = builtInLookup(name); image != nullptr) {
+  if (const BuiltInImage* image = images(name); image != nullptr) {
     decoded = DecodeBitmapFile(image->data, image->size);
   }
   if (!decoded) {
@@ -143,7 +140,7 @@ std::size_t PaletteColorCount(const std::uint8_t* info) {
 
 void ReadPaletteFromBuiltIn(const BuiltInImage& image, Palette& palette) {
   if (image.data == nullptr || image.size == 0) {
-    WriteDebugText("lock resource failed\n");
+    WriteDebugText("palette: the built-in image has no data\n");
     return;
   }
   if (image.size < kFileHeaderBytes + kInfoHeaderBytes) return;
@@ -161,9 +158,9 @@ void ReadPaletteFromBuiltIn(const BuiltInImage& image, Palette& palette) {
   }
 }
 
-// As the original file reader: the table is read straight after a 40-byte header
-// over all 256 entries, and only the promised entries are turned from blue-green-red
-// into red-green-blue; later entries keep whatever bytes followed.
+// A bitmap file's table is read straight after a 40-byte header, over all 256
+// entries whatever the header promises; only the promised entries are turned from
+// blue-green-red into red-green-blue, and later entries keep whatever bytes followed.
 void ReadPaletteFromFile(const char* path, Palette& palette) {
   std::FILE* file = std::fopen(path, "rb");
   if (file == nullptr) return;
@@ -195,10 +192,6 @@ void WriteRawPixel(SDL_Surface* surface, std::uint32_t raw) {
 
 }  // namespace
 
-void SetBuiltInImageLookup(BuiltInImageLookup lookup) {
-  builtInLookup = lookup != nullptr ? lookup : &FindBuiltInImage;
-}
-
 SurfacePtr CreateDisplaySurface(int widthPixels, int heightPixels) {
   if (widthPixels <= 0 || heightPixels <= 0) return nullptr;
   return SurfacePtr(
@@ -216,8 +209,9 @@ SurfacePtr DecodeBitmapFile(const std::uint8_t* data, std::size_t size) {
   return converted;
 }
 
-SurfacePtr LoadBitmapSurface(std::string_view name, int widthPixels, int heightPixels) {
-  SurfacePtr image = LoadImage(name, widthPixels, heightPixels);
+SurfacePtr LoadBitmapSurface(std::string_view name, int widthPixels, int heightPixels,
+                             BuiltInImageLookup images) {
+  SurfacePtr image = LoadImage(name, widthPixels, heightPixels, images);
   if (!image) return nullptr;
   SurfacePtr surface = CreateDisplaySurface(image->w, image->h);
   if (!surface) return nullptr;
@@ -225,26 +219,26 @@ SurfacePtr LoadBitmapSurface(std::string_view name, int widthPixels, int heightP
   return surface;
 }
 
-DisplayResult ReloadBitmapSurface(SDL_Surface* surface, std::string_view name) {
-  SurfacePtr image = LoadImage(name, 0, 0);
+DisplayResult ReloadBitmapSurface(SDL_Surface* surface, std::string_view name, BuiltInImageLookup images) {
+  SurfacePtr image = LoadImage(name, 0, 0, images);
   if (!image) {
-    WriteDebugText("handle is null\n");
-    return E_FAIL;
+    WriteDebugText("bitmap reload: image not found\n");
+    return DisplayResult::Failed;
   }
   const DisplayResult result = CopyBitmapToSurface(surface, image.get(), 0, 0, 0, 0);
-  if (result != DD_OK) WriteDebugText("ddcopybitmap failed\n");
+  if (result != DisplayResult::Ok) WriteDebugText("bitmap reload: copy failed\n");
   return result;
 }
 
 DisplayResult CopyBitmapToSurface(SDL_Surface* surface, const SDL_Surface* bitmap, int sourceX,
                                   int sourceY, int sourceWidthPixels, int sourceHeightPixels) {
-  if (surface == nullptr || bitmap == nullptr) return E_FAIL;
+  if (surface == nullptr || bitmap == nullptr) return DisplayResult::Failed;
   SurfacePtr source(SDL_ConvertSurface(const_cast<SDL_Surface*>(bitmap), surface->format, 0));
-  if (!source) WriteDebugText("createcompatible dc failed\n");
+  if (!source) WriteDebugText("bitmap copy: cannot convert to the surface's format\n");
   if (sourceWidthPixels == 0) sourceWidthPixels = bitmap->w;
   if (sourceHeightPixels == 0) sourceHeightPixels = bitmap->h;
-  if (surface->pixels == nullptr) return E_FAIL;
-  if (!source) return DD_OK;
+  if (surface->pixels == nullptr) return DisplayResult::Failed;
+  if (!source) return DisplayResult::Ok;
 
   // A plain copy: neither blending nor a colour key of the source may filter it.
   SDL_SetSurfaceBlendMode(source.get(), SDL_BLENDMODE_NONE);
@@ -254,7 +248,7 @@ DisplayResult CopyBitmapToSurface(SDL_Surface* surface, const SDL_Surface* bitma
   const bool sameSize = from.w == to.w && from.h == to.h;
   const int copied = sameSize ? SDL_BlitSurface(source.get(), &from, surface, &to)
                               : SDL_BlitScaled(source.get(), &from, surface, &to);
-  return copied == 0 ? DD_OK : E_FAIL;
+  return copied == 0 ? DisplayResult::Ok : DisplayResult::Failed;
 }
 
 Palette DefaultRampPalette() {
@@ -268,10 +262,10 @@ Palette DefaultRampPalette() {
   return palette;
 }
 
-std::unique_ptr<Palette> LoadBitmapPalette(const char* name) {
+std::unique_ptr<Palette> LoadBitmapPalette(const char* name, BuiltInImageLookup images) {
   auto palette = std::make_unique<Palette>(DefaultRampPalette());
   if (name == nullptr) return palette;
-  if (const BuiltInImage* image = builtInLookup(name); image != nullptr) {
+  if (const BuiltInImage* image = images(name); image != nullptr) {
     ReadPaletteFromBuiltIn(*image, *palette);
   } else {
     ReadPaletteFromFile(name, *palette);
@@ -306,9 +300,9 @@ std::uint32_t MatchSurfaceColor(SDL_Surface* surface, ColorRef color) {
 }
 
 DisplayResult SetSurfaceColorKey(SDL_Surface* surface, ColorRef color) {
-  if (surface == nullptr) return E_FAIL;
+  if (surface == nullptr) return DisplayResult::Failed;
   const std::uint32_t raw = MatchSurfaceColor(surface, color);
-  return SDL_SetColorKey(surface, SDL_TRUE, raw) == 0 ? DD_OK : E_FAIL;
+  return SDL_SetColorKey(surface, SDL_TRUE, raw) == 0 ? DisplayResult::Ok : DisplayResult::Failed;
 }
 
 std::uint32_t SurfaceColorKey(const SDL_Surface* surface) {

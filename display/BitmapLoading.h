@@ -6,7 +6,8 @@
 // after a loss only, never per frame.
 //
 // A name finds a built-in image first (without regard to case), then a bitmap file
-// of that name.
+// of that name. The built-in images are looked up through the function given, the
+// program's own unless a test or tool hands in another set.
 
 #include <SDL.h>
 
@@ -16,10 +17,14 @@
 #include <memory>
 #include <string_view>
 
+#include "assets/BuiltInImages.h"
 #include "display/FrameDisplay.h"
 #include "model/DeviceContext.h"
 
 namespace velmora {
+
+// Finds a built-in image by name, or gives null.
+using BuiltInImageLookup = const BuiltInImage* (*)(std::string_view name);
 
 struct SurfaceDeleter {
   void operator()(SDL_Surface* surface) const { SDL_FreeSurface(surface); }
@@ -42,15 +47,17 @@ SurfacePtr CreateDisplaySurface(int widthPixels, int heightPixels);
 // The named image decoded into a new RGB565 surface. Width and height 0 keep the
 // image's own size; other values scale the image to them. Null if the image is
 // missing or cannot be decoded; nothing is written then.
-SurfacePtr LoadBitmapSurface(std::string_view name, int widthPixels, int heightPixels);
+SurfacePtr LoadBitmapSurface(std::string_view name, int widthPixels, int heightPixels,
+                             BuiltInImageLookup images = &FindBuiltInImage);
 
 // Loads the named image again and stretches it over the whole surface. Writes
-// "handle is null\n" (image missing) or "ddcopybitmap failed\n" (copy failed) to
-// standard error and returns the failure code.
-DisplayResult ReloadBitmapSurface(SDL_Surface* surface, std::string_view name);
+// "bitmap reload: image not found\n" (image missing) or "bitmap reload: copy
+// failed\n" (copy failed) to standard error and returns the failure.
+DisplayResult ReloadBitmapSurface(SDL_Surface* surface, std::string_view name,
+                                  BuiltInImageLookup images = &FindBuiltInImage);
 
 // Stretches the rectangle (x, y, width, height) of the bitmap over the whole
-// surface; a width or height of 0 stands for the bitmap's own. E_FAIL without a
+// surface; a width or height of 0 stands for the bitmap's own. Failed without a
 // surface or bitmap.
 DisplayResult CopyBitmapToSurface(SDL_Surface* surface, const SDL_Surface* bitmap, int sourceX,
                                   int sourceY, int sourceWidthPixels, int sourceHeightPixels);
@@ -58,7 +65,7 @@ DisplayResult CopyBitmapToSurface(SDL_Surface* surface, const SDL_Surface* bitma
 // The 256-entry palette of the named image: the colour table of an image with at
 // most 8 bits per pixel, the 3-3-2 ramp for the other entries. A null name or a
 // missing image gives the plain ramp.
-std::unique_ptr<Palette> LoadBitmapPalette(const char* name);
+std::unique_ptr<Palette> LoadBitmapPalette(const char* name, BuiltInImageLookup images = &FindBuiltInImage);
 
 // The 3-3-2 ramp every palette starts from: index bits RRRGGGBB.
 Palette DefaultRampPalette();
@@ -74,12 +81,6 @@ DisplayResult SetSurfaceColorKey(SDL_Surface* surface, ColorRef color);
 
 // The source colour key of the surface as a raw value; kNoRawColor if none is set.
 std::uint32_t SurfaceColorKey(const SDL_Surface* surface);
-
-// Where built-in images are looked up: FindBuiltInImage unless a test puts its own
-// set in place (null restores FindBuiltInImage).
-struct BuiltInImage;
-using BuiltInImageLookup = const BuiltInImage* (*)(std::string_view name);
-void SetBuiltInImageLookup(BuiltInImageLookup lookup);
 
 // Decodes complete bitmap-file bytes into a new RGB565 surface, or null. The headers
 // are checked against the data first, so no read leaves [data, data + size).

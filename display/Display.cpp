@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "display/DisplayConstants.h"
-#include "platform/MessageBox.h"
 #include "platform/PngWriter.h"
 
 namespace velmora {
@@ -31,7 +30,8 @@ std::uint16_t* Row(SDL_Surface& surface, int y) {
 
 }  // namespace
 
-Display::Display() = default;
+Display::Display(MessageBoxes& failureBoxes, BuiltInImageLookup imageLookup)
+    : boxes(failureBoxes), images(imageLookup) {}
 
 Display::~Display() { Release(); }
 
@@ -45,30 +45,30 @@ void Display::InitDisplay(SDL_Window* window, ScreenMode mode, bool headless) {
   // is nothing to show on, which only a headless run accepts.
   if (window == nullptr || (!headless && VideoDriverShowsNothing())) return fail();
   std::string error;
-  directDraw = Presenter::Create(window, &error);
-  if (!directDraw) return fail();
+  presenter = Presenter::Create(window, &error);
+  if (!presenter) return fail();
 
   // The screen mode; headless runs keep a plain window, the same everywhere.
-  if (!directDraw->EnterScreenMode(headless ? ScreenMode::Windowed : mode, kScreenWidthPixels,
+  if (!presenter->EnterScreenMode(headless ? ScreenMode::Windowed : mode, kScreenWidthPixels,
                                    kScreenHeightPixels)) {
     return fail();
   }
 
   // The presented picture and the back buffer frames are composed in.
-  primarySurface = directDraw->CreateFrameTexture(kScreenWidthPixels, kScreenHeightPixels);
-  if (!primarySurface) return fail();
+  frameTextureExists = presenter->CreateFrameTexture(kScreenWidthPixels, kScreenHeightPixels);
+  if (!frameTextureExists) return fail();
   backBuffer = CreateDisplaySurface(kScreenWidthPixels, kScreenHeightPixels);
   if (!backBuffer) return fail();
 
   // At 16 bits per pixel the palette shows nothing; it is kept for completeness.
-  palette = LoadBitmapPalette(kBackgroundImageName);
+  palette = LoadBitmapPalette(kBackgroundImageName, images);
 
-  backgroundSurface = LoadBitmapSurface(kBackgroundImageName, 0, 0);
+  backgroundSurface = LoadBitmapSurface(kBackgroundImageName, 0, 0, images);
   if (!backgroundSurface) return fail();
-  labeledBackgroundSurface = LoadBitmapSurface(kLabeledBackgroundImageName, 0, 0);
+  labeledBackgroundSurface = LoadBitmapSurface(kLabeledBackgroundImageName, 0, 0, images);
   if (!labeledBackgroundSurface) return fail();
   currentBackground = &backgroundSurface;
-  somaSurface = LoadBitmapSurface(kSomaImageName, 0, 0);
+  somaSurface = LoadBitmapSurface(kSomaImageName, 0, 0, images);
   if (!somaSurface) return fail();
 
   SetSurfaceColorKey(backgroundSurface.get(), 0);
@@ -86,7 +86,7 @@ void Display::InitDisplay(SDL_Window* window, ScreenMode mode, bool headless) {
 }
 
 void Display::ShowDisplayFailure(SDL_Window* window) {
-  ShowMessageBox(kDisplayFailureCaption, kDisplayFailureText);
+  boxes.Show(kDisplayFailureCaption, kDisplayFailureText);
   if (window == nullptr) return;
   SDL_Event close{};
   close.type = SDL_WINDOWEVENT;
@@ -96,12 +96,12 @@ void Display::ShowDisplayFailure(SDL_Window* window) {
 }
 
 DisplayResult Display::BlitBackground() {
-  if (Lost()) return DDERR_SURFACELOST;
-  if (!backBuffer || !*currentBackground) return E_FAIL;
+  if (Lost()) return DisplayResult::SurfaceLost;
+  if (!backBuffer || !*currentBackground) return DisplayResult::Failed;
   const SDL_Surface& source = **currentBackground;
   SDL_Surface& target = *backBuffer;
   if (!CopyFits(target, source, 0, 0, SourceRect{0, 0, kScreenWidthPixels, kScreenHeightPixels})) {
-    return DDERR_INVALIDRECT;
+    return DisplayResult::InvalidRect;
   }
   const std::size_t rowBytes = kScreenWidthPixels * sizeof(std::uint16_t);
   if (source.pitch == target.pitch && static_cast<std::size_t>(source.pitch) == rowBytes) {
@@ -109,15 +109,15 @@ DisplayResult Display::BlitBackground() {
   } else {
     for (int y = 0; y < kScreenHeightPixels; ++y) std::memcpy(Row(target, y), ConstRow(source, y), rowBytes);
   }
-  return DD_OK;
+  return DisplayResult::Ok;
 }
 
 DisplayResult Display::BlitSomaCell(int x, int y, const SourceRect& rect) {
-  if (Lost()) return DDERR_SURFACELOST;
-  if (!backBuffer || !somaSurface) return E_FAIL;
+  if (Lost()) return DisplayResult::SurfaceLost;
+  if (!backBuffer || !somaSurface) return DisplayResult::Failed;
   const SDL_Surface& source = *somaSurface;
   SDL_Surface& target = *backBuffer;
-  if (!CopyFits(target, source, x, y, rect)) return DDERR_INVALIDRECT;
+  if (!CopyFits(target, source, x, y, rect)) return DisplayResult::InvalidRect;
   // A key of kNoRawColor (none matched) equals no 16-bit pixel and keys nothing out.
   const std::uint32_t key = SurfaceColorKey(&source);
   const int width = rect.right - rect.left;
@@ -128,7 +128,7 @@ DisplayResult Display::BlitSomaCell(int x, int y, const SourceRect& rect) {
       if (from[col] != key) to[col] = from[col];
     }
   }
-  return DD_OK;
+  return DisplayResult::Ok;
 }
 
 TextDeviceContext* Display::GetBackBufferDC() {
@@ -143,39 +143,43 @@ void Display::ReleaseBackBufferDC(TextDeviceContext* dc) {
 }
 
 DisplayResult Display::FlipBuffers() {
-  if (Lost()) return DDERR_SURFACELOST;
-  if (!directDraw || !backBuffer) return E_FAIL;
-  if (!directDraw->Present(backBuffer.get())) {
+  if (Lost()) return DisplayResult::SurfaceLost;
+  if (!presenter || !backBuffer) return DisplayResult::Failed;
+  if (!presenter->Present(backBuffer.get())) {
     surfacesLost = true;
-    return DDERR_SURFACELOST;
+    return DisplayResult::SurfaceLost;
   }
-  return DD_OK;
+  return DisplayResult::Ok;
 }
 
 DisplayResult Display::RestoreSurfaces() {
   // The presented picture first; while it cannot be had, nothing else is touched.
-  if (!directDraw) return E_FAIL;
+  if (!presenter) return DisplayResult::Failed;
   if (failingRestoresLeft > 0) {
     --failingRestoresLeft;
-    return DDERR_SURFACELOST;
+    return DisplayResult::SurfaceLost;
   }
-  primarySurface = directDraw->Restore();
-  if (!primarySurface) return DDERR_SURFACELOST;
+  frameTextureExists = presenter->Restore();
+  if (!frameTextureExists) return DisplayResult::SurfaceLost;
   surfacesLost = false;
 
   // Image surfaces in memory are never taken away, so each restore succeeds; every
   // image is reloaded all the same, as after any loss.
-  ReloadBitmapSurface(backgroundSurface.get(), kBackgroundImageName);
-  ReloadBitmapSurface(labeledBackgroundSurface.get(), kLabeledBackgroundImageName);
-  ReloadBitmapSurface(somaSurface.get(), kSomaImageName);
-  return DD_OK;
+  ReloadBitmapSurface(backgroundSurface.get(), kBackgroundImageName, images);
+  ReloadBitmapSurface(labeledBackgroundSurface.get(), kLabeledBackgroundImageName, images);
+  ReloadBitmapSurface(somaSurface.get(), kSomaImageName, images);
+  return DisplayResult::Ok;
+}
+
+void Display::SelectBackground(Background background) {
+  currentBackground = background == Background::Labeled ? &labeledBackgroundSurface : &backgroundSurface;
 }
 
 void Display::HandleEvent(const SDL_Event& event) {
-  if (!directDraw) return;
+  if (!presenter) return;
   switch (event.type) {
     case SDL_RENDER_DEVICE_RESET:
-      directDraw->NoteDeviceReset();
+      presenter->NoteDeviceReset();
       surfacesLost = true;
       break;
     case SDL_RENDER_TARGETS_RESET:
@@ -204,14 +208,14 @@ void Display::RecordRelease(const char* field) {
 }
 
 void Display::Release() {
-  if (!directDraw) return;
+  if (!presenter) return;
   backBufferContext.reset();
   glyphs.reset();
-  if (primarySurface) {
-    directDraw->ReleaseFrameTexture();
-    primarySurface = false;
+  if (frameTextureExists) {
+    presenter->ReleaseFrameTexture();
+    frameTextureExists = false;
     backBuffer.reset();
-    RecordRelease("primarySurface");
+    RecordRelease("frameTexture");
   }
   backBuffer.reset();
   if (backgroundSurface) {
@@ -230,8 +234,8 @@ void Display::Release() {
     palette.reset();
     RecordRelease("palette");
   }
-  directDraw.reset();
-  RecordRelease("directDraw");
+  presenter.reset();
+  RecordRelease("presenter");
   ready = false;
   contextLent = false;
 }

@@ -6,7 +6,7 @@
 //
 // Life: InitDisplay at the first paint; frames call the FrameDisplay operations;
 // Release (or the destructor) when the window goes away. A frame that sees
-// DDERR_SURFACELOST calls RestoreSurfaces and gives the frame up.
+// SurfaceLost calls RestoreSurfaces and gives the frame up.
 
 #include <SDL.h>
 
@@ -19,13 +19,16 @@
 #include "display/BitmapLoading.h"
 #include "display/FrameDisplay.h"
 #include "display/GlyphCache.h"
+#include "platform/MessageBoxes.h"
 #include "platform/Presenter.h"
 
 namespace velmora {
 
 class Display final : public FrameDisplay {
 public:
-  Display();
+  // Failures of the set-up are shown through `boxes`; the images are looked up
+  // through `images` (the program's built-in ones unless a test hands in others).
+  explicit Display(MessageBoxes& boxes, BuiltInImageLookup images = &FindBuiltInImage);
   ~Display() override;
   Display(const Display&) = delete;
   Display& operator=(const Display&) = delete;
@@ -56,27 +59,26 @@ public:
   void ReleaseBackBufferDC(TextDeviceContext* dc) override;
   DisplayResult FlipBuffers() override;
   DisplayResult RestoreSurfaces() override;
+  // The shell's interaction handling selects the labelled background, its label
+  // timer the plain one; InitDisplay starts with the plain one.
+  void SelectBackground(Background background) override;
+  // Releases, in order: the presented texture with the back buffer, the plain
+  // background, the labelled background, the sprite sheet, the palette, the
+  // presenter. Only when the presenter exists; each field is null afterwards.
+  void Release() override;
 
-  // Which background the frame copies: the shell's interaction handling selects the
-  // labelled one, its label timer the plain one.
-  void SelectLabeledBackground() { currentBackground = &labeledBackgroundSurface; }
-  void SelectPlainBackground() { currentBackground = &backgroundSurface; }
   bool LabeledBackgroundSelected() const { return currentBackground == &labeledBackgroundSurface; }
 
   // The shell passes every window and render event here; those that can take the
   // presented picture away (size or display changes, render target or device
-  // resets) make the next copy or flip report DDERR_SURFACELOST. The size change
+  // resets) make the next copy or flip report SurfaceLost. The size change
   // InitDisplay itself makes (events stamped up to its end) is no loss.
   void HandleEvent(const SDL_Event& event);
 
-  // For tests: the next copy or flip reports DDERR_SURFACELOST, and the next
+  // For tests: the next copy or flip reports SurfaceLost, and the next
   // `failingRestores` calls of RestoreSurfaces fail at their first step.
   void InjectSurfaceLoss(int failingRestores = 0);
 
-  // Releases, in order: the presented texture with the back buffer, the plain
-  // background, the labelled background, the sprite sheet, the palette, the
-  // presenter. Only when the presenter exists; each field is null afterwards.
-  void Release();
   // For tests: the name of each field as it is released, in order.
   void RecordReleases(std::vector<std::string>* record) { releaseRecord = record; }
 
@@ -91,15 +93,19 @@ public:
   const SDL_Surface* LabeledBackgroundSurface() const { return labeledBackgroundSurface.get(); }
   const SDL_Surface* SomaSurface() const { return somaSurface.get(); }
   const Palette* GetPalette() const { return palette.get(); }
-  const Presenter* GetPresenter() const { return directDraw.get(); }
+  const Presenter* GetPresenter() const { return presenter.get(); }
 
 private:
   bool Lost() const { return surfacesLost; }
   void RecordRelease(const char* field);
 
+  // Where failures are shown and images found.
+  MessageBoxes& boxes;
+  BuiltInImageLookup images;
+
   // Display fields of the main window, in their order of creation.
-  std::unique_ptr<Presenter> directDraw;   // renderer and window mode
-  bool primarySurface = false;             // the presented texture exists (held by the presenter)
+  std::unique_ptr<Presenter> presenter;    // renderer and window mode
+  bool frameTextureExists = false;         // the presenter holds the texture frames are presented from
   SurfacePtr backBuffer;                   // 1024 x 768, goes with the primary
   SurfacePtr backgroundSurface;            // "BackGround"
   SurfacePtr labeledBackgroundSurface;     // "LabeledBack"

@@ -14,13 +14,9 @@ inline constexpr const char* kBackgroundImageName = "BackGround";
 inline constexpr const char* kLabeledBackgroundImageName = "LabeledBack";
 inline constexpr const char* kSomaImageName = "Somas";
 
-// Texts and codes of failures.
+// The message box shown when the display cannot be set up.
 inline constexpr const char* kDisplayFailureCaption = "Velmora";
 inline constexpr const char* kDisplayFailureText = "DirectDraw Init FAILED";
-// The display's own failures (as opposed to those passed on from below).
-inline constexpr std::uint32_t E_FAIL = 0x80004005u;
-// A copy whose rectangle does not lie inside both surfaces.
-inline constexpr std::uint32_t DDERR_INVALIDRECT = 0x88760096u;
 
 // The raw value that means "no colour matched": no 16-bit pixel equals it.
 inline constexpr std::uint32_t kNoRawColor = 0xFFFFFFFFu;

@@ -1,21 +1,28 @@
 #pragma once
-// What the frame cycle needs of the display: background and sprite copies, a drawing
-// context on the back buffer, the flip, and the restore after a loss. Each call
-// returns one of the display result codes below.
+// What the exhibit needs of the display: background and sprite copies, a drawing
+// context on the back buffer, the flip, the restore after a loss, the choice of
+// background, and giving everything up at shutdown.
 
-#include <cstdint>
 #include <string_view>
 
 #include "model/DeviceContext.h"
 
 namespace velmora {
 
-using DisplayResult = std::uint32_t;
-inline constexpr DisplayResult DD_OK = 0;
-// The device is busy with an earlier operation: issue the same call again at once.
-inline constexpr DisplayResult DDERR_WASSTILLDRAWING = 0x8876021Cu;
-// The picture behind a surface was lost: RestoreSurfaces, then give up the frame.
-inline constexpr DisplayResult DDERR_SURFACELOST = 0x887601C2u;
+// What became of a display operation.
+enum class DisplayResult {
+  Ok,
+  StillDrawing,  // the device is busy with an earlier operation: issue the same call again at once
+  SurfaceLost,   // the picture behind a surface was lost: RestoreSurfaces, then give up the frame
+  Failed,        // the display's own failure: a surface or the presenter is missing, or a copy failed
+  InvalidRect,   // a copy whose rectangle does not lie inside both surfaces
+};
+
+// The two pictures a frame can start from.
+enum class Background {
+  Plain,    // the network alone
+  Labeled,  // with the synapses' numbers, shown for a while after each interaction
+};
 
 // Left, top, right, bottom in source pixels; right and bottom exclusive.
 struct SourceRect {
@@ -46,6 +53,10 @@ public:
   virtual void ReleaseBackBufferDC(TextDeviceContext* dc) = 0;
   virtual DisplayResult FlipBuffers() = 0;
   virtual DisplayResult RestoreSurfaces() = 0;
+  // Which background the following frames copy.
+  virtual void SelectBackground(Background background) = 0;
+  // Gives up everything the display holds; no frame may run afterwards.
+  virtual void Release() = 0;
 };
 
 }  // namespace velmora

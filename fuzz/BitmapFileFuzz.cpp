@@ -61,7 +61,6 @@ void CheckSurface(const SurfacePtr& surface, int width, int height) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace velmora;
-  SetBuiltInImageLookup(&FuzzLookup);
 
   // Exactly the input's bytes in a buffer of their own, so any read past them is seen.
   std::uint8_t* copy = static_cast<std::uint8_t*>(std::malloc(size == 0 ? 1 : size));
@@ -73,25 +72,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   currentImage.data = copy;
   currentImage.size = size;
-  const std::unique_ptr<Palette> builtInPalette = LoadBitmapPalette(kBuiltInName);
+  const std::unique_ptr<Palette> builtInPalette = LoadBitmapPalette(kBuiltInName, &FuzzLookup);
   Check(builtInPalette != nullptr, "no palette from a built-in image");
-  SurfacePtr builtIn = LoadBitmapSurface(kBuiltInName, 0, 0);
+  SurfacePtr builtIn = LoadBitmapSurface(kBuiltInName, 0, 0, &FuzzLookup);
   Check(static_cast<bool>(builtIn) == static_cast<bool>(decoded),
         "a built-in image loads differently from its decoded bytes");
   CheckSurface(builtIn, 0, 0);
 
   if (WriteScratch(copy, size)) {
     const std::string& path = ScratchPath();
-    const std::unique_ptr<Palette> filePalette = LoadBitmapPalette(path.c_str());
+    const std::unique_ptr<Palette> filePalette = LoadBitmapPalette(path.c_str(), &FuzzLookup);
     Check(filePalette != nullptr, "no palette from a file");
-    SurfacePtr fromFile = LoadBitmapSurface(path, 0, 0);
+    SurfacePtr fromFile = LoadBitmapSurface(path, 0, 0, &FuzzLookup);
     Check(static_cast<bool>(fromFile) == static_cast<bool>(decoded),
           "a bitmap file loads differently from its decoded bytes");
     CheckSurface(fromFile, 0, 0);
     // A scaled load, to a size taken from the input so shrinking and stretching both run.
     const int width = size > 0 ? 1 + copy[0] % 64 : 8;
     const int height = size > 1 ? 1 + copy[1] % 64 : 8;
-    SurfacePtr scaled = LoadBitmapSurface(path, width, height);
+    SurfacePtr scaled = LoadBitmapSurface(path, width, height, &FuzzLookup);
     CheckSurface(scaled, width, height);
     std::remove(path.c_str());
   }

@@ -1,8 +1,9 @@
-// Drives the panel link through a pseudo-terminal with fuzz-chosen reply bytes and a
-// fuzz-chosen order of poll ticks, frame starts, resets, clock steps and a hang-up.
-// After every event the visitors' parameters and speed must equal the sign-extended
-// bytes of the last reply taken in completely (or the defaults after a reset), and the
-// reply being read must hold exactly the bytes the panel sent, in order.
+// Drives an exhibit's panel link through a pseudo-terminal with fuzz-chosen reply
+// bytes and a fuzz-chosen order of poll ticks, frame starts, resets, clock steps and a
+// hang-up. After every event the exhibit's visitor parameters and speed must equal
+// the sign-extended bytes of the last reply taken in completely (or the defaults after
+// a reset), and the reply being read must hold exactly the bytes the panel sent, in
+// order.
 
 #include <fcntl.h>
 #include <poll.h>
@@ -18,14 +19,19 @@
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <system_error>
 #include <vector>
 
 #include "model/Defaults.h"
 #include "platform/Clock.h"
-#include "platform/MessageBox.h"
+#include "platform/MessageBoxes.h"
+#include "shell/Exhibit.h"
 #include "shell/ExhibitOptions.h"
 #include "shell/PanelLink.h"
-#include "shell/Parameters.h"
+#include "tests/support/FakeFrameDisplay.h"
 
 namespace velmora {
 namespace {
@@ -35,8 +41,6 @@ namespace {
 constexpr auto kArrivalLimit = std::chrono::seconds(2);
 // The pseudo-terminal's input queue holds 4 KB; the fuzz input never sends more.
 constexpr std::size_t kMostBytesSent = 2048;
-// A path no device ever has, for the link's attempts to open the line again.
-constexpr const char* kMissingDevice = "/nonexistent/velmora-fuzz-panel";
 
 class FuzzClock final : public Clock {
 public:
@@ -81,22 +85,28 @@ public:
   Harness(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
 
   ~Harness() {
-    ClosePanelPort();
+    exhibit_.reset();  // its shutdown closes the port
     if (panelFd_ >= 0) close(panelFd_);
     if (lineFd_ >= 0) close(lineFd_);
-    SetActiveClock(nullptr);
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
   }
 
   void Run() {
-    SetMessageBoxesHeadless(true);
-    SetActiveClock(&clock_);
     char name[256] = {};
     if (openpty(&panelFd_, &lineFd_, name, nullptr, nullptr) != 0) return;
     fcntl(panelFd_, F_SETFL, fcntl(panelFd_, F_GETFL) | O_NONBLOCK);
-    exhibitOptions = ExhibitOptions{};
-    exhibitOptions.panelDevice = name;
-    OpenPanelPort();
-    ResetToDefaults();
+    // The exhibit reaches the line through a link of its own, which the hang-up
+    // removes: the link's attempts to open the line again then find no device.
+    std::error_code error;
+    std::filesystem::create_directories(folder_, error);
+    std::filesystem::create_symlink(name, device_, error);
+    if (error) return;
+    ExhibitOptions options;
+    options.panelDevice = device_.string();
+    exhibit_ = std::make_unique<Exhibit>(options, clock_, boxes_, display_);
+    exhibit_->OpenPanelPort();
+    exhibit_->ResetToDefaults();
     expected_ = Defaults();
     CheckState();
 
@@ -110,17 +120,18 @@ public:
 
 private:
   std::uint8_t Next() { return position_ < size_ ? data_[position_++] : 0; }
+  const PanelLinkState& Link() const { return exhibit_->GetPanelLink().State(); }
 
   // False when the pseudo-terminal stalled and the run cannot be judged.
   bool Handle(Event event) {
     switch (event) {
       case Event::Refresh:
-        Refresh();
+        exhibit_->PanelTimerTick();
         return AfterLineEvent(false);
       case Event::ApplyReply:
         return ApplyReplyAndTrack();
       case Event::ResetToDefaults:
-        ResetToDefaults();
+        exhibit_->ResetToDefaults();
         expected_ = Defaults();
         return AfterLineEvent(false);
       case Event::SendBytes:
@@ -129,11 +140,12 @@ private:
         clock_.nowMs += static_cast<std::uint32_t>(Next()) * 100;
         return true;
       case Event::SendStatus:
-        SendPanelStatus();
+        exhibit_->GetPanelLink().SendStatus();
         return AfterLineEvent(false);
       case Event::HangUp:
         if (panelFd_ >= 0) {
-          exhibitOptions.panelDevice = kMissingDevice;
+          std::error_code ignored;
+          std::filesystem::remove(device_, ignored);
           close(panelFd_);
           panelFd_ = -1;
           queue_.clear();
@@ -195,17 +207,17 @@ private:
 
   // The harness's copy of the reply restarts whenever the link's read restarts.
   void SyncPartial() {
-    const std::size_t received = panelLink.readRecord ? panelLink.readRecord->receivedBytes : 0;
+    const std::size_t received = Link().readRecord ? Link().readRecord->receivedBytes : 0;
     if (received == 0) partial_.clear();
     Check(partial_.size() == received, "the reply holds bytes the panel did not send");
-    Check(std::equal(partial_.begin(), partial_.end(), panelLink.panelReply.begin()),
+    Check(std::equal(partial_.begin(), partial_.end(), Link().panelReply.begin()),
           "the reply's bytes differ from what the panel sent");
   }
 
   bool ApplyReplyAndTrack() {
     const std::size_t before = panelFd_ >= 0 ? Unread() : 0;
     Check(before == queue_.size() || panelFd_ < 0, "line queue out of step");
-    ApplyPanelReply();
+    exhibit_->ApplyPanelReply();
     if (panelFd_ < 0) {
       SyncPartialAfterHangUp();
       return true;
@@ -219,7 +231,7 @@ private:
       queue_.pop_front();
     }
     if (partial_.size() == kReplyBytes) {
-      Check(panelLink.replyExpected == 0, "a complete reply was left waiting");
+      Check(!Link().replyExpected, "a complete reply was left waiting");
       for (std::size_t i = 0; i < expected_.params.size(); ++i) {
         expected_.params[i] = static_cast<std::int8_t>(partial_[3 + i]);
       }
@@ -231,8 +243,8 @@ private:
   }
 
   void SyncPartialAfterHangUp() {
-    const std::size_t received = panelLink.readRecord ? panelLink.readRecord->receivedBytes : 0;
-    Check(received == 0 || !panelLink.lineLost, "a lost line kept a partial reply");
+    const std::size_t received = Link().readRecord ? Link().readRecord->receivedBytes : 0;
+    Check(received == 0 || !Link().lineLost, "a lost line kept a partial reply");
   }
 
   void DrainStatusAndPolls() const {
@@ -243,8 +255,8 @@ private:
   }
 
   void CheckState() const {
-    Check(userParams == expected_.params, "parameters differ from the last complete reply");
-    Check(speedSetting == expected_.speed, "speed differs from the last complete reply");
+    Check(exhibit_->parameters.weights == expected_.params, "parameters differ from the last complete reply");
+    Check(exhibit_->parameters.speedSetting == expected_.speed, "speed differs from the last complete reply");
   }
 
   const std::uint8_t* data_;
@@ -253,7 +265,13 @@ private:
   std::size_t sent_ = 0;
   int panelFd_ = -1;
   int lineFd_ = -1;
+  const std::filesystem::path folder_ =
+      std::filesystem::temp_directory_path() / ("velmora-fuzz-panel-" + std::to_string(getpid()));
+  const std::filesystem::path device_ = folder_ / "panel";
   FuzzClock clock_;
+  StandardErrorMessageBoxes boxes_;
+  testing::FakeFrameDisplay display_;
+  std::unique_ptr<Exhibit> exhibit_;
   std::deque<std::uint8_t> queue_;     // sent by the panel, not yet read or discarded
   std::vector<std::uint8_t> partial_;  // read into the current reply so far
   Expected expected_;

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "model/DeviceContext.h"
-#include "model/DrawingObjects.h"
+#include "model/DrawingStyle.h"
 
 namespace velmora {
 
@@ -16,8 +16,8 @@ Axon::Axon(float speed_, const PathPoint* path_, std::int32_t count)
   Axon::Reset();
 }
 
-void Axon::Draw(DeviceContext& dc) {
-  dc.SelectPen(axonPen);
+void Axon::Draw(DeviceContext& dc, const DrawingStyle& style) {
+  dc.SelectPen(&style.axonPen);
   for (SpikeEvent* event = spikes.head; event != nullptr; event = spikes.Next(event)) {
     const PathPoint& p = path[static_cast<std::size_t>(event->position)];
     dc.MoveTo(p.x, p.y);

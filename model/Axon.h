@@ -19,7 +19,7 @@ public:
   // with the normals scaled to tick length, so the table is left as it is.
   Axon(float speed, const PathPoint* path, std::int32_t count);
 
-  void Draw(DeviceContext& dc) override;
+  void Draw(DeviceContext& dc, const DrawingStyle& style) override;
   void Update(float time, float step) override;
   void ReceiveSpike(float time, float strength, float entryPoint) override;
   void Reset() override;

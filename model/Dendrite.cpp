@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "model/DeviceContext.h"
-#include "model/DrawingObjects.h"
+#include "model/DrawingStyle.h"
 
 namespace velmora {
 
@@ -34,7 +34,7 @@ float Dendrite::EvaluateWave(const SpikeEvent& event, std::int32_t i) const {
   return 0.0f;
 }
 
-void Dendrite::Draw(DeviceContext& dc) {
+void Dendrite::Draw(DeviceContext& dc, const DrawingStyle& style) {
   for (std::int32_t i = 0; i < pointCount; i += kDendriteDrawSpacing) {
     float sum = 0.0f;
     for (SpikeEvent* event = spikes.head; event != nullptr; event = spikes.Next(event)) {
@@ -42,7 +42,7 @@ void Dendrite::Draw(DeviceContext& dc) {
     }
     potential[static_cast<std::size_t>(i)] = sum;
   }
-  dc.SelectPen(dendritePen);
+  dc.SelectPen(&style.dendritePen);
   for (std::int32_t i = 0; i < pointCount; i += kDendriteDrawSpacing) {
     const PathPoint& p = path[static_cast<std::size_t>(i)];
     const float height = potential[static_cast<std::size_t>(i)];

@@ -23,7 +23,7 @@ public:
   Dendrite(float speed, float lengthConstant, float timeConstant, const PathPoint* path,
            std::int32_t count);
 
-  void Draw(DeviceContext& dc) override;
+  void Draw(DeviceContext& dc, const DrawingStyle& style) override;
   void Update(float time, float step) override;
   void ReceiveSpike(float time, float strength, float entryPoint) override;
   void Reset() override;

@@ -41,8 +41,8 @@ class DeviceContext {
 public:
   virtual ~DeviceContext() = default;
 
-  // Selecting a null pointer (a drawing object whose creation failed) makes later
-  // drawing with that kind of object draw nothing.
+  // Selecting a null pointer makes later drawing with that kind of object draw
+  // nothing; a fresh context has neither selected.
   virtual void SelectPen(const Pen* pen) = 0;
   virtual void SelectBrush(const Brush* brush) = 0;
 

@@ -127,8 +127,12 @@ void Model::Advance() {
   }
 }
 
-void Model::Draw(DeviceContext& dc) {
-  for (ObjectRef* ref = elements.head; ref != nullptr; ref = elements.Next(ref)) ref->object->Draw(dc);
+void Model::Draw(DeviceContext& dc, const DrawingStyle& style) {
+  for (ObjectRef* ref = elements.head; ref != nullptr; ref = elements.Next(ref)) ref->object->Draw(dc, style);
+}
+
+void Model::SetNoteOutput(MidiOutput* output) {
+  for (Soma* soma : somas) soma->noteOutput = output;
 }
 
 }  // namespace velmora

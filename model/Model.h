@@ -11,6 +11,7 @@ namespace velmora {
 
 class Axon;
 class Dendrite;
+class MidiOutput;
 class SpikeSource;
 class Soma;
 class Synapse;
@@ -34,8 +35,10 @@ public:
   void GetActivity(float (&out)[3]) const;
   // One step: time += step, then every element updated in model order.
   void Advance();
-  // Every element draws itself in model order.
-  void Draw(DeviceContext& dc);
+  // Every element draws itself in model order, with the style's pens and brushes.
+  void Draw(DeviceContext& dc, const DrawingStyle& style);
+  // The output every soma plays its notes on from now on; null: the network is silent.
+  void SetNoteOutput(MidiOutput* output);
 
   std::array<Axon*, 2> stimulusAxons{};      // A1, A2
   std::array<SpikeSource*, 2> sources{};     // Src1, Src2

@@ -2,7 +2,7 @@
 
 namespace velmora {
 
-void Object::Draw(DeviceContext&) {}
+void Object::Draw(DeviceContext&, const DrawingStyle&) {}
 void Object::Update(float, float) {}
 void Object::ReceiveSpike(float, float, float) {}
 void Object::Reset() {}

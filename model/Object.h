@@ -9,6 +9,7 @@ namespace velmora {
 
 class DeviceContext;
 class Object;
+struct DrawingStyle;
 
 // One reference from a list to an element; never owns the element.
 struct ObjectRef {
@@ -109,16 +110,16 @@ public:
   }
 };
 
-// Base class of every network element. The four virtual operations keep this slot
-// order; in Object itself they do nothing.
+// Base class of every network element. In Object itself the four operations do
+// nothing.
 class Object {
 public:
   Object() = default;
   Object(const Object&) = delete;
   Object& operator=(const Object&) = delete;
 
-  // Paints the element's moving parts with the shared drawing objects.
-  virtual void Draw(DeviceContext& dc);
+  // Paints the element's moving parts with the style's pens and brushes.
+  virtual void Draw(DeviceContext& dc, const DrawingStyle& style);
   // Advances the element to `time` (ms, after the step); `step` is the step's length (ms).
   virtual void Update(float time, float step);
   // Takes a spike stamped `time` (ms); `entryPoint` is the path point of the
@@ -126,8 +127,7 @@ public:
   virtual void ReceiveSpike(float time, float strength, float entryPoint);
   // Returns the element to its constructed state.
   virtual void Reset();
-  // Declared after the four operations so that they keep vtable slots 0 to 3. An
-  // element is destroyed through a pointer to Object with everything it owns.
+  // An element is destroyed through a pointer to Object with everything it owns.
   virtual ~Object() = default;
 
   // The value offered to readers: only a dendrite sets it (its wave height at the

@@ -15,7 +15,7 @@ Soma::Soma(float threshold_, float refractoryPeriod_, const PathPoint* location_
   Soma::Reset();
 }
 
-void Soma::Draw(DeviceContext&) {}
+void Soma::Draw(DeviceContext&, const DrawingStyle&) {}
 
 void Soma::Update(float time, float) {
   summedInput = 0.0f;
@@ -31,7 +31,7 @@ void Soma::Update(float time, float) {
     for (ObjectRef* ref = outputs.head; ref != nullptr; ref = outputs.Next(ref)) {
       ref->object->ReceiveSpike(time, kFiredSpikeStrength, 0.0f);
     }
-    SendMidiShort(midiOut, kMidiNoteOn, midiChannel, note, velocity);
+    SendMidiShort(noteOutput, kMidiNoteOn, midiChannel, note, velocity);
   }
 }
 

@@ -1,13 +1,15 @@
 #pragma once
 // The cell body of a neuron: sums what its dendrites report at their soma ends and,
 // above threshold and outside its refractory period, fires: a spike into its axon
-// and a MIDI note.
+// and a MIDI note on the output it is given.
 
 #include <cstdint>
 
 #include "model/Object.h"
 
 namespace velmora {
+
+class MidiOutput;
 
 // Status byte of a MIDI note-on; the soma's channel goes into its low four bits.
 inline constexpr std::int32_t kMidiNoteOn = 0x90;
@@ -19,7 +21,7 @@ public:
   Soma(float threshold, float refractoryPeriod, const PathPoint* location, std::int32_t midiChannel,
        std::int32_t velocity, std::int32_t note);
 
-  void Draw(DeviceContext& dc) override;
+  void Draw(DeviceContext& dc, const DrawingStyle& style) override;
   void Update(float time, float step) override;
   void ReceiveSpike(float time, float strength, float entryPoint) override;
   void Reset() override;
@@ -32,6 +34,7 @@ public:
   std::int32_t velocity;           // [parameter] note-on velocity
   std::int32_t note;               // [parameter] MIDI note number
   const PathPoint* location;       // [parameter] centre on the screen, pixels; not used by the operations
+  MidiOutput* noteOutput = nullptr;  // [parameter] plays the firing's note; null: the soma fires silently
 };
 
 }  // namespace velmora

@@ -8,7 +8,7 @@ SpikeSource::SpikeSource(const float* table, std::int32_t count)
   SpikeSource::Reset();
 }
 
-void SpikeSource::Draw(DeviceContext&) {}
+void SpikeSource::Draw(DeviceContext&, const DrawingStyle&) {}
 
 void SpikeSource::Update(float time, float) {
   // An entry exactly at `time` is due; all entries due within one step leave with

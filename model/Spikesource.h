@@ -22,7 +22,7 @@ public:
   // own scaled copy, so the table is left as it is and may be shared.
   SpikeSource(const float* table, std::int32_t count);
 
-  void Draw(DeviceContext& dc) override;
+  void Draw(DeviceContext& dc, const DrawingStyle& style) override;
   void Update(float time, float step) override;
   void ReceiveSpike(float time, float strength, float entryPoint) override;
   void Reset() override;

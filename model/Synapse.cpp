@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "model/DeviceContext.h"
-#include "model/DrawingObjects.h"
+#include "model/DrawingStyle.h"
 
 namespace velmora {
 
@@ -30,14 +30,14 @@ Synapse::Synapse(float facilitationTime_, float recoveryTime_, float baseUse_, f
   Synapse::Reset();
 }
 
-void Synapse::Draw(DeviceContext& dc) {
+void Synapse::Draw(DeviceContext& dc, const DrawingStyle& style) {
   const double s = std::fabs(weight) * kTriangleGrowthPerWeight + kTriangleBaseSize;
   const ScreenPoint corners[3] = {
       {static_cast<int>(shape.x1 - s * shape.dx1), static_cast<int>(shape.y1 - s * shape.dy1)},
       {static_cast<int>(shape.x1 + s * shape.dx1), static_cast<int>(shape.y1 + s * shape.dy1)},
       {static_cast<int>(shape.x2 + s * shape.dx2), static_cast<int>(shape.y2 + s * shape.dy2)},
   };
-  dc.SelectBrush(weight >= 0.0f ? positiveSynapseBrush : negativeSynapseBrush);
+  dc.SelectBrush(weight >= 0.0f ? &style.positiveSynapseBrush : &style.negativeSynapseBrush);
   dc.SelectPen(StockNullPen());
   dc.Polygon(corners);
 }

@@ -24,7 +24,7 @@ public:
   Synapse(float facilitationTime, float recoveryTime, float baseUse, float initialWeight,
           const SynapseShape* shape, float dendritePosition);
 
-  void Draw(DeviceContext& dc) override;
+  void Draw(DeviceContext& dc, const DrawingStyle& style) override;
   void Update(float time, float step) override;
   void ReceiveSpike(float time, float strength, float entryPoint) override;
   void Reset() override;

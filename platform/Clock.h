@@ -1,6 +1,7 @@
 #pragma once
 // The one time base of the shell: a millisecond tick, monotonic, unsigned 32-bit so
 // that it wraps like the system tick count it stands for (about every 49.7 days).
+// Whoever needs the time is handed a Clock; tests hand in fakes.
 
 #include <cstdint>
 
@@ -15,13 +16,13 @@ public:
 };
 
 // The monotonic system clock.
-Clock& SystemClock();
+class SystemClock final : public Clock {
+public:
+  std::uint32_t TickCount() override;
+  void Sleep(std::uint32_t milliseconds) override;
+};
 
-// The clock the shell reads; the system clock unless a test installs a fake.
-Clock& ActiveClock();
-void SetActiveClock(Clock* clock);  // null restores the system clock
-
-// The tick in minutes, computed in extended precision; callers store it as float.
-long double CurrentMinutes();
+// The clock's tick in minutes, computed in extended precision; callers store it as float.
+long double CurrentMinutes(Clock& clock);
 
 }  // namespace velmora

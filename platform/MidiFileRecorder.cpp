@@ -34,7 +34,7 @@ void AppendBigEndian(std::vector<std::uint8_t>& out, std::uint32_t value, int by
 MidiFileRecorder::MidiFileRecorder(MidiOutput* device, Clock& clock)
     : device_(device), clock_(clock), lastTickMs_(clock.TickCount()) {}
 
-std::uint32_t MidiFileRecorder::ShortMessage(std::uint32_t message) {
+MidiSendResult MidiFileRecorder::ShortMessage(std::uint32_t message) {
   const MidiBytes m = UnpackShortMessage(message);
   if (m.count != 0) {
     const std::uint32_t now = clock_.TickCount();
@@ -43,7 +43,7 @@ std::uint32_t MidiFileRecorder::ShortMessage(std::uint32_t message) {
     lastTickMs_ = now;
     trackEvents_.insert(trackEvents_.end(), m.bytes, m.bytes + m.count);
   }
-  return device_ != nullptr ? device_->ShortMessage(message) : kMidiInvalidHandle;
+  return device_ != nullptr ? device_->ShortMessage(message) : MidiSendResult::NoOutput;
 }
 
 std::vector<std::uint8_t> MidiFileRecorder::FileBytes() const {

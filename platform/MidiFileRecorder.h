@@ -20,8 +20,8 @@ public:
   MidiFileRecorder(MidiOutput* device, Clock& clock);
 
   // Records the message at the clock's time and passes it on; the device's result,
-  // or kMidiInvalidHandle without a device.
-  std::uint32_t ShortMessage(std::uint32_t message) override;
+  // or NoOutput without a device.
+  MidiSendResult ShortMessage(std::uint32_t message) override;
 
   // The complete file as bytes.
   std::vector<std::uint8_t> FileBytes() const;

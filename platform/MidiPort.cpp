@@ -53,10 +53,10 @@ public:
   PortOutput(const PortOutput&) = delete;
   PortOutput& operator=(const PortOutput&) = delete;
 
-  std::uint32_t ShortMessage(std::uint32_t message) override {
-    if (failed_.load(std::memory_order_acquire)) return kMidiOk;
+  MidiSendResult ShortMessage(std::uint32_t message) override {
+    if (failed_.load(std::memory_order_acquire)) return MidiSendResult::Accepted;
     if (queue_.Push(message)) pending_.release();
-    return kMidiOk;
+    return MidiSendResult::Accepted;
   }
 
 private:

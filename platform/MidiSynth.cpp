@@ -39,9 +39,9 @@ public:
   SynthOutput(const SynthOutput&) = delete;
   SynthOutput& operator=(const SynthOutput&) = delete;
 
-  std::uint32_t ShortMessage(std::uint32_t message) override {
+  MidiSendResult ShortMessage(std::uint32_t message) override {
     queue_.Push(message);
-    return kMidiOk;
+    return MidiSendResult::Accepted;
   }
 
   static void Callback(void* self, Uint8* stream, int lengthBytes) {

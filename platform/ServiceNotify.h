@@ -26,7 +26,7 @@ public:
   // How often a keep-alive goes out (ms): half the service's watchdog time; 0 for never.
   std::uint32_t KeepAliveIntervalMs() const { return keepAliveIntervalMs_; }
 
-  // Called after every frame with the tick (ms) of ActiveClock: "READY=1" the first
+  // Called after every frame with the exhibit clock's tick (ms): "READY=1" the first
   // time, then "WATCHDOG=1" whenever a keep-alive interval has passed since the last.
   void FrameDone(std::uint32_t tickMs);
   // "STOPPING=1", once.

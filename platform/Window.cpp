@@ -6,8 +6,6 @@
 #include <algorithm>
 #include <csignal>
 
-#include "platform/Clock.h"
-
 namespace velmora {
 namespace {
 
@@ -21,6 +19,8 @@ volatile std::sig_atomic_t stopSignal = 0;
 extern "C" void OnStopSignal(int) { stopSignal = 1; }
 
 }  // namespace
+
+Window::Window(Clock& timerClock) : clock(timerClock) {}
 
 Window::~Window() { Destroy(); }
 
@@ -87,7 +87,7 @@ void Window::PostStart() {
 
 void Window::SetTimer(std::uint32_t intervalMs) {
   timerIntervalMs = intervalMs;
-  lastTimerTick = ActiveClock().TickCount();
+  lastTimerTick = clock.TickCount();
 }
 
 void Window::SetEventObserver(std::function<void(const SDL_Event&)> observer) {
@@ -96,7 +96,7 @@ void Window::SetEventObserver(std::function<void(const SDL_Event&)> observer) {
 
 bool Window::TimerDue(std::uint32_t& waitMs) {
   if (timerIntervalMs == 0) return false;
-  const std::uint32_t now = ActiveClock().TickCount();
+  const std::uint32_t now = clock.TickCount();
   const std::uint32_t elapsed = now - lastTimerTick;
   if (elapsed >= timerIntervalMs) {
     lastTimerTick = now;

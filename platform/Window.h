@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Clock.h"
 #include "platform/Keys.h"
 
 struct SDL_Window;
@@ -33,7 +34,8 @@ struct WindowPlacement {
 
 class Window {
 public:
-  Window() = default;
+  // The timer counts on `clock`.
+  explicit Window(Clock& clock);
   ~Window();
   Window(const Window&) = delete;
   Window& operator=(const Window&) = delete;
@@ -67,6 +69,7 @@ private:
   bool Translate(const SDL_Event& event, WindowMessage& message) const;
   bool TimerDue(std::uint32_t& waitMs);
 
+  Clock& clock;
   SDL_Window* window = nullptr;
   SDL_Renderer* renderer = nullptr;
   std::uint32_t startEventType = 0;

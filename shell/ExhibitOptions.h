@@ -44,7 +44,4 @@ struct ExhibitOptions {
   bool testNote = false;  // play a short note on the chosen MIDI output
 };
 
-// The options of this run, set once by the program entry.
-extern ExhibitOptions exhibitOptions;
-
 }  // namespace velmora

@@ -4,25 +4,8 @@
 
 #include <cstdio>
 
-#include "shell/DrawingObjects.h"
-#include "shell/MidiDevice.h"
-#include "shell/PanelLink.h"
-#include "shell/Parameters.h"
-
 namespace velmora {
 namespace {
-
-// The display whose background the parameter block switches; set while it is set up.
-Display* backgroundDisplay = nullptr;
-
-void SelectDisplayBackground(Background background) {
-  if (backgroundDisplay == nullptr) return;
-  if (background == Background::Labeled) {
-    backgroundDisplay->SelectLabeledBackground();
-  } else {
-    backgroundDisplay->SelectPlainBackground();
-  }
-}
 
 std::int64_t MicrosecondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start)
@@ -31,11 +14,11 @@ std::int64_t MicrosecondsSince(std::chrono::steady_clock::time_point start) {
 
 }  // namespace
 
-ExhibitServices::ExhibitServices(Window& mainWindow, Display& exhibitDisplay,
-                                 const ExhibitOptions& runOptions,
+ExhibitServices::ExhibitServices(Window& mainWindow, Display& exhibitDisplay, Exhibit& runningExhibit,
                                  std::chrono::steady_clock::time_point start)
-    : window(mainWindow), display(exhibitDisplay), options(runOptions), programStart(start) {
+    : window(mainWindow), display(exhibitDisplay), exhibit(runningExhibit), programStart(start) {
   window.SetEventObserver([this](const SDL_Event& event) { display.HandleEvent(event); });
+  const ExhibitOptions& options = exhibit.options;
   if (!options.frameLogPath.empty()) {
     frameLog.open(options.frameLogPath);
     if (!frameLog) {
@@ -49,13 +32,7 @@ ExhibitServices::ExhibitServices(Window& mainWindow, Display& exhibitDisplay,
   }
 }
 
-ExhibitServices::~ExhibitServices() {
-  window.SetEventObserver(nullptr);
-  if (backgroundDisplay == &display) {
-    backgroundDisplay = nullptr;
-    selectBackground = nullptr;
-  }
-}
+ExhibitServices::~ExhibitServices() { window.SetEventObserver(nullptr); }
 
 void ExhibitServices::HideCursor() { window.HideCursor(); }
 
@@ -63,29 +40,28 @@ void ExhibitServices::DrawBanner(std::string_view text, int x, int y) { window.D
 
 void ExhibitServices::PostStartMessage() { window.PostStart(); }
 
-bool ExhibitServices::NextMessage(FormMessage& message, bool wait) {
+bool ExhibitServices::NextMessage(WindowMessage& message, bool wait) {
   return window.NextMessage(message, wait ? kMessageWaitMs : 0);
 }
 
 bool ExhibitServices::InitDisplay() {
+  const ExhibitOptions& options = exhibit.options;
   display.InitDisplay(window.Handle(), options.screenMode, options.headless);
   if (display.InitFailed() || !display.Ready()) {
     displayFailed = true;
     return false;
   }
-  backgroundDisplay = &display;
-  selectBackground = SelectDisplayBackground;
   return true;
 }
 
-void ExhibitServices::OpenMidiOutput() { velmora::OpenMidiOutput(); }
+void ExhibitServices::OpenMidiOutput() { exhibit.OpenMidiOutput(); }
 
-void ExhibitServices::OpenPanelPort() { velmora::OpenPanelPort(); }
+void ExhibitServices::OpenPanelPort() { exhibit.OpenPanelPort(); }
 
 FrameReport ExhibitServices::RunFrame() {
   const std::int64_t startUs = frameLog.is_open() ? MicrosecondsSince(programStart) : 0;
   const FrameReport report =
-      velmora::RunFrame(display, options.busyWait ? Pacing::BusyWait : Pacing::SleepThenPoll);
+      velmora::RunFrame(exhibit, exhibit.options.busyWait ? Pacing::BusyWait : Pacing::SleepThenPoll);
   if (frameLog.is_open()) {
     frameLog << ++framesLogged << ' ' << report.frameStart << ' ' << (report.flipped ? 1 : 0) << ' '
              << report.flipTimeMs << ' ' << startUs << ' ' << MicrosecondsSince(programStart) << '\n';
@@ -93,20 +69,8 @@ FrameReport ExhibitServices::RunFrame() {
   return report;
 }
 
-void ExhibitServices::PanelTimerTick() { Refresh(); }
+void ExhibitServices::PanelTimerTick() { exhibit.PanelTimerTick(); }
 
-void ExhibitServices::ReleaseDisplay() {
-  if (backgroundDisplay == &display) {
-    backgroundDisplay = nullptr;
-    selectBackground = nullptr;
-  }
-  display.Release();
-}
-
-void ExhibitServices::DeleteDrawingObjects() { velmora::DeleteDrawingObjects(); }
-
-void ExhibitServices::CloseMidiOutput() { velmora::CloseMidiOutput(); }
-
-void ExhibitServices::ClosePanelPort() { velmora::ClosePanelPort(); }
+void ExhibitServices::Shutdown() { exhibit.Shutdown(); }
 
 }  // namespace velmora

@@ -1,6 +1,6 @@
 #pragma once
-// The main window's services on the real platform: the SDL window, the display, the
-// MIDI output and the panel link, chosen by the run's options.
+// The main window's services on the real platform: the SDL window and the display it
+// is set up on, with the exhibit's frames, devices and shutdown.
 
 #include <chrono>
 #include <cstdint>
@@ -8,8 +8,8 @@
 
 #include "display/Display.h"
 #include "platform/Window.h"
-#include "shell/ExhibitOptions.h"
-#include "shell/MainForm.h"
+#include "shell/Exhibit.h"
+#include "shell/MainWindow.h"
 
 namespace velmora {
 
@@ -18,33 +18,31 @@ inline constexpr std::uint32_t kPanelPollIntervalMs = 100;
 // How long the idle message loop waits for a message before it looks at the stop flag.
 inline constexpr std::uint32_t kMessageWaitMs = 100;
 
-class ExhibitServices final : public FormServices {
+class ExhibitServices final : public MainWindowServices {
 public:
-  // `programStart` is the moment the frame log's times count from.
-  ExhibitServices(Window& window, Display& display, const ExhibitOptions& options,
+  // `display` is the exhibit's, set up here on the window. `programStart` is the
+  // moment the frame log's times count from.
+  ExhibitServices(Window& window, Display& display, Exhibit& exhibit,
                   std::chrono::steady_clock::time_point programStart);
   ~ExhibitServices() override;
 
   void HideCursor() override;
   void DrawBanner(std::string_view text, int x, int y) override;
   void PostStartMessage() override;
-  bool NextMessage(FormMessage& message, bool wait) override;
+  bool NextMessage(WindowMessage& message, bool wait) override;
   bool InitDisplay() override;
   void OpenMidiOutput() override;
   void OpenPanelPort() override;
   FrameReport RunFrame() override;
   void PanelTimerTick() override;
-  void ReleaseDisplay() override;
-  void DeleteDrawingObjects() override;
-  void CloseMidiOutput() override;
-  void ClosePanelPort() override;
+  void Shutdown() override;
 
   bool DisplayFailed() const { return displayFailed; }
 
 private:
   Window& window;
   Display& display;
-  const ExhibitOptions& options;
+  Exhibit& exhibit;
   std::chrono::steady_clock::time_point programStart;
   std::ofstream frameLog;
   std::int64_t framesLogged = 0;

@@ -1,76 +1,15 @@
 #include "shell/FrameCycle.h"
 
-#include <cstdio>
-
-#include "model/DeviceContext.h"
-#include "platform/Clock.h"
-#include "shell/ExhibitModel.h"
-#include "shell/PanelLink.h"
-#include "shell/Parameters.h"
+#include "display/FrameComposition.h"
+#include "shell/Exhibit.h"
 
 namespace velmora {
-
-FrameCycleState frameCycle;
-float lastPeriodicResetMinutes = static_cast<float>(CurrentMinutes());
-
 namespace {
 
-constexpr ColorRef kStatusTextColor = Rgb(255, 255, 255);
 constexpr double kFlipSmoothing = 0.01;  // weight of the newest flip time
-constexpr int kSomaCount = 3;
 
-// A display call under the frame's policy: retried at once while the device is still
-// drawing; a lost surface is restored and, like any other failure, gives up the frame.
-template <typename Call>
-bool Succeeds(FrameDisplay& display, Call call) {
-  for (;;) {
-    const DisplayResult result = call();
-    if (result == DD_OK) return true;
-    if (result == DDERR_WASSTILLDRAWING) continue;
-    if (result == DDERR_SURFACELOST) display.RestoreSurfaces();
-    return false;
-  }
-}
-
-void RunTimers() {
-  if (idleResetDone == 0) {
-    if (MinutesSince(lastInteractionMinutes) > kLabelTimeMinutes && selectBackground != nullptr) {
-      selectBackground(Background::Plain);
-    }
-    if (MinutesSince(lastInteractionMinutes) > kIdleTimeMinutes) ResetToDefaults(ResetCause::Idle);
-  }
-  // Whatever the idle state: even a visitor who never stops playing gets a fresh start.
-  if (MinutesSince(lastPeriodicResetMinutes) > kPeriodicResetMinutes) {
-    ResetToDefaults(ResetCause::Periodic);
-    lastPeriodicResetMinutes = static_cast<float>(CurrentMinutes());
-  }
-}
-
-bool DrawSprites(FrameDisplay& display) {
-  float activity[kSomaCount];
-  model.GetActivity(activity);
-  for (int i = 0; i < kSomaCount; ++i) {
-    const SourceRect source = SomaSpriteCell(i, activity[i]);
-    if (!Succeeds(display, [&] { return display.BlitSomaCell(somaX[i], somaY[i], source); })) {
-      return false;
-    }
-  }
-  return true;
-}
-
-void DrawTextAndModel(FrameDisplay& display) {
-  TextDeviceContext* dc = display.GetBackBufferDC();
-  if (dc == nullptr) return;
-  dc->SetTextColor(kStatusTextColor);
-  dc->SetTransparentBackground();
-  dc->TextOut(kStatusLineX, kStatusLineY, StatusText(frameCycle.relativeSimSpeed));
-  model.Draw(*dc);
-  display.ReleaseBackBufferDC(dc);
-}
-
-void WaitForFlipTime(std::uint32_t frameStart, Pacing pacing) {
-  Clock& clock = ActiveClock();
-  const float target = kFramePeriodMs - frameCycle.flipTimeAverage;
+void WaitForFlipTime(Clock& clock, const FrameCycleState& cycle, std::uint32_t frameStart, Pacing pacing) {
+  const float target = kFramePeriodMs - cycle.flipTimeAverage;
   for (;;) {
     const auto elapsed = static_cast<float>(clock.TickCount() - frameStart);
     if (elapsed >= target) return;
@@ -84,66 +23,48 @@ void WaitForFlipTime(std::uint32_t frameStart, Pacing pacing) {
 
 }  // namespace
 
-std::string StatusText(float relativeSimSpeed) {
-  if (!(relativeSimSpeed > kZeroSpeedLimit)) return "Geschwindigkeit: Null!";
-  const auto slower = static_cast<int>(1.0 / relativeSimSpeed);
-  if (slower <= 1) return "Geschwindigkeit: wie in Wirklichkeit!";
-  char text[96];
-  std::snprintf(text, sizeof text, "Geschwindigkeit: % 3i mal so langsam wie in Wirklichkeit", slower);
-  return text;
-}
-
-SourceRect SomaSpriteCell(int soma, float activity) {
-  const int cell = static_cast<int>(activity * kActivityScale);
-  SourceRect source;
-  source.left = kSpriteCellPixels * cell;
-  source.top = kSpriteCellPixels * soma;
-  // One pixel short of the cell: 79 x 79 of each 80 x 80 cell reach the screen.
-  source.right = source.left + kSpriteCellPixels - 1;
-  source.bottom = source.top + kSpriteCellPixels - 1;
-  return source;
-}
-
-FrameReport RunFrame(FrameDisplay& display, Pacing pacing) {
-  Clock& clock = ActiveClock();
+FrameReport RunFrame(Exhibit& exhibit, Pacing pacing) {
+  Clock& clock = exhibit.GetClock();
+  FrameDisplay& display = exhibit.GetDisplay();
+  FrameCycleState& cycle = exhibit.frameCycle;
+  Model& model = exhibit.model;
   FrameReport report;
   const std::uint32_t frameStart = clock.TickCount();
   report.frameStart = frameStart;
 
-  ApplyPanelReply();
-  RunTimers();
+  exhibit.ApplyPanelReply();
+  exhibit.RunTimers();
 
-  if (!Succeeds(display, [&] { return display.BlitBackground(); })) return report;
+  if (!DrawBackground(display)) return report;
 
-  frameCycle.stepBudget += kStepsPerFrame;
-  while (frameCycle.stepBudget >= 1) {
+  cycle.stepBudget += kStepsPerFrame;
+  while (cycle.stepBudget >= 1) {
     model.Advance();
-    --frameCycle.stepBudget;
+    --cycle.stepBudget;
   }
 
-  if (!DrawSprites(display)) return report;
-  DrawTextAndModel(display);
-  WaitForFlipTime(frameStart, pacing);
+  if (!DrawSomaSprites(display, model)) return report;
+  DrawStatusLineAndModel(display, StatusText(cycle.relativeSimSpeed), model, kExhibitDrawingStyle);
+  WaitForFlipTime(clock, cycle, frameStart, pacing);
 
   const std::uint32_t flipStart = clock.TickCount();
-  if (!Succeeds(display, [&] { return display.FlipBuffers(); })) return report;
+  if (!FlipFrame(display)) return report;
   report.flipped = true;
   report.flipTimeMs = clock.TickCount() - flipStart;
-  frameCycle.flipTimeAverage = static_cast<float>(
-      kFlipSmoothing * report.flipTimeMs + (1.0 - kFlipSmoothing) * frameCycle.flipTimeAverage);
+  cycle.flipTimeAverage = static_cast<float>(kFlipSmoothing * report.flipTimeMs +
+                                             (1.0 - kFlipSmoothing) * cycle.flipTimeAverage);
 
-  frameCycle.relativeSimSpeed =
-      stepFactor * static_cast<float>(kStepsPerFrame) / frameCycle.frameTimeMs;
+  cycle.relativeSimSpeed = RelativeSimSpeed(exhibit.parameters.stepFactor, cycle.frameTimeMs);
 
-  ++frameCycle.framesInWindow;
-  if (frameStart - frameCycle.windowStart >= kCountingWindowMs) {
-    frameCycle.windowStart = frameStart;
-    frameCycle.framesPerSecond = frameCycle.framesInWindow;
-    frameCycle.framesInWindow = 0;
+  ++cycle.framesInWindow;
+  if (frameStart - cycle.windowStart >= kCountingWindowMs) {
+    cycle.windowStart = frameStart;
+    cycle.framesPerSecond = cycle.framesInWindow;
+    cycle.framesInWindow = 0;
   }
   // framesPerSecond stays 0 only if the tick was below 1000 ms at the first frame.
-  if (frameCycle.framesPerSecond > 0) {
-    frameCycle.frameTimeMs = static_cast<float>(1000 / frameCycle.framesPerSecond);
+  if (cycle.framesPerSecond > 0) {
+    cycle.frameTimeMs = static_cast<float>(1000 / cycle.framesPerSecond);
   }
   return report;
 }

@@ -2,16 +2,15 @@
 
 #include <algorithm>
 
-#include "shell/ExhibitModel.h"
-#include "shell/MainForm.h"
-#include "shell/Parameters.h"
+#include "model/SpeedRule.h"
+#include "shell/Exhibit.h"
 
 namespace velmora {
 namespace {
 
 struct ParameterKey {
   VirtualKey key;
-  std::size_t parameter;  // index into userParams
+  std::size_t parameter;  // index into the visitor weights
   std::int32_t change;
 };
 
@@ -27,42 +26,44 @@ constexpr VirtualKey kSlower = 'S';
 constexpr VirtualKey kReset = '0';
 constexpr float kSpeedChange = 1.0f;
 
-void ChangeSpeed(float change) {
+void ChangeSpeed(Exhibit& exhibit, float change) {
+  VisitorParameters& parameters = exhibit.parameters;
   // The limits apply after the move, so a value the panel set outside them comes back in.
-  speedSetting = std::clamp(speedSetting + change, kSpeedSettingMin, kSpeedSettingMax);
-  stepFactor = StepFactorForSpeed(speedSetting);
-  model.step = stepFactor;
-  NoteInteraction();
+  parameters.speedSetting = std::clamp(parameters.speedSetting + change, kSpeedSettingMin, kSpeedSettingMax);
+  parameters.stepFactor = StepFactorForSpeed(parameters.speedSetting);
+  exhibit.model.step = parameters.stepFactor;
+  exhibit.NoteInteraction();
 }
 
 }  // namespace
 
-KeyOutcome ApplyVisitorKey(VirtualKey key) {
+KeyOutcome ApplyVisitorKey(Exhibit& exhibit, VirtualKey key) {
+  Model& model = exhibit.model;
   for (const ParameterKey& entry : kParameterKeys) {
     if (entry.key != key) continue;
-    std::int32_t& value = userParams[entry.parameter];
+    std::int32_t& value = exhibit.parameters.weights[entry.parameter];
     value = std::clamp(value + entry.change, kParameterMin, kParameterMax);
-    model.SetWeights(userParams);
-    NoteInteraction();
+    model.SetWeights(exhibit.parameters.weights);
+    exhibit.NoteInteraction();
     return KeyOutcome::Handled;
   }
   switch (key) {
     case kFaster:
-      ChangeSpeed(+kSpeedChange);
+      ChangeSpeed(exhibit, +kSpeedChange);
       return KeyOutcome::Handled;
     case kSlower:
-      ChangeSpeed(-kSpeedChange);
+      ChangeSpeed(exhibit, -kSpeedChange);
       return KeyOutcome::Handled;
     case VK_F1:
       model.Stimulate(true, false);
-      NoteInteraction();
+      exhibit.NoteInteraction();
       return KeyOutcome::Handled;
     case VK_F2:
       model.Stimulate(false, true);
-      NoteInteraction();
+      exhibit.NoteInteraction();
       return KeyOutcome::Handled;
     case kReset:
-      ResetToDefaults();
+      exhibit.ResetToDefaults();
       return KeyOutcome::Handled;
     case VK_ESCAPE:
     case VK_F12:
@@ -70,10 +71,6 @@ KeyOutcome ApplyVisitorKey(VirtualKey key) {
     default:
       return KeyOutcome::Ignored;
   }
-}
-
-void TForm1::FormKeyDown(VirtualKey key) {
-  if (ApplyVisitorKey(key) == KeyOutcome::EndExhibit) EndExhibit();
 }
 
 }  // namespace velmora

@@ -1,10 +1,12 @@
 #pragma once
 // The visitors' keys: parameters, speed, stimuli and the reset. Esc and F12, which end
-// the exhibit, belong to the main window (TForm1::FormKeyDown).
+// the exhibit, are reported back: ending it is the main window's business.
 
 #include "platform/Keys.h"
 
 namespace velmora {
+
+class Exhibit;
 
 enum class KeyOutcome {
   Ignored,     // no key of the exhibit
@@ -13,6 +15,6 @@ enum class KeyOutcome {
 };
 
 // Acts on one key press; auto-repeated presses arrive as separate calls.
-KeyOutcome ApplyVisitorKey(VirtualKey key);
+KeyOutcome ApplyVisitorKey(Exhibit& exhibit, VirtualKey key);
 
 }  // namespace velmora

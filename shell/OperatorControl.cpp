@@ -3,15 +3,14 @@
 #include <cstdio>
 #include <fstream>
 
-#include "platform/Clock.h"
 #include "shell/CommandLine.h"
 
 namespace velmora {
 
-OperatorControl::OperatorControl(const ExhibitOptions& runOptions,
+OperatorControl::OperatorControl(const ExhibitOptions& runOptions, Clock& tickClock,
                                  std::function<bool(const std::string&)> screenshotWriter,
                                  std::function<bool()> stopFlag)
-    : options(runOptions), saveScreenshot(std::move(screenshotWriter)), stopRequested(std::move(stopFlag)) {}
+    : options(runOptions), clock(tickClock), saveScreenshot(std::move(screenshotWriter)), stopRequested(std::move(stopFlag)) {}
 
 void OperatorControl::KeysBeforeFrame(std::int64_t frame, std::vector<VirtualKey>& keys) {
   // In script order, so "5:1 5:1" is two presses.
@@ -26,7 +25,7 @@ void OperatorControl::KeyPressed(VirtualKey key, std::int64_t frame) {
 
 void OperatorControl::FrameDone(std::int64_t frame, const FrameReport& report) {
   static_cast<void>(report);
-  if (serviceNotifier != nullptr) serviceNotifier->FrameDone(ActiveClock().TickCount());
+  if (serviceNotifier != nullptr) serviceNotifier->FrameDone(clock.TickCount());
   for (const ScreenshotRequest& request : options.screenshots) {
     if (request.frame != frame) continue;
     if (!saveScreenshot || !saveScreenshot(request.path)) {

@@ -6,17 +6,19 @@
 #include <string>
 #include <vector>
 
+#include "platform/Clock.h"
 #include "platform/ServiceNotify.h"
 #include "shell/ExhibitOptions.h"
-#include "shell/MainForm.h"
+#include "shell/MainWindow.h"
 
 namespace velmora {
 
 class OperatorControl final : public RunControl {
 public:
   // `saveScreenshot` writes the composed picture to a PNG file, false on failure;
-  // `stopRequested` tells whether a stop signal has arrived.
-  OperatorControl(const ExhibitOptions& options,
+  // `stopRequested` tells whether a stop signal has arrived. The service manager's
+  // keep-alives count on `clock`.
+  OperatorControl(const ExhibitOptions& options, Clock& clock,
                   std::function<bool(const std::string& path)> saveScreenshot,
                   std::function<bool()> stopRequested);
 
@@ -36,6 +38,7 @@ public:
 
 private:
   const ExhibitOptions& options;
+  Clock& clock;
   std::function<bool(const std::string&)> saveScreenshot;
   std::function<bool()> stopRequested;
   std::vector<KeyPress> recordedKeys;

@@ -1,14 +1,20 @@
 #pragma once
 // The link to the exhibit's hardware control panel on a serial port: a status packet
 // whenever the exhibit returns to its defaults and, while the poll timer runs, a poll
-// every 100 ms whose 9-byte reply sets the stimuli, the speed and the six parameters.
-// Nothing here ever blocks a frame.
+// every 100 ms whose 9-byte reply carries the stimulus buttons, the speed and the six
+// parameters. The link decodes each complete reply and hands it back; the exhibit
+// applies it. Nothing here ever blocks a frame.
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <span>
+#include <string>
 
+#include "platform/Clock.h"
+#include "platform/MessageBoxes.h"
 #include "platform/SerialPort.h"
 
 namespace velmora {
@@ -39,26 +45,62 @@ struct PanelReadRecord {
 
 struct PanelLinkState {
   SerialPort panelPort;
-  std::unique_ptr<PanelWriteRecord> writeRecord;  // null until created by OpenPanelPort
+  std::unique_ptr<PanelWriteRecord> writeRecord;  // null until created by Open
   std::unique_ptr<PanelReadRecord> readRecord;
   std::array<std::uint8_t, kStatusPacketBytes> statusPacket{};
   std::array<std::uint8_t, kReplyBytes> panelReply{};
   std::array<std::uint8_t, kReplyBytes> previousReply{};
-  std::int32_t sendReady = 0;      // guard of SendPanelStatus; 1 once the port is open
-  std::int32_t pollReady = 0;      // guard of Refresh; 1 once the port is open
-  std::int32_t replyExpected = 0;  // 1 from a poll until its reply has been taken in
-  // The line went away while running: the guards are 0 and the link tries, now and
-  // then, to open the device again.
+  bool sendReady = false;      // guard of SendStatus; true once the port is open
+  bool pollReady = false;      // guard of Refresh; true once the port is open
+  bool replyExpected = false;  // from a poll until its reply has been taken in
+  // The line went away while running: the guards are false and the link tries, now
+  // and then, to open the device again.
   bool lineLost = false;
-  std::uint32_t lineLostTickMs = 0;  // ActiveClock tick of the loss or the last retry
+  std::uint32_t lineLostTickMs = 0;  // clock tick of the loss or the last retry
 };
 
-extern PanelLinkState panelLink;
+// One complete reply, decoded: bytes taken as signed and not limited.
+struct PanelReply {
+  bool firstStimulus = false;   // byte 0 not zero: the first stimulus button is held
+  bool secondStimulus = false;  // byte 1 not zero: the second stimulus button is held
+  float speedSetting = 0.0f;    // byte 2
+  std::array<std::int32_t, 6> weights{};  // bytes 3 .. 8, Syn1 .. Syn6
+  bool changed = false;         // the bytes differ from the previous complete reply's
+};
 
-void OpenPanelPort();
-void SendPanelStatus();
-void Refresh();          // the poll timer's tick
-void ApplyPanelReply();  // start of every frame
-void ClosePanelPort();   // also returns the link state to its initial values
+class PanelLink {
+public:
+  // Ticks come from `clock`; the start-up failures are shown through `boxes`.
+  PanelLink(Clock& clock, MessageBoxes& boxes);
+
+  // Opens the device and sends the first status packet. Shows "Can not open serial
+  // port!", "Can not retrieve serial state!" and "Can not set serial state!" for the
+  // steps that fail, and "Can not create event!" when the buffers cannot be had.
+  void Open(const std::string& device);
+  // The status packet (the defaults), unless an earlier write is still unfinished.
+  void SendStatus();
+  // The poll timer's tick: a fresh poll, unless a reply is still being read.
+  void Refresh();
+  // At the start of every frame: services the line, and once the reply to a poll is
+  // complete, hands it over (once). After a loss of the line, tries to open it again.
+  std::optional<PanelReply> TakeReply();
+  // Closes the port; the link returns to its initial state.
+  void Close();
+
+  const PanelLinkState& State() const { return state; }
+
+private:
+  bool ConfigureLine(bool reportFailures);
+  void LoseLine();
+  void TryReopen();
+  bool PumpWrite();
+  bool StartWrite(std::span<const std::uint8_t> bytes);
+  bool PumpRead();
+
+  Clock& clock;
+  MessageBoxes& boxes;
+  std::string device;  // as given to Open; reopened from it after a loss
+  PanelLinkState state;
+};
 
 }  // namespace velmora

@@ -13,11 +13,9 @@
 #include "display/DisplayConstants.h"
 #include "model/Midi.h"
 #include "model/Soma.h"
-#include "platform/Clock.h"
 #include "platform/MidiSynth.h"
 #include "platform/Presenter.h"
 #include "platform/SerialPort.h"
-#include "shell/MidiDevice.h"
 #include "shell/PanelLink.h"
 
 namespace velmora {
@@ -93,6 +91,9 @@ int RunSelfTest(const ExhibitOptions& options, SelfTestProbes& probes, std::ostr
   return kSelfTestFailedExitCode;
 }
 
+SystemProbes::SystemProbes(Clock& waitClock, MidiOutputOpener testOpener)
+    : clock(waitClock), opener(std::move(testOpener)) {}
+
 CheckResult SystemProbes::CheckDisplay(const ExhibitOptions& options) {
   const std::string name = "display";
   if (options.headless) SelectHeadlessVideoDriver();
@@ -148,7 +149,7 @@ CheckResult SystemProbes::CheckMidiOutput(const ExhibitOptions& options) {
   const std::string name = "MIDI output";
   bool chosenNone = false;
   std::string error;
-  std::unique_ptr<MidiOutput> output = OpenChosenMidiOutput(chosenNone, error);
+  std::unique_ptr<MidiOutput> output = OpenChosenMidiOutput(options, opener, chosenNone, error);
   if (chosenNone) return Passed(name, "none chosen (--midi-out none): the exhibit runs silent");
   const std::string choice =
       options.midiOut == "synth"
@@ -158,7 +159,7 @@ CheckResult SystemProbes::CheckMidiOutput(const ExhibitOptions& options) {
   if (!options.testNote) return Passed(name, choice + " opens");
   SendMidiShort(output.get(), kProgramChange, kTestChannel, kMarimbaProgram, 0);
   SendMidiShort(output.get(), kMidiNoteOn, kTestChannel, kTestKey, kTestVelocity);
-  ActiveClock().Sleep(kTestNoteMs);
+  clock.Sleep(kTestNoteMs);
   SendMidiShort(output.get(), kNoteOff, kTestChannel, kTestKey, 0);
   return Passed(name, choice + " opens; a test note was played (middle C, " + std::to_string(kTestNoteMs) + " ms)");
 }
@@ -193,7 +194,6 @@ CheckResult SystemProbes::CheckPanel(const ExhibitOptions& options) {
   }
   std::uint8_t reply[kReplyBytes] = {};
   std::size_t received = 0;
-  Clock& clock = ActiveClock();
   const std::uint32_t start = clock.TickCount();
   for (;;) {
     std::size_t count = 0;

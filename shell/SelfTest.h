@@ -6,7 +6,9 @@
 #include <ostream>
 #include <string>
 
+#include "platform/Clock.h"
 #include "shell/ExhibitOptions.h"
+#include "shell/MidiDevice.h"
 
 namespace velmora {
 
@@ -27,12 +29,18 @@ public:
 };
 
 // The real checks: SDL video, the MIDI output opened as the exhibit opens it (with
-// `options.testNote` a short note played), the panel's serial device.
+// `options.testNote` a short note played), the panel's serial device. Waits count
+// on `clock`; `opener`, when set, stands in for the MIDI output the options choose.
 class SystemProbes final : public SelfTestProbes {
 public:
+  explicit SystemProbes(Clock& clock, MidiOutputOpener opener = {});
   CheckResult CheckDisplay(const ExhibitOptions& options) override;
   CheckResult CheckMidiOutput(const ExhibitOptions& options) override;
   CheckResult CheckPanel(const ExhibitOptions& options) override;
+
+private:
+  Clock& clock;
+  MidiOutputOpener opener;
 };
 
 inline constexpr int kSelfTestPassedExitCode = 0;

@@ -1,6 +1,5 @@
-// The exhibit program: static initialisation has made the model, the parameter block
-// and the drawing objects; here the window is made, its message loop runs the
-// exhibit, and everything is released in order when it ends.
+// The exhibit program: reads the command line, makes the exhibit and its window, runs
+// the window's message loop, and releases everything in order when it ends.
 
 #include <SDL.h>
 
@@ -11,14 +10,15 @@
 #include <vector>
 
 #include "display/Display.h"
-#include "platform/MessageBox.h"
+#include "platform/Clock.h"
+#include "platform/MessageBoxes.h"
 #include "platform/Presenter.h"
 #include "platform/ServiceNotify.h"
 #include "platform/Window.h"
 #include "shell/CommandLine.h"
-#include "shell/ExhibitOptions.h"
+#include "shell/Exhibit.h"
 #include "shell/ExhibitServices.h"
-#include "shell/MainForm.h"
+#include "shell/MainWindow.h"
 #include "shell/MidiDevice.h"
 #include "shell/OperatorControl.h"
 #include "shell/SelfTest.h"
@@ -36,6 +36,7 @@ int main(int argc, char** argv) {
 
   const std::vector<std::string> arguments(argv + 1, argv + argc);
   const CommandLine commandLine = ParseCommandLine(arguments);
+  SystemClock clock;
   switch (commandLine.action) {
     case CommandLineAction::Error:
       std::fprintf(stderr, "velmora: %s\nTry 'velmora --help'.\n", commandLine.error.c_str());
@@ -44,50 +45,54 @@ int main(int argc, char** argv) {
       std::cout << UsageText();
       return 0;
     case CommandLineAction::ListMidiPorts:
-      exhibitOptions = commandLine.options;
       ListMidiPorts(std::cout);
       return 0;
     case CommandLineAction::SelfTest: {
-      // Every failure is a line of text: a message box would wait for someone.
-      exhibitOptions = commandLine.options;
-      SetMessageBoxesHeadless(true);
+      // Every failure is a line of text: nothing here shows a message box.
       SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-      SystemProbes probes;
-      const int selfTestExitCode = RunSelfTest(exhibitOptions, probes, std::cout);
+      SystemProbes probes(clock);
+      const int selfTestExitCode = RunSelfTest(commandLine.options, probes, std::cout);
       SDL_Quit();
       return selfTestExitCode;
     }
     case CommandLineAction::Run:
       break;
   }
-  exhibitOptions = commandLine.options;
-  const ExhibitOptions& options = exhibitOptions;
+  const ExhibitOptions& options = commandLine.options;
 
-  SetMessageBoxesHeadless(options.headless);
+  // A headless run never shows a box: every message goes to standard error.
+  SdlMessageBoxes screenBoxes;
+  StandardErrorMessageBoxes errorStreamBoxes;
+  MessageBoxes& boxes = options.headless ? static_cast<MessageBoxes&>(errorStreamBoxes) : screenBoxes;
+
+  // Destroyed in the reverse order: the exhibit (which has released the display, the
+  // MIDI output and the panel port by then, in that order) before its display.
+  Display display(boxes);
+  Exhibit exhibit(options, clock, boxes, display);
+
   // Signals end the exhibit through its own orderly path, not through SDL's quit event.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   InstallStopSignals();
   if (options.headless) SelectHeadlessVideoDriver();
   if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
     std::fprintf(stderr, "velmora: no display: %s\n", SDL_GetError());
-    ShowMessageBox("Velmora", "DirectDraw Init FAILED");
+    boxes.Show("Velmora", "DirectDraw Init FAILED");
     return kDisplayFailureExitCode;
   }
 
   int exitCode = 0;
   {
-    Window window;
+    Window window(clock);
     std::string error;
     if (!window.Create(kMainWindowPlacement, &error)) {
       std::fprintf(stderr, "velmora: cannot make the window: %s\n", error.c_str());
-      ShowMessageBox("Velmora", "DirectDraw Init FAILED");
+      boxes.Show("Velmora", "DirectDraw Init FAILED");
       SDL_Quit();
       return kDisplayFailureExitCode;
     }
-    Display display;
-    ExhibitServices services(window, display, options, programStart);
+    ExhibitServices services(window, display, exhibit, programStart);
     OperatorControl control(
-        options, [&display](const std::string& path) { return display.SaveBackBufferPng(path); },
+        options, clock, [&display](const std::string& path) { return display.SaveBackBufferPng(path); },
         [] { return StopSignalReceived(); });
     // Under a service manager: ready after the first frame, then keep-alives from
     // the frame loop, so a frozen loop gets the exhibit restarted.
@@ -95,7 +100,7 @@ int main(int argc, char** argv) {
     control.NotifyService(&serviceNotifier);
     if (options.panelPoll) window.SetTimer(kPanelPollIntervalMs);
     window.Show();
-    exitCode = RunExhibit(services, control);
+    exitCode = RunExhibit(services, control, exhibit);
     serviceNotifier.Stopping();
     control.Finish();
     if (services.DisplayFailed()) exitCode = kDisplayFailureExitCode;

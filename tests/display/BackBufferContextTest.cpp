@@ -113,7 +113,7 @@ TEST(BackBufferContextTest, FarCoordinatesAreClippedSafely) {
   EXPECT_EQ(canvas.Drawn(kBlueBrush.color).size(), 64u * 48);
 }
 
-TEST(BackBufferContextTest, NullPenAndMissingDrawingObjectsDrawNothing) {
+TEST(BackBufferContextTest, NullPenAndNothingSelectedDrawNothing) {
   const Pen widthlessNull{PenStyle::Null, 2, kGrey};
   for (const Pen* pen : {StockNullPen(), &widthlessNull, static_cast<const Pen*>(nullptr)}) {
     Canvas canvas;

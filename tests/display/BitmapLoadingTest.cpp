@@ -65,10 +65,8 @@ protected:
     std::filesystem::current_path(folder);
     TestImages().clear();
     TestImages()["SPRITE"] = MakeBmp24(2, 2, [](int x, int y) { return x == y ? kRed : kBlue; });
-    SetBuiltInImageLookup(&FindTestImage);
   }
   void TearDown() override {
-    SetBuiltInImageLookup(nullptr);
     std::filesystem::current_path(previous);
     std::filesystem::remove_all(folder);
   }
@@ -79,7 +77,7 @@ protected:
 TEST_F(BitmapLoadingTest, BuiltInImageIsFoundWhateverTheCaseAndBeatsAFileOfTheSameName) {
   WriteFile("Sprite", MakeBmp24(3, 3, [](int, int) { return kGreen; }));
   for (const char* name : {"Sprite", "SPRITE", "sprite", "sPrItE"}) {
-    const SurfacePtr surface = LoadBitmapSurface(name, 0, 0);
+    const SurfacePtr surface = LoadBitmapSurface(name, 0, 0, &FindTestImage);
     ASSERT_TRUE(surface) << name;
     EXPECT_EQ(surface->w, 2);
     EXPECT_EQ(At(*surface, 0, 0), Rgb565(kRed));
@@ -89,18 +87,18 @@ TEST_F(BitmapLoadingTest, BuiltInImageIsFoundWhateverTheCaseAndBeatsAFileOfTheSa
 
 TEST_F(BitmapLoadingTest, NameWithoutBuiltInImageIsReadAsAFileAndMissingGivesNothing) {
   WriteFile("picture.bmp", MakeBmp24(3, 2, [](int x, int) { return x == 2 ? kWhite : kGreen; }));
-  const SurfacePtr surface = LoadBitmapSurface("picture.bmp", 0, 0);
+  const SurfacePtr surface = LoadBitmapSurface("picture.bmp", 0, 0, &FindTestImage);
   ASSERT_TRUE(surface);
   EXPECT_EQ(surface->w, 3);
   EXPECT_EQ(surface->h, 2);
   EXPECT_EQ(surface->format->format, SDL_PIXELFORMAT_RGB565);
   EXPECT_EQ(At(*surface, 2, 1), Rgb565(kWhite));
   EXPECT_EQ(At(*surface, 0, 0), Rgb565(kGreen));
-  EXPECT_FALSE(LoadBitmapSurface("missing.bmp", 0, 0));
+  EXPECT_FALSE(LoadBitmapSurface("missing.bmp", 0, 0, &FindTestImage));
 }
 
 TEST_F(BitmapLoadingTest, RequestedSizeScalesTheImage) {
-  const SurfacePtr surface = LoadBitmapSurface("Sprite", 4, 6);
+  const SurfacePtr surface = LoadBitmapSurface("Sprite", 4, 6, &FindTestImage);
   ASSERT_TRUE(surface);
   EXPECT_EQ(surface->w, 4);
   EXPECT_EQ(surface->h, 6);
@@ -111,7 +109,7 @@ TEST_F(BitmapLoadingTest, RequestedSizeScalesTheImage) {
 
 TEST_F(BitmapLoadingTest, ReloadStretchesTheImageOverTheWholeSurface) {
   const SurfacePtr surface = CreateDisplaySurface(4, 4);
-  ASSERT_EQ(ReloadBitmapSurface(surface.get(), "sprite"), DD_OK);
+  ASSERT_EQ(ReloadBitmapSurface(surface.get(), "sprite", &FindTestImage), DisplayResult::Ok);
   const std::uint16_t red = Rgb565(kRed), blue = Rgb565(kBlue);
   const std::uint16_t expected[4][4] = {
       {red, red, blue, blue}, {red, red, blue, blue}, {blue, blue, red, red}, {blue, blue, red, red}};
@@ -122,11 +120,11 @@ TEST_F(BitmapLoadingTest, ReloadStretchesTheImageOverTheWholeSurface) {
 TEST_F(BitmapLoadingTest, ReloadFailuresWriteTheirDebugTexts) {
   const SurfacePtr surface = CreateDisplaySurface(4, 4);
   ::testing::internal::CaptureStderr();
-  EXPECT_EQ(ReloadBitmapSurface(surface.get(), "missing"), E_FAIL);
-  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "handle is null\n");
+  EXPECT_EQ(ReloadBitmapSurface(surface.get(), "missing", &FindTestImage), DisplayResult::Failed);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "bitmap reload: image not found\n");
   ::testing::internal::CaptureStderr();
-  EXPECT_EQ(ReloadBitmapSurface(nullptr, "Sprite"), E_FAIL);
-  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "ddcopybitmap failed\n");
+  EXPECT_EQ(ReloadBitmapSurface(nullptr, "Sprite", &FindTestImage), DisplayResult::Failed);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "bitmap reload: copy failed\n");
 }
 
 TEST_F(BitmapLoadingTest, PaletteOfATrueColourImageIsTheDefaultRamp) {
@@ -138,7 +136,7 @@ TEST_F(BitmapLoadingTest, PaletteOfATrueColourImageIsTheDefaultRamp) {
   EXPECT_EQ(ramp[0x2B].green, 72);
   EXPECT_EQ(ramp[0x2B].blue, 255);
   for (const char* name : {"Sprite", static_cast<const char*>(nullptr), "missing"}) {
-    const auto palette = LoadBitmapPalette(name);
+    const auto palette = LoadBitmapPalette(name, &FindTestImage);
     ASSERT_TRUE(palette);
     for (std::size_t i = 0; i < kPaletteEntries; ++i) {
       EXPECT_EQ((*palette)[i].red, ramp[i].red);
@@ -151,7 +149,7 @@ TEST_F(BitmapLoadingTest, PaletteOfABuiltInSixteenColourImageTakesItsColoursThen
   std::vector<ColorRef> table;
   for (int i = 0; i < 16; ++i) table.push_back(Rgb(i, 100 + i, 200 + i));
   TestImages()["SIXTEEN"] = MakeBmp8(4, 4, table);
-  const auto palette = LoadBitmapPalette("Sixteen");
+  const auto palette = LoadBitmapPalette("Sixteen", &FindTestImage);
   const Palette ramp = DefaultRampPalette();
   for (std::size_t i = 0; i < kPaletteEntries; ++i) {
     const PaletteEntry& entry = (*palette)[i];
@@ -183,7 +181,7 @@ TEST_F(BitmapLoadingTest, PaletteHeaderClaimingTooManyColoursReadsAtMost256AndSt
     // Cut right after the table, so a reader that trusted the claim would overrun.
     bytes.resize(testing::kHeadersBytes + c.tableEntries * 4);
     TestImages()[c.name] = bytes;
-    const auto palette = LoadBitmapPalette(c.name);
+    const auto palette = LoadBitmapPalette(c.name, &FindTestImage);
     std::size_t fromImage = 0;
     while (fromImage < kPaletteEntries && (*palette)[fromImage].red == 1 && (*palette)[fromImage].blue == 3) ++fromImage;
     EXPECT_EQ(fromImage, c.expectedFromImage) << c.name;
@@ -193,8 +191,8 @@ TEST_F(BitmapLoadingTest, PaletteHeaderClaimingTooManyColoursReadsAtMost256AndSt
 TEST_F(BitmapLoadingTest, BuiltInImageWithoutDataLeavesTheRampAndSaysSo) {
   TestImages()["EMPTY"] = {};
   ::testing::internal::CaptureStderr();
-  const auto palette = LoadBitmapPalette("EMPTY");
-  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "lock resource failed\n");
+  const auto palette = LoadBitmapPalette("EMPTY", &FindTestImage);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "palette: the built-in image has no data\n");
   EXPECT_EQ((*palette)[255].red, 255);
 }
 
@@ -204,7 +202,7 @@ TEST_F(BitmapLoadingTest, PaletteFileSwapsThePromisedEntriesAndReadsOnStraight) 
   std::vector<std::uint8_t> bytes = MakeBmp8(4, 1, table);
   bytes.back() = 0x77;  // the last pixel byte
   WriteFile("sixteen.bmp", bytes);
-  const auto palette = LoadBitmapPalette("sixteen.bmp");
+  const auto palette = LoadBitmapPalette("sixteen.bmp", &FindTestImage);
   EXPECT_EQ((*palette)[15].red, 25);
   EXPECT_EQ((*palette)[15].blue, 30);
   // Entry 16 holds the pixel row's four bytes as read; the ramp from entry 17 on.
@@ -215,7 +213,7 @@ TEST_F(BitmapLoadingTest, PaletteFileSwapsThePromisedEntriesAndReadsOnStraight) 
   std::vector<std::uint8_t> claims = MakeBmp8(1, 1, std::vector<ColorRef>(300, Rgb(5, 6, 7)));
   PutU32(claims, testing::kColorsUsedField, 70000);
   WriteFile("claims.bmp", claims);
-  const auto claimed = LoadBitmapPalette("claims.bmp");
+  const auto claimed = LoadBitmapPalette("claims.bmp", &FindTestImage);
   EXPECT_EQ((*claimed)[255].red, 5);
   EXPECT_EQ((*claimed)[255].blue, 7);
 }
@@ -287,9 +285,9 @@ TEST(SurfaceColorTest, BlackMatchesZeroInSixteenAndThirtyTwoBitFormats) {
 TEST(SurfaceColorTest, ColourKeyOfBlackIsRawZeroAndNoSurfaceFailsSafely) {
   const SurfacePtr surface = CreateDisplaySurface(2, 2);
   EXPECT_EQ(SurfaceColorKey(surface.get()), kNoRawColor);
-  EXPECT_EQ(SetSurfaceColorKey(surface.get(), 0), DD_OK);
+  EXPECT_EQ(SetSurfaceColorKey(surface.get(), 0), DisplayResult::Ok);
   EXPECT_EQ(SurfaceColorKey(surface.get()), 0u);
-  EXPECT_EQ(SetSurfaceColorKey(nullptr, 0), E_FAIL);
+  EXPECT_EQ(SetSurfaceColorKey(nullptr, 0), DisplayResult::Failed);
   EXPECT_EQ(MatchSurfaceColor(nullptr, 0), kNoRawColor);
 }
 

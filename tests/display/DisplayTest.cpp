@@ -11,8 +11,8 @@
 
 #include "assets/BuiltInImages.h"
 #include "display/DisplayConstants.h"
-#include "platform/MessageBox.h"
 #include "tests/display/BitmapFiles.h"
+#include "tests/support/RecordingMessageBoxes.h"
 
 namespace velmora {
 namespace {
@@ -69,26 +69,24 @@ protected:
   static void TearDownTestSuite() { SDL_Quit(); }
   void SetUp() override {
     missingImage.clear();
-    SetBuiltInImageLookup(&FindImage);
-    SetMessageBoxesHeadless(true);
-    RecordMessageBoxes(&boxes);
     window = SDL_CreateWindow("Velmora", 307, 184, 435, 300, 0);
     ASSERT_NE(window, nullptr);
   }
   void TearDown() override {
     display.reset();
     SDL_DestroyWindow(window);
-    RecordMessageBoxes(nullptr);
-    SetBuiltInImageLookup(nullptr);
     SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
   }
   void InitHeadless() {
     display->InitDisplay(window, ScreenMode::FullScreen, true);
     ASSERT_TRUE(display->Ready());
   }
+  std::unique_ptr<Display> MakeDisplay() { return std::make_unique<Display>(recorder, &FindImage); }
+
   SDL_Window* window = nullptr;
-  std::unique_ptr<Display> display = std::make_unique<Display>();
-  std::vector<std::string> boxes;
+  testing::RecordingMessageBoxes recorder;
+  std::vector<std::string>& boxes = recorder.shown;
+  std::unique_ptr<Display> display = MakeDisplay();
 };
 
 TEST_F(DisplayTest, HeadlessSetUpLoadsTheThreeImagesWithBlackKeys) {
@@ -113,20 +111,20 @@ TEST_F(DisplayTest, HeadlessSetUpLoadsTheThreeImagesWithBlackKeys) {
 TEST_F(DisplayTest, FrameIsComposedFromTheSelectedBackgroundAndFlipped) {
   InitHeadless();
   for (const bool labeled : {false, true, false}) {
-    if (labeled) display->SelectLabeledBackground(); else display->SelectPlainBackground();
-    ASSERT_EQ(display->BlitBackground(), DD_OK);
+    display->SelectBackground(labeled ? Background::Labeled : Background::Plain);
+    ASSERT_EQ(display->BlitBackground(), DisplayResult::Ok);
     const std::uint16_t expected = Rgb565(labeled ? kLabelGround : kPlainGround);
     EXPECT_EQ(At(*display->BackBuffer(), 0, 0), expected);
     EXPECT_EQ(At(*display->BackBuffer(), 1023, 767), expected);
-    EXPECT_EQ(display->FlipBuffers(), DD_OK);
+    EXPECT_EQ(display->FlipBuffers(), DisplayResult::Ok);
   }
 }
 
 TEST_F(DisplayTest, SpriteCopyMoves79By79PixelsAndNeverCopiesBlack) {
   InitHeadless();
-  ASSERT_EQ(display->BlitBackground(), DD_OK);
+  ASSERT_EQ(display->BlitBackground(), DisplayResult::Ok);
   // Cell column 3 of row 1 to the place of Soma2.
-  ASSERT_EQ(display->BlitSomaCell(411, 446, SourceRect{240, 80, 319, 159}), DD_OK);
+  ASSERT_EQ(display->BlitSomaCell(411, 446, SourceRect{240, 80, 319, 159}), DisplayResult::Ok);
   const SDL_Surface& frame = *display->BackBuffer();
   EXPECT_EQ(At(frame, 411 + 40, 446 + 40), Rgb565(kSpriteBody));
   EXPECT_EQ(At(frame, 411 + 30, 446 + 40), Rgb565(kSpriteDarkBody));
@@ -142,38 +140,38 @@ TEST_F(DisplayTest, CopiesOutsideTheSurfacesAreRefusedNotPerformed) {
     SourceRect rect;
   } cases[] = {{1000, 0, {0, 0, 79, 79}}, {0, -1, {0, 0, 79, 79}}, {0, 0, {2500, 0, 2579, 79}},
                {0, 0, {-1, 0, 78, 79}}, {0, 0, {10, 10, 10, 20}}};
-  for (const auto& c : cases) EXPECT_EQ(display->BlitSomaCell(c.x, c.y, c.rect), DDERR_INVALIDRECT);
+  for (const auto& c : cases) EXPECT_EQ(display->BlitSomaCell(c.x, c.y, c.rect), DisplayResult::InvalidRect);
 }
 
 TEST_F(DisplayTest, LostSurfacesAreReportedRestoredAndReloadedKeepingTheBackground) {
   InitHeadless();
-  display->SelectLabeledBackground();
+  display->SelectBackground(Background::Labeled);
   display->InjectSurfaceLoss();
-  EXPECT_EQ(display->BlitBackground(), DDERR_SURFACELOST);
-  EXPECT_EQ(display->BlitSomaCell(0, 0, SourceRect{0, 0, 79, 79}), DDERR_SURFACELOST);
-  EXPECT_EQ(display->FlipBuffers(), DDERR_SURFACELOST);
+  EXPECT_EQ(display->BlitBackground(), DisplayResult::SurfaceLost);
+  EXPECT_EQ(display->BlitSomaCell(0, 0, SourceRect{0, 0, 79, 79}), DisplayResult::SurfaceLost);
+  EXPECT_EQ(display->FlipBuffers(), DisplayResult::SurfaceLost);
   // Spoil the image surfaces, as a real loss would; the restore must reload them.
   for (const SDL_Surface* image : {display->BackgroundSurface(), display->SomaSurface()})
     SDL_FillRect(const_cast<SDL_Surface*>(image), nullptr, 0x1234);
-  EXPECT_EQ(display->RestoreSurfaces(), DD_OK);
+  EXPECT_EQ(display->RestoreSurfaces(), DisplayResult::Ok);
   EXPECT_EQ(At(*display->BackgroundSurface(), 5, 5), Rgb565(kPlainGround));
   EXPECT_EQ(At(*display->SomaSurface(), 0, 0), 0);
   EXPECT_TRUE(display->LabeledBackgroundSelected());
-  ASSERT_EQ(display->BlitBackground(), DD_OK);
+  ASSERT_EQ(display->BlitBackground(), DisplayResult::Ok);
   EXPECT_EQ(At(*display->BackBuffer(), 5, 5), Rgb565(kLabelGround));
-  EXPECT_EQ(display->FlipBuffers(), DD_OK);
+  EXPECT_EQ(display->FlipBuffers(), DisplayResult::Ok);
 }
 
 TEST_F(DisplayTest, WhileTheDisplayStaysUnavailableEveryRestoreFailsAndFramesStayLost) {
   InitHeadless();
   display->InjectSurfaceLoss(2);
   for (int frame = 0; frame < 2; ++frame) {
-    EXPECT_EQ(display->BlitBackground(), DDERR_SURFACELOST);
-    EXPECT_EQ(display->RestoreSurfaces(), DDERR_SURFACELOST);
+    EXPECT_EQ(display->BlitBackground(), DisplayResult::SurfaceLost);
+    EXPECT_EQ(display->RestoreSurfaces(), DisplayResult::SurfaceLost);
   }
-  EXPECT_EQ(display->BlitBackground(), DDERR_SURFACELOST);
-  EXPECT_EQ(display->RestoreSurfaces(), DD_OK);
-  EXPECT_EQ(display->BlitBackground(), DD_OK);
+  EXPECT_EQ(display->BlitBackground(), DisplayResult::SurfaceLost);
+  EXPECT_EQ(display->RestoreSurfaces(), DisplayResult::Ok);
+  EXPECT_EQ(display->BlitBackground(), DisplayResult::Ok);
 }
 
 // An SDL tick later than any before the call: window events stamped with it come
@@ -193,8 +191,8 @@ TEST_F(DisplayTest, TheWindowResizeOfItsOwnSetUpIsNoLossAndTheFirstFrameIsDrawn)
     display->HandleEvent(event);
   }
   EXPECT_GE(sizeChanges, 1);  // the set-up did resize the window
-  EXPECT_EQ(display->BlitBackground(), DD_OK);
-  EXPECT_EQ(display->FlipBuffers(), DD_OK);
+  EXPECT_EQ(display->BlitBackground(), DisplayResult::Ok);
+  EXPECT_EQ(display->FlipBuffers(), DisplayResult::Ok);
 }
 
 TEST_F(DisplayTest, RenderResetsAndWindowSizeOrDisplayChangesAfterTheSetUpCountAsLosses) {
@@ -210,15 +208,15 @@ TEST_F(DisplayTest, RenderResetsAndWindowSizeOrDisplayChangesAfterTheSetUpCountA
   for (SDL_Event& event : events) event.common.timestamp = later;
   for (const SDL_Event& event : events) {
     display->HandleEvent(event);
-    EXPECT_EQ(display->FlipBuffers(), DDERR_SURFACELOST);
-    EXPECT_EQ(display->RestoreSurfaces(), DD_OK);
-    EXPECT_EQ(display->FlipBuffers(), DD_OK);
+    EXPECT_EQ(display->FlipBuffers(), DisplayResult::SurfaceLost);
+    EXPECT_EQ(display->RestoreSurfaces(), DisplayResult::Ok);
+    EXPECT_EQ(display->FlipBuffers(), DisplayResult::Ok);
   }
 }
 
 TEST_F(DisplayTest, DrawingContextIsLentOnceAndDrawsIntoTheBackBuffer) {
   InitHeadless();
-  ASSERT_EQ(display->BlitBackground(), DD_OK);
+  ASSERT_EQ(display->BlitBackground(), DisplayResult::Ok);
   TextDeviceContext* dc = display->GetBackBufferDC();
   ASSERT_NE(dc, nullptr);
   EXPECT_EQ(display->GetBackBufferDC(), nullptr);
@@ -233,7 +231,7 @@ TEST_F(DisplayTest, DrawingContextIsLentOnceAndDrawsIntoTheBackBuffer) {
 
 TEST_F(DisplayTest, BackBufferIsSavedAsPng) {
   InitHeadless();
-  ASSERT_EQ(display->BlitBackground(), DD_OK);
+  ASSERT_EQ(display->BlitBackground(), DisplayResult::Ok);
   const std::string path = (std::filesystem::temp_directory_path() / "velmora-display-test.png").string();
   ASSERT_TRUE(display->SaveBackBufferPng(path));
   std::ifstream file(path, std::ios::binary);
@@ -248,7 +246,7 @@ TEST_F(DisplayTest, AMissingImageFailsTheSetUpWithTheMessageAndACloseRequest) {
     boxes.clear();
     SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
     missingImage = missing;
-    display = std::make_unique<Display>();
+    display = MakeDisplay();
     display->InitDisplay(window, ScreenMode::FullScreen, true);
     EXPECT_TRUE(display->InitFailed()) << missing;
     EXPECT_FALSE(display->Ready());
@@ -279,13 +277,13 @@ TEST_F(DisplayTest, ReleaseGoesInItsFixedOrderAndOnlyOverWhatExists) {
     std::vector<std::string> expected;
   };
   const Case cases[] = {
-      {"", {"primarySurface", "backgroundSurface", "labeledBackgroundSurface", "somaSurface", "palette", "directDraw"}},
-      {"SOMAS", {"primarySurface", "backgroundSurface", "labeledBackgroundSurface", "palette", "directDraw"}},
-      {"BACKGROUND", {"primarySurface", "palette", "directDraw"}},
+      {"", {"frameTexture", "backgroundSurface", "labeledBackgroundSurface", "somaSurface", "palette", "presenter"}},
+      {"SOMAS", {"frameTexture", "backgroundSurface", "labeledBackgroundSurface", "palette", "presenter"}},
+      {"BACKGROUND", {"frameTexture", "palette", "presenter"}},
   };
   for (const Case& c : cases) {
     missingImage = c.missing;
-    display = std::make_unique<Display>();
+    display = MakeDisplay();
     std::vector<std::string> released;
     display->RecordReleases(&released);
     display->InitDisplay(window, ScreenMode::Windowed, true);
@@ -296,7 +294,7 @@ TEST_F(DisplayTest, ReleaseGoesInItsFixedOrderAndOnlyOverWhatExists) {
     display->Release();
     EXPECT_EQ(released.size(), c.expected.size());
   }
-  Display neverSetUp;
+  Display neverSetUp(recorder, &FindImage);
   std::vector<std::string> released;
   neverSetUp.RecordReleases(&released);
   neverSetUp.Release();

@@ -20,24 +20,23 @@
 #include <vector>
 
 #include "display/Display.h"
-#include "platform/MessageBox.h"
+#include "model/SpeedRule.h"
 #include "platform/MidiPort.h"
 #include "platform/MidiSynth.h"
-#include "shell/ExhibitModel.h"
+#include "shell/Exhibit.h"
 #include "shell/ExhibitOptions.h"
 #include "shell/FrameCycle.h"
 #include "shell/PanelLink.h"
-#include "shell/Parameters.h"
-#include "shell/SpeedRule.h"
 #include "tests/support/FakeClock.h"
-#include "tests/support/FakeFrameDisplay.h"
+#include "tests/support/RecordingMessageBoxes.h"
+#include "tests/support/TestExhibit.h"
 
 namespace velmora {
 namespace {
 
 using testing::FakeClock;
-using testing::FakeFrameDisplay;
-using testing::ScopedClock;
+using testing::RecordingMessageBoxes;
+using testing::TestExhibit;
 
 constexpr std::uint32_t kStartMs = 2'000'000;
 // A pixel of the top-left corner: background only, no element draws there.
@@ -48,28 +47,10 @@ std::uint16_t PixelAt(const SDL_Surface& surface, int x, int y) {
                                                 y * surface.pitch)[x];
 }
 
-// Every fault test: boxes recorded instead of shown, a fake clock, defaults.
-class FaultTest : public ::testing::Test {
-protected:
-  void SetUp() override {
-    SetMessageBoxesHeadless(true);
-    RecordMessageBoxes(&boxes);
-    frameCycle = FrameCycleState{};
-    ResetToDefaults();
-    lastPeriodicResetMinutes = static_cast<float>(CurrentMinutes());
-  }
-  void TearDown() override {
-    RecordMessageBoxes(nullptr);
-    ResetToDefaults();
-  }
-  std::vector<std::string> boxes;
-  FakeClock clock{kStartMs};
-  ScopedClock useClock{clock};
-};
-
 // ---- The display taken away and given back ---------------------------------------
 
-class DisplayLossTest : public FaultTest {
+// The exhibit on a real display, headless, with its message boxes recorded.
+class DisplayLossTest : public ::testing::Test {
 protected:
   static void SetUpTestSuite() {
     setenv("SDL_VIDEODRIVER", "dummy", 1);
@@ -77,7 +58,7 @@ protected:
   }
   static void TearDownTestSuite() { SDL_Quit(); }
   void SetUp() override {
-    FaultTest::SetUp();
+    exhibit.ResetToDefaults();
     window = SDL_CreateWindow("Velmora", 307, 184, 435, 300, 0);
     ASSERT_NE(window, nullptr);
     display.InitDisplay(window, ScreenMode::FullScreen, true);
@@ -87,12 +68,11 @@ protected:
     while (SDL_PollEvent(&event) != 0) display.HandleEvent(event);
   }
   void TearDown() override {
-    display.Release();
+    exhibit.Shutdown();
     SDL_DestroyWindow(window);
     SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
-    FaultTest::TearDown();
   }
-  bool Frame() { return RunFrame(display, Pacing::SleepThenPoll).flipped; }
+  bool Frame() { return RunFrame(exhibit, Pacing::SleepThenPoll).flipped; }
   // Spoils the image surfaces as a real loss would: only a reload brings them back.
   void SpoilImages() {
     for (const SDL_Surface* image : {display.BackgroundSurface(), display.LabeledBackgroundSurface(),
@@ -101,8 +81,12 @@ protected:
     }
   }
 
+  FakeClock clock{kStartMs};
+  RecordingMessageBoxes recorder;
+  std::vector<std::string>& boxes = recorder.shown;
   SDL_Window* window = nullptr;
-  Display display;
+  Display display{recorder};
+  Exhibit exhibit{ExhibitOptions{}, clock, recorder, display};
 };
 
 TEST_F(DisplayLossTest, TheFirstFrameAfterSetUpIsDrawn) { EXPECT_TRUE(Frame()); }
@@ -120,7 +104,7 @@ TEST_F(DisplayLossTest, ALossCostsTheFramesOfEveryFailedRestorePlusOneThenTheSam
       {"window resized later", 0, true},
   };
   for (const Loss& loss : losses) {
-    display.SelectLabeledBackground();
+    display.SelectBackground(Background::Labeled);
     ASSERT_TRUE(Frame()) << loss.how;
     const std::uint16_t before = PixelAt(*display.BackBuffer(), kCornerX, kCornerY);
     if (loss.byWindowEvent) {
@@ -150,13 +134,13 @@ TEST_F(DisplayLossTest, ALossCostsTheFramesOfEveryFailedRestorePlusOneThenTheSam
 
 TEST_F(DisplayLossTest, ADroppedFrameNeitherStepsTheModelNorCountsItself) {
   display.InjectSurfaceLoss();
-  const double timeBefore = model.time;
-  const std::int32_t framesBefore = frameCycle.framesInWindow;
+  const double timeBefore = exhibit.model.time;
+  const std::int32_t framesBefore = exhibit.frameCycle.framesInWindow;
   EXPECT_FALSE(Frame());
-  EXPECT_EQ(model.time, timeBefore);
-  EXPECT_EQ(frameCycle.framesInWindow, framesBefore);
+  EXPECT_EQ(exhibit.model.time, timeBefore);
+  EXPECT_EQ(exhibit.frameCycle.framesInWindow, framesBefore);
   EXPECT_TRUE(Frame());
-  EXPECT_GT(model.time, timeBefore);
+  EXPECT_GT(exhibit.model.time, timeBefore);
 }
 
 // ---- The MIDI output vanishing ---------------------------------------------------
@@ -181,7 +165,7 @@ struct VanishingPort {
   }
 };
 
-TEST_F(FaultTest, AfterAPortFailsItsOutputDropsEverythingQuietlyAndStillClosesOnce) {
+TEST(MidiFaultTest, AfterAPortFailsItsOutputDropsEverythingQuietlyAndStillClosesOnce) {
   const struct {
     VanishingPort::Failure failure;
     int workingSends;
@@ -195,52 +179,50 @@ TEST_F(FaultTest, AfterAPortFailsItsOutputDropsEverythingQuietlyAndStillClosesOn
     {
       std::unique_ptr<MidiOutput> output = MakeQueuedPortOutput(port.Send(), port.Close());
       for (int i = 0; i < kMessages; ++i) {
-        EXPECT_EQ(SendMidiShort(output.get(), 0x90, i % 16, 60, 100), kMidiOk);
+        EXPECT_EQ(SendMidiShort(output.get(), 0x90, i % 16, 60, 100), MidiSendResult::Accepted);
       }
     }  // the sender drains and stops
     // Every message up to the failure reached the port, and the failed one; no more.
     EXPECT_EQ(port.sends.load(), c.workingSends + 1);
     EXPECT_EQ(port.closes.load(), 1);
   }
-  EXPECT_TRUE(boxes.empty());
 }
 
-TEST_F(FaultTest, AnExternalPortUnpluggedWhileRunningLeavesTheFramesGoingSilently) {
+TEST(MidiFaultTest, AnExternalPortUnpluggedWhileRunningLeavesTheFramesGoingSilently) {
   VanishingPort port{VanishingPort::Failure::Throws, 16};  // the 16 program changes, then gone
-  std::unique_ptr<MidiOutput> output = MakeQueuedPortOutput(port.Send(), port.Close());
-  MidiOutput* previous = midiOut;
-  midiOut = output.get();
-  for (int channel = 0; channel < 16; ++channel) SendMidiShort(midiOut, 0xC0, channel, 12, 0);
+  TestExhibit test(kStartMs, ExhibitOptions{},
+                   [&port](std::string&) { return MakeQueuedPortOutput(port.Send(), port.Close()); });
+  Exhibit& exhibit = test.exhibit;
+  exhibit.ResetToDefaults();
+  exhibit.OpenMidiOutput();
   // The top speed, so that somas fire within the run.
-  model.step = StepFactorForSpeed(30.0f);
-  FakeFrameDisplay display;
-  display.clock = &clock;
-  display.flipDurationMs = 5;
+  exhibit.model.step = StepFactorForSpeed(30.0f);
+  test.display.clock = &test.clock;
+  test.display.flipDurationMs = 5;
   int flipped = 0;
   for (int frame = 0; frame < 400; ++frame) {
-    if (frame % 10 == 0) model.Stimulate(true, frame % 20 == 0);
-    flipped += RunFrame(display, Pacing::SleepThenPoll).flipped ? 1 : 0;
+    if (frame % 10 == 0) exhibit.model.Stimulate(true, frame % 20 == 0);
+    flipped += RunFrame(exhibit, Pacing::SleepThenPoll).flipped ? 1 : 0;
   }
-  midiOut = previous;
-  output.reset();
+  exhibit.Shutdown();
   EXPECT_EQ(flipped, 400);
   EXPECT_EQ(port.sends.load(), 17);  // the program changes, then the first note failed
-  EXPECT_TRUE(boxes.empty());
+  EXPECT_EQ(port.closes.load(), 1);
+  EXPECT_TRUE(test.boxes.shown.empty());
 }
 
-TEST_F(FaultTest, AnAudioDeviceThatGoesAwayLeavesTheSynthesiserQuietAndSendsHarmless) {
+TEST(MidiFaultTest, AnAudioDeviceThatGoesAwayLeavesTheSynthesiserQuietAndSendsHarmless) {
   const std::string soundfont = FindDefaultSoundfont();
   if (soundfont.empty()) GTEST_SKIP() << "no General MIDI soundfont installed";
   setenv("SDL_AUDIODRIVER", "dummy", 1);
   std::string error;
   std::unique_ptr<MidiOutput> output = OpenSynthOutput(soundfont, error);
   ASSERT_NE(output, nullptr) << error;
-  EXPECT_EQ(SendMidiShort(output.get(), 0x90, 0, 60, 100), kMidiOk);
+  EXPECT_EQ(SendMidiShort(output.get(), 0x90, 0, 60, 100), MidiSendResult::Accepted);
   // The audio system closes every device under the synthesiser.
   SDL_QuitSubSystem(SDL_INIT_AUDIO);
-  for (int i = 0; i < 5000; ++i) EXPECT_EQ(SendMidiShort(output.get(), 0x90, i % 16, 60, 100), kMidiOk);
+  for (int i = 0; i < 5000; ++i) EXPECT_EQ(SendMidiShort(output.get(), 0x90, i % 16, 60, 100), MidiSendResult::Accepted);
   output.reset();
-  EXPECT_TRUE(boxes.empty());
 }
 
 // ---- The panel unplugged and plugged in again ------------------------------------
@@ -277,7 +259,7 @@ struct PanelEnd {
   }
 };
 
-TEST_F(FaultTest, APanelUnpluggedAndPluggedBackInIsTakenUpAgainWhileFramesGoOn) {
+TEST(PanelFaultTest, APanelUnpluggedAndPluggedBackInIsTakenUpAgainWhileFramesGoOn) {
   namespace fs = std::filesystem;
   const fs::path folder = fs::temp_directory_path() / ("velmora-panel-" + std::to_string(getpid()));
   fs::create_directories(folder);
@@ -285,18 +267,21 @@ TEST_F(FaultTest, APanelUnpluggedAndPluggedBackInIsTakenUpAgainWhileFramesGoOn) 
   PanelEnd first, second;
   first.Open();
   fs::create_symlink(first.path, device);
-  exhibitOptions = ExhibitOptions{};
-  exhibitOptions.panelDevice = device.string();
-  OpenPanelPort();
+  ExhibitOptions options;
+  options.panelDevice = device.string();
+  TestExhibit test(kStartMs, options);
+  Exhibit& exhibit = test.exhibit;
+  const PanelLinkState& link = exhibit.GetPanelLink().State();
+  exhibit.ResetToDefaults();
+  exhibit.OpenPanelPort();
   EXPECT_FALSE(first.Received().empty());  // the status packet
-  FakeFrameDisplay display;
-  display.clock = &clock;
-  display.flipDurationMs = 5;
+  test.display.clock = &test.clock;
+  test.display.flipDurationMs = 5;
   auto frames = [&](int count) {
     int flipped = 0;
     for (int i = 0; i < count; ++i) {
-      if (i % 5 == 0) Refresh();
-      flipped += RunFrame(display, Pacing::SleepThenPoll).flipped ? 1 : 0;
+      if (i % 5 == 0) exhibit.PanelTimerTick();
+      flipped += RunFrame(exhibit, Pacing::SleepThenPoll).flipped ? 1 : 0;
     }
     return flipped;
   };
@@ -305,33 +290,33 @@ TEST_F(FaultTest, APanelUnpluggedAndPluggedBackInIsTakenUpAgainWhileFramesGoOn) 
   first.Unplug();
   fs::remove(device);
   EXPECT_EQ(frames(500), 500);  // 10 s of frames, with retries every 3 s
-  EXPECT_TRUE(panelLink.lineLost);
+  EXPECT_TRUE(link.lineLost);
 
   // Plugged in again: a new device under the same name.
   second.Open();
   fs::create_symlink(second.path, device);
   EXPECT_EQ(frames(200), 200);
-  EXPECT_FALSE(panelLink.lineLost);
-  EXPECT_TRUE(panelLink.panelPort.IsOpen());
+  EXPECT_FALSE(link.lineLost);
+  EXPECT_TRUE(link.panelPort.IsOpen());
 
   // The link works again: a poll is answered and taken in.
-  Refresh();
+  exhibit.PanelTimerTick();
   std::vector<std::uint8_t> polls = second.Received();
   ASSERT_FALSE(polls.empty());
   EXPECT_EQ(polls.back(), 'g');
   const std::uint8_t reply[kReplyBytes] = {0, 0, 22, 1, 2, 3, 4, 5, 6};
   ASSERT_EQ(write(second.panelFd, reply, sizeof reply), static_cast<ssize_t>(sizeof reply));
-  for (int tries = 0; tries < 200 && panelLink.replyExpected != 0; ++tries) {
-    ApplyPanelReply();
-    if (panelLink.replyExpected != 0) usleep(1000);
+  for (int tries = 0; tries < 200 && link.replyExpected; ++tries) {
+    exhibit.ApplyPanelReply();
+    if (link.replyExpected) usleep(1000);
   }
-  EXPECT_EQ(speedSetting, 22.0f);
-  EXPECT_EQ(userParams[5], 6);
+  EXPECT_EQ(exhibit.parameters.speedSetting, 22.0f);
+  EXPECT_EQ(exhibit.parameters.weights[5], 6);
 
-  ClosePanelPort();
+  exhibit.Shutdown();
   second.Unplug();
   fs::remove_all(folder);
-  EXPECT_TRUE(boxes.empty());
+  EXPECT_TRUE(test.boxes.shown.empty());
 }
 
 }  // namespace

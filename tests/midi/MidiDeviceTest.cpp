@@ -9,14 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/MessageBox.h"
 #include "shell/ExhibitOptions.h"
+#include "tests/support/FakeClock.h"
+#include "tests/support/RecordingMessageBoxes.h"
 
 namespace velmora {
 namespace {
-
-// What reached the device, in order; "close" when the device was destroyed.
-std::vector<std::string> deviceLog;
 
 std::string Hex(std::uint32_t message) {
   std::ostringstream text;
@@ -24,13 +22,16 @@ std::string Hex(std::uint32_t message) {
   return text.str();
 }
 
+// Logs what reached it, in order, and "close" when it is destroyed.
 class LoggingOutput final : public MidiOutput {
 public:
-  ~LoggingOutput() override { deviceLog.push_back("close"); }
-  std::uint32_t ShortMessage(std::uint32_t message) override {
-    deviceLog.push_back(Hex(message));
-    return kMidiOk;
+  explicit LoggingOutput(std::vector<std::string>& deviceLog) : log(deviceLog) {}
+  ~LoggingOutput() override { log.push_back("close"); }
+  MidiSendResult ShortMessage(std::uint32_t message) override {
+    log.push_back(Hex(message));
+    return MidiSendResult::Accepted;
   }
+  std::vector<std::string>& log;
 };
 
 std::vector<std::string> ProgramChanges() {
@@ -52,42 +53,41 @@ std::vector<std::string> Joined(std::vector<std::string> a, const std::vector<st
 
 class MidiDeviceTest : public ::testing::Test {
 protected:
-  void SetUp() override {
-    deviceLog.clear();
-    exhibitOptions = ExhibitOptions{};
-    SetMessageBoxesHeadless(true);
-    RecordMessageBoxes(&boxes);
+  // The device the options choose, or the opener's.
+  MidiDevice Device(MidiOutputOpener opener = {}) { return MidiDevice(options, clock, recorder, std::move(opener)); }
+  MidiOutputOpener Logging() {
+    return [this](std::string&) { return std::make_unique<LoggingOutput>(deviceLog); };
   }
-  void TearDown() override {
-    SetMidiOutputOpenerForTests({});
-    RecordMessageBoxes(nullptr);
-    midiOut = nullptr;
-  }
-  std::vector<std::string> boxes;
+
+  ExhibitOptions options;
+  testing::FakeClock clock;
+  testing::RecordingMessageBoxes recorder;
+  std::vector<std::string>& boxes = recorder.shown;
+  std::vector<std::string> deviceLog;  // what reached the logging device
 };
 
 TEST_F(MidiDeviceTest, OpenSelectsMarimbaOnAllChannelsAndCloseSilencesThemBeforeClosing) {
-  SetMidiOutputOpenerForTests([](std::string&) { return std::make_unique<LoggingOutput>(); });
-  OpenMidiOutput();
-  EXPECT_NE(midiOut, nullptr);
+  MidiDevice device = Device(Logging());
+  device.Open();
+  EXPECT_NE(device.Output(), nullptr);
   EXPECT_EQ(deviceLog, ProgramChanges());
-  SendMidiShort(midiOut, 0x90, 0, 8, 120);
-  CloseMidiOutput();
-  EXPECT_EQ(midiOut, nullptr);
+  SendMidiShort(device.Output(), 0x90, 0, 8, 120);
+  device.Close();
+  EXPECT_EQ(device.Output(), nullptr);
   EXPECT_EQ(deviceLog, Joined(Joined(ProgramChanges(), {"780890"}), Joined(AllNotesOff(), {"close"})));
   EXPECT_TRUE(boxes.empty());
 }
 
 TEST_F(MidiDeviceTest, FailedOpenShowsOneMessageAndRunsSilentlyToTheEnd) {
-  SetMidiOutputOpenerForTests([](std::string& error) -> std::unique_ptr<MidiOutput> {
+  MidiDevice device = Device([](std::string& error) -> std::unique_ptr<MidiOutput> {
     error = "no device";
     return nullptr;
   });
-  OpenMidiOutput();
+  device.Open();
   EXPECT_EQ(boxes, std::vector<std::string>{"Velmora: Midi-Out Init FAILED"});
-  EXPECT_EQ(midiOut, nullptr);
-  EXPECT_EQ(SendMidiShort(midiOut, 0x90, 0, 60, 100), kMidiInvalidHandle);
-  CloseMidiOutput();
+  EXPECT_EQ(device.Output(), nullptr);
+  EXPECT_EQ(SendMidiShort(device.Output(), 0x90, 0, 60, 100), MidiSendResult::NoOutput);
+  device.Close();
   EXPECT_EQ(boxes.size(), 1u);
   EXPECT_TRUE(deviceLog.empty());
 }
@@ -105,33 +105,36 @@ TEST_F(MidiDeviceTest, OutputsThatCannotOpenHereShowTheFailureMessage) {
   };
   for (const Case& c : cases) {
     boxes.clear();
-    exhibitOptions.midiOut = c.midiOut;
-    exhibitOptions.soundfont = c.soundfont;
-    OpenMidiOutput();
+    options.midiOut = c.midiOut;
+    options.soundfont = c.soundfont;
+    MidiDevice device = Device();
+    device.Open();
     EXPECT_EQ(boxes, std::vector<std::string>{"Velmora: Midi-Out Init FAILED"}) << c.midiOut;
-    EXPECT_EQ(midiOut, nullptr) << c.midiOut;
-    CloseMidiOutput();
+    EXPECT_EQ(device.Output(), nullptr) << c.midiOut;
+    device.Close();
     EXPECT_EQ(boxes.size(), 1u) << c.midiOut;
   }
 }
 
 TEST_F(MidiDeviceTest, NoneOpensNothingAndSaysNothing) {
-  exhibitOptions.midiOut = "none";
-  OpenMidiOutput();
-  EXPECT_EQ(midiOut, nullptr);
-  CloseMidiOutput();
+  options.midiOut = "none";
+  MidiDevice device = Device();
+  device.Open();
+  EXPECT_EQ(device.Output(), nullptr);
+  device.Close();
   EXPECT_TRUE(boxes.empty());
 }
 
 // Recording takes every message of the run, also when nothing sounds.
 TEST_F(MidiDeviceTest, RecordingWritesTheRunsMessagesAlsoWithoutAnOutput) {
   const auto path = std::filesystem::temp_directory_path() / "velmora-device-test.mid";
-  exhibitOptions.midiOut = "none";
-  exhibitOptions.recordMidiPath = path.string();
-  OpenMidiOutput();
-  ASSERT_NE(midiOut, nullptr);
-  EXPECT_EQ(SendMidiShort(midiOut, 0x90, 0, 8, 120), kMidiInvalidHandle);
-  CloseMidiOutput();
+  options.midiOut = "none";
+  options.recordMidiPath = path.string();
+  MidiDevice device = Device();
+  device.Open();
+  ASSERT_NE(device.Output(), nullptr);
+  EXPECT_EQ(SendMidiShort(device.Output(), 0x90, 0, 8, 120), MidiSendResult::NoOutput);
+  device.Close();
   EXPECT_TRUE(boxes.empty());
 
   std::ifstream in(path, std::ios::binary);

@@ -19,12 +19,14 @@ public:
   std::uint32_t nowMs;
 };
 
+// Keeps every message and answers each with `result`.
 class CountingOutput final : public MidiOutput {
 public:
-  std::uint32_t ShortMessage(std::uint32_t message) override {
+  MidiSendResult ShortMessage(std::uint32_t message) override {
     messages.push_back(message);
-    return 7;
+    return result;
   }
+  MidiSendResult result = MidiSendResult::Accepted;
   std::vector<std::uint32_t> messages;
 };
 
@@ -91,11 +93,13 @@ TEST(MidiFileRecorder, PassesEveryMessageOnAndReportsTheDevicesResult) {
   SteppedClock clock(0);
   CountingOutput device;
   MidiFileRecorder recorder(&device, clock);
-  EXPECT_EQ(recorder.ShortMessage(0x786090), 7u);
-  EXPECT_EQ(device.messages, std::vector<std::uint32_t>{0x786090});
+  EXPECT_EQ(recorder.ShortMessage(0x786090), MidiSendResult::Accepted);
+  device.result = MidiSendResult::NoOutput;  // an answer the recorder never gives with a device behind it
+  EXPECT_EQ(recorder.ShortMessage(0x786090), MidiSendResult::NoOutput);
+  EXPECT_EQ(device.messages, (std::vector<std::uint32_t>{0x786090, 0x786090}));
 
   MidiFileRecorder withoutDevice(nullptr, clock);
-  EXPECT_EQ(withoutDevice.ShortMessage(0x786090), kMidiInvalidHandle);
+  EXPECT_EQ(withoutDevice.ShortMessage(0x786090), MidiSendResult::NoOutput);
 }
 
 TEST(MidiFileRecorder, WritesTheFileItDescribesAndFailsOnAnUnwritablePath) {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "model/DrawingObjects.h"
+#include "model/DrawingStyle.h"
 #include "tests/model/SpikeProbe.h"
 #include "tests/support/RecordingDeviceContext.h"
 
@@ -104,9 +104,7 @@ TEST_F(AxonTest, KeepsEarlierSpikesInFlightWhileDeliveringLaterOnes) {
 
 class AxonDrawTest : public AxonTest {
 protected:
-  AxonDrawTest() { axonPen = &pen; }
-  ~AxonDrawTest() override { axonPen = nullptr; }
-  Pen pen{PenStyle::Solid, 2, Rgb(200, 200, 200)};
+  const DrawingStyle style{Pen{PenStyle::Solid, 2, Rgb(200, 200, 200)}, Pen{}, Brush{}, Brush{}};
 };
 
 TEST_F(AxonDrawTest, DrawsOneTickPerSpikeAcrossThePathTruncatedTowardZero) {
@@ -121,9 +119,9 @@ TEST_F(AxonDrawTest, DrawsOneTickPerSpikeAcrossThePathTruncatedTowardZero) {
     axon.ReceiveSpike(0.0f, c.strength, 0.0f);
     axon.Update(0.5f, 0.5f);
     RecordingDeviceContext dc;
-    axon.Draw(dc);
+    axon.Draw(dc, style);
     const std::vector<DrawCall> expected = {
-        {DrawCall::Kind::SelectPen, &pen, nullptr},
+        {DrawCall::Kind::SelectPen, &style.axonPen, nullptr},
         {DrawCall::Kind::MoveTo, nullptr, nullptr, 106, 200},
         {DrawCall::Kind::LineTo, nullptr, nullptr, 106 + c.dx, 200 + c.dy},
     };
@@ -136,7 +134,7 @@ TEST_F(AxonDrawTest, SpikesReceivedInTheSameStepCoincide) {
   axon.ReceiveSpike(0.0f, 1.0f, 0.0f);
   axon.Update(0.25f, 0.25f);
   RecordingDeviceContext dc;
-  axon.Draw(dc);
+  axon.Draw(dc, style);
   const auto lines = dc.Only(DrawCall::Kind::LineTo);
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0], lines[1]);
@@ -147,7 +145,7 @@ TEST_F(AxonDrawTest, AfterResetOnlySelectsItsPen) {
   axon.Update(0.25f, 0.25f);
   axon.Reset();
   RecordingDeviceContext dc;
-  axon.Draw(dc);
+  axon.Draw(dc, style);
   EXPECT_EQ(dc.calls.size(), 1u);
   EXPECT_EQ(axon.spikes.count, 0);
 }

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "model/DrawingObjects.h"
+#include "model/DrawingStyle.h"
 #include "tests/model/SpikeProbe.h"
 #include "tests/support/RecordingDeviceContext.h"
 
@@ -105,16 +105,13 @@ TEST(Dendrite, NegativeWaveLowersTheOutput) {
 class DendriteDrawTest : public ::testing::Test {
 protected:
   DendriteDrawTest()
-      : path(StraightPath(42, 0.6f, -0.8f)), dendrite(MakeDendrite(path)) {
-    dendritePen = &pen;
-  }
-  ~DendriteDrawTest() override { dendritePen = nullptr; }
+      : path(StraightPath(42, 0.6f, -0.8f)), dendrite(MakeDendrite(path)) {}
 
   // The drawn line's points, after the pen selection.
   std::vector<DrawCall> Line() {
     RecordingDeviceContext dc;
-    dendrite.Draw(dc);
-    EXPECT_EQ(dc.calls.front(), (DrawCall{DrawCall::Kind::SelectPen, &pen, nullptr}));
+    dendrite.Draw(dc, style);
+    EXPECT_EQ(dc.calls.front(), (DrawCall{DrawCall::Kind::SelectPen, &style.dendritePen, nullptr}));
     return {dc.calls.begin() + 1, dc.calls.end()};
   }
   void AddWave(std::int32_t position, float strength) {
@@ -123,7 +120,7 @@ protected:
 
   std::vector<PathPoint> path;
   Dendrite dendrite;
-  Pen pen{PenStyle::Solid, 2, Rgb(0, 200, 0)};
+  const DrawingStyle style{Pen{}, Pen{PenStyle::Solid, 2, Rgb(0, 200, 0)}, Brush{}, Brush{}};
 };
 
 TEST_F(DendriteDrawTest, WithoutWavesDrawsEveryFourthPointOfThePath) {

@@ -20,14 +20,14 @@ TEST(SendMidiShort, PacksStatusChannelAndDataBytesLowestFirst) {
   };
   for (const Case& c : cases) {
     testing::RecordingMidiOutput device;
-    EXPECT_EQ(SendMidiShort(&device, c.status, c.channel, c.data1, c.data2), kMidiOk);
+    EXPECT_EQ(SendMidiShort(&device, c.status, c.channel, c.data1, c.data2), MidiSendResult::Accepted);
     ASSERT_EQ(device.messages.size(), 1u);
     EXPECT_EQ(device.messages[0], c.message);
   }
 }
 
-TEST(SendMidiShort, NullDeviceSendsNothingAndReportsAnInvalidHandle) {
-  EXPECT_EQ(SendMidiShort(nullptr, 0x90, 0, 8, 120), kMidiInvalidHandle);
+TEST(SendMidiShort, NullOutputSendsNothingAndSaysSo) {
+  EXPECT_EQ(SendMidiShort(nullptr, 0x90, 0, 8, 120), MidiSendResult::NoOutput);
 }
 
 }  // namespace

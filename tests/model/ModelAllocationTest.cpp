@@ -5,6 +5,7 @@
 #include <new>
 
 #include "model/DeviceContext.h"
+#include "model/DrawingStyle.h"
 #include "model/Model.h"
 #include "model/Object.h"
 
@@ -52,13 +53,14 @@ TEST(ModelAllocation, RunningAllocatesOnlySpikesInFlightAndDrawingNothing) {
   Model model(1.0f);
   model.SetWeights({20, 20, 20, 20, 20, 20});
   NullDeviceContext dc;
+  const DrawingStyle style{};
   const AllocationCounter built = counter;
   long long drawAllocations = 0;
   for (int frame = 0; frame < 1500; ++frame) {  // 30 s of simulated time
     if (frame % 2 == 0) model.Stimulate(true, true);
     for (int k = 0; k < 20; ++k) model.Advance();
     const long long before = counter.allocations;
-    model.Draw(dc);
+    model.Draw(dc, style);
     drawAllocations += counter.allocations - before;
   }
   EXPECT_GT(counter.allocations - built.allocations, 1000) << "a busy network";

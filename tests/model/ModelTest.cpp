@@ -11,7 +11,7 @@
 
 #include "model/Axon.h"
 #include "model/Dendrite.h"
-#include "model/DrawingObjects.h"
+#include "model/DrawingStyle.h"
 #include "model/Soma.h"
 #include "model/Spikesource.h"
 #include "model/Synapse.h"
@@ -23,7 +23,7 @@ namespace {
 
 using testing::DrawCall;
 using testing::RecordingDeviceContext;
-using testing::ScopedMidiRecorder;
+using testing::RecordingMidiOutput;
 
 // Positions in model order.
 constexpr int kFirstSoma = 2;
@@ -232,19 +232,20 @@ void PrintTo(const Firing& f, std::ostream* out) { *out << "Soma" << f.soma << "
 // Runs the model and reads each step's notes off the MIDI output.
 class FiringRecorder {
 public:
-  explicit FiringRecorder(Model& model_) : model(model_) {}
+  explicit FiringRecorder(Model& model_) : model(model_) { model.SetNoteOutput(&midi); }
+  ~FiringRecorder() { model.SetNoteOutput(nullptr); }
   void Run(double untilMs) {
     while (model.time < untilMs) {
       model.Advance();
-      for (std::size_t k = seen; k < midi.recorder.messages.size(); ++k) {
-        const std::uint32_t note = (midi.recorder.messages[k] >> 8) & 0xFF;
+      for (std::size_t k = seen; k < midi.messages.size(); ++k) {
+        const std::uint32_t note = (midi.messages[k] >> 8) & 0xFF;
         firings.push_back({model.time, static_cast<int>(note / 4)});
       }
-      seen = midi.recorder.messages.size();
+      seen = midi.messages.size();
     }
   }
   Model& model;
-  ScopedMidiRecorder midi;
+  RecordingMidiOutput midi;
   std::vector<Firing> firings;
   std::size_t seen = 0;
 };
@@ -255,7 +256,7 @@ TEST(ModelNetwork, DefaultNetworkFiresFromTheFirstSourceAlone) {
   recorder.Run(125.0);
   const std::vector<Firing> expected = {{38.0, 1}, {67.0, 1}, {82.0, 1}, {98.0, 3}, {123.0, 2}};
   EXPECT_EQ(recorder.firings, expected);
-  for (std::uint32_t message : recorder.midi.recorder.messages) {
+  for (std::uint32_t message : recorder.midi.messages) {
     EXPECT_EQ(message & 0xFF00FFu, 0x780090u) << "note on, channel 0, velocity 120";
   }
 }
@@ -329,26 +330,14 @@ TEST(ModelNetwork, ResetReplaysTheSameFiringsAsANewModel) {
 
 class ModelDrawTest : public ::testing::Test {
 protected:
-  ModelDrawTest() {
-    axonPen = &grey;
-    dendritePen = &green;
-    positiveSynapseBrush = &blue;
-    negativeSynapseBrush = &red;
-  }
-  ~ModelDrawTest() override {
-    axonPen = dendritePen = nullptr;
-    positiveSynapseBrush = negativeSynapseBrush = nullptr;
-  }
-  Pen grey{PenStyle::Solid, 2, Rgb(200, 200, 200)};
-  Pen green{PenStyle::Solid, 2, Rgb(0, 200, 0)};
-  Brush blue{Rgb(0, 0, 200)};
-  Brush red{Rgb(200, 0, 0)};
+  const DrawingStyle style{Pen{PenStyle::Solid, 2, Rgb(200, 200, 200)}, Pen{PenStyle::Solid, 2, Rgb(0, 200, 0)},
+                           Brush{Rgb(0, 0, 200)}, Brush{Rgb(200, 0, 0)}};
 };
 
 TEST_F(ModelDrawTest, QuietModelDrawsAxonsThenTrianglesThenDendrites) {
   Model model(1.0f);
   RecordingDeviceContext dc;
-  model.Draw(dc);
+  model.Draw(dc, style);
   const auto polygons = dc.Only(DrawCall::Kind::Polygon);
   EXPECT_EQ(polygons.size(), 10u);
   EXPECT_EQ(dc.Only(DrawCall::Kind::MoveTo).size(), 6u) << "one polyline per dendrite, no ticks";
@@ -357,14 +346,14 @@ TEST_F(ModelDrawTest, QuietModelDrawsAxonsThenTrianglesThenDendrites) {
     if (call.kind == DrawCall::Kind::SelectPen) selected.push_back(call.pen);
     if (call.kind == DrawCall::Kind::SelectBrush) selected.push_back(call.brush);
   }
-  std::vector<const void*> expected(17, &grey);
+  std::vector<const void*> expected(17, &style.axonPen);
   for (int s = 0; s < 9; ++s) {
-    expected.push_back(&blue);
+    expected.push_back(&style.positiveSynapseBrush);
     expected.push_back(StockNullPen());
   }
-  expected.push_back(&red);  // Syn10, weight -9
+  expected.push_back(&style.negativeSynapseBrush);  // Syn10, weight -9
   expected.push_back(StockNullPen());
-  for (int d = 0; d < 6; ++d) expected.push_back(&green);
+  for (int d = 0; d < 6; ++d) expected.push_back(&style.dendritePen);
   EXPECT_EQ(selected, expected);
 }
 
@@ -373,8 +362,8 @@ TEST_F(ModelDrawTest, DrawingTwiceGivesTheSamePicture) {
   model.Stimulate(true, true);
   for (int k = 0; k < 300; ++k) model.Advance();
   RecordingDeviceContext first, second;
-  model.Draw(first);
-  model.Draw(second);
+  model.Draw(first, style);
+  model.Draw(second, style);
   EXPECT_GT(first.Only(DrawCall::Kind::LineTo).size(), 6u * 20u) << "spikes and waves in flight";
   EXPECT_EQ(first.calls, second.calls);
 }

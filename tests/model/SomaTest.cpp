@@ -12,7 +12,7 @@
 namespace velmora {
 namespace {
 
-using testing::ScopedMidiRecorder;
+using testing::RecordingMidiOutput;
 using testing::SpikeProbe;
 
 constexpr PathPoint kCentre{242, 225, 0.0f, 1.0f};
@@ -23,13 +23,14 @@ protected:
     Connect(&dendriteA, &soma);
     Connect(&dendriteB, &soma);
     Connect(&soma, &axon);
+    soma.noteOutput = &midi;
   }
   void Input(float a, float b = 0.0f) {
     dendriteA.outputValue = a;
     dendriteB.outputValue = b;
   }
 
-  ScopedMidiRecorder midi;
+  RecordingMidiOutput midi;
   Object dendriteA, dendriteB;
   Soma soma;
   SpikeProbe axon;
@@ -62,8 +63,8 @@ TEST_F(SomaTest, EachFiringSendsOneNoteOnAndOneSpikeToEachOutput) {
   Connect(&soma, &secondAxon);
   Input(2.0f);
   soma.Update(5.0f, 1.0f);
-  ASSERT_EQ(midi.recorder.messages.size(), 1u);
-  EXPECT_EQ(midi.recorder.messages[0], 0x00780490u);  // note on, channel 0, note 4, velocity 120
+  ASSERT_EQ(midi.messages.size(), 1u);
+  EXPECT_EQ(midi.messages[0], 0x00780490u);  // note on, channel 0, note 4, velocity 120
   ASSERT_EQ(axon.received.size(), 1u);
   EXPECT_EQ(axon.received[0].time, 5.0f);
   EXPECT_EQ(axon.received[0].strength, 1.0f);
@@ -109,15 +110,15 @@ TEST_F(SomaTest, IgnoresSpikesSentToIt) {
   soma.Update(1.0f, 1.0f);
   EXPECT_EQ(soma.summedInput, 0.0f);
   EXPECT_TRUE(axon.received.empty());
-  EXPECT_TRUE(midi.recorder.messages.empty());
+  EXPECT_TRUE(midi.messages.empty());
 }
 
 TEST_F(SomaTest, FiresSilentlyWithoutAMidiOutput) {
-  midiOut = nullptr;
+  soma.noteOutput = nullptr;
   Input(2.0f);
   soma.Update(1.0f, 1.0f);
   EXPECT_EQ(axon.received.size(), 1u);
-  EXPECT_TRUE(midi.recorder.messages.empty());
+  EXPECT_TRUE(midi.messages.empty());
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "model/DrawingObjects.h"
+#include "model/DrawingStyle.h"
 #include "tests/model/SpikeProbe.h"
 #include "tests/support/RecordingDeviceContext.h"
 
@@ -123,16 +123,7 @@ TEST(Synapse, NormalisesTheDirectionsOfItsOwnShape) {
 
 class SynapseDrawTest : public ::testing::Test {
 protected:
-  SynapseDrawTest() {
-    positiveSynapseBrush = &blue;
-    negativeSynapseBrush = &red;
-  }
-  ~SynapseDrawTest() override {
-    positiveSynapseBrush = nullptr;
-    negativeSynapseBrush = nullptr;
-  }
-  Brush blue{Rgb(0, 0, 200)};
-  Brush red{Rgb(200, 0, 0)};
+  const DrawingStyle style{Pen{}, Pen{}, Brush{Rgb(0, 0, 200)}, Brush{Rgb(200, 0, 0)}};
 };
 
 TEST_F(SynapseDrawTest, TriangleGrowsWithTheWeightsMagnitudeAndTakesItsSignsBrush) {
@@ -151,11 +142,11 @@ TEST_F(SynapseDrawTest, TriangleGrowsWithTheWeightsMagnitudeAndTakesItsSignsBrus
   for (const Case& c : cases) {
     SynapseRig rig(20.0f, 30.0f, 0.4f, c.weight);
     RecordingDeviceContext dc;
-    rig.synapse.Draw(dc);
+    rig.synapse.Draw(dc, style);
     DrawCall polygon{DrawCall::Kind::Polygon};
     polygon.corners = {{{c.left, 200}, {c.right, 200}, {110, c.tipY}}};
     const std::vector<DrawCall> expected = {
-        {DrawCall::Kind::SelectBrush, nullptr, c.negative ? &red : &blue},
+        {DrawCall::Kind::SelectBrush, nullptr, c.negative ? &style.negativeSynapseBrush : &style.positiveSynapseBrush},
         {DrawCall::Kind::SelectPen, StockNullPen(), nullptr},
         polygon,
     };

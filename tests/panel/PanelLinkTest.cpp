@@ -16,18 +16,17 @@
 #include <vector>
 
 #include "model/Defaults.h"
+#include "model/SpeedRule.h"
 #include "model/Synapse.h"
-#include "platform/Clock.h"
-#include "platform/MessageBox.h"
-#include "shell/ExhibitModel.h"
-#include "shell/ExhibitOptions.h"
-#include "shell/Parameters.h"
+#include "shell/Exhibit.h"
+#include "tests/support/TestExhibit.h"
 
 namespace velmora {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 using Reply = std::array<std::uint8_t, kReplyBytes>;
+using testing::TestExhibit;
 
 const Bytes kStatusPacket = {'s', 15, 6, 6, 6, 7, 6, 6};
 const Bytes kPoll = {'g'};
@@ -35,12 +34,7 @@ const Bytes kPoll = {'g'};
 // pseudo-terminal, never a measured duration.
 constexpr int kArrivalLimitMs = 2000;
 
-class FakeClock final : public Clock {
-public:
-  std::uint32_t TickCount() override { return nowMs; }
-  void Sleep(std::uint32_t ms) override { nowMs += ms; }
-  std::uint32_t nowMs = 100000;
-};
+constexpr std::uint32_t kStartMs = 100000;
 
 Bytes Concat(std::initializer_list<Bytes> parts) {
   Bytes all;
@@ -52,25 +46,29 @@ Bytes Concat(std::initializer_list<Bytes> parts) {
 class PanelLinkTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    SetMessageBoxesHeadless(true);
-    RecordMessageBoxes(&boxes);
-    SetActiveClock(&clock);
     char name[256] = {};
     ASSERT_EQ(openpty(&panelFd, &lineFd, name, nullptr, nullptr), 0);
     fcntl(panelFd, F_SETFL, fcntl(panelFd, F_GETFL) | O_NONBLOCK);
-    exhibitOptions = ExhibitOptions{};
-    exhibitOptions.panelDevice = name;
-    OpenPanelPort();
-    ResetToDefaults();
+    ExhibitOptions options;
+    options.panelDevice = name;
+    test = std::make_unique<TestExhibit>(kStartMs, options);
+    exhibit().OpenPanelPort();
+    exhibit().ResetToDefaults();
   }
 
   void TearDown() override {
-    ClosePanelPort();
+    test.reset();  // the exhibit's shutdown closes the port
     if (panelFd >= 0) close(panelFd);
     close(lineFd);
-    SetActiveClock(nullptr);
-    RecordMessageBoxes(nullptr);
   }
+
+  Exhibit& exhibit() { return test->exhibit; }
+  const PanelLinkState& link() { return test->exhibit.GetPanelLink().State(); }
+  VisitorParameters& parameters() { return test->exhibit.parameters; }
+  Model& model() { return test->exhibit.model; }
+  void Refresh() { exhibit().PanelTimerTick(); }
+  void ApplyPanelReply() { exhibit().ApplyPanelReply(); }
+  void ResetToDefaults() { exhibit().ResetToDefaults(); }
 
   // Everything the exhibit sent, once `count` bytes are there or nothing more comes.
   Bytes PanelReceives(std::size_t count) {
@@ -117,11 +115,10 @@ protected:
     ASSERT_EQ(PanelReceives(1), kPoll);
     PanelSends(Bytes(reply.begin(), reply.end()));
     ApplyPanelReply();
-    ASSERT_EQ(panelLink.replyExpected, 0);
+    ASSERT_FALSE(link().replyExpected);
   }
 
-  FakeClock clock;
-  std::vector<std::string> boxes;
+  std::unique_ptr<TestExhibit> test;
   int panelFd = -1;
   int lineFd = -1;
 };
@@ -132,7 +129,7 @@ TEST_F(PanelLinkTest, WithoutPollsThePanelGetsOnlyAStatusPacketAtOpenAndAfterEac
   ResetToDefaults();
   EXPECT_EQ(PanelReceives(8), kStatusPacket);
   EXPECT_TRUE(PanelReceivesAnythingElse().empty());
-  EXPECT_TRUE(boxes.empty());
+  EXPECT_TRUE(test->boxes.shown.empty());
 }
 
 TEST_F(PanelLinkTest, RepliesAreTakenInSignExtendedAndUnlimited) {
@@ -149,56 +146,56 @@ TEST_F(PanelLinkTest, RepliesAreTakenInSignExtendedAndUnlimited) {
   };
   for (const Case& c : cases) {
     PollAndAnswer(c.reply);
-    EXPECT_EQ(userParams, c.params);
-    EXPECT_EQ(speedSetting, c.speed);
-    EXPECT_EQ(stepFactor, StepFactorForSpeed(c.speed));
-    EXPECT_EQ(model.step, stepFactor);
-    EXPECT_EQ(model.weightSynapses[0]->weight, static_cast<float>(c.params[0]));
+    EXPECT_EQ(parameters().weights, c.params);
+    EXPECT_EQ(parameters().speedSetting, c.speed);
+    EXPECT_EQ(parameters().stepFactor, StepFactorForSpeed(c.speed));
+    EXPECT_EQ(model().step, parameters().stepFactor);
+    EXPECT_EQ(model().weightSynapses[0]->weight, static_cast<float>(c.params[0]));
   }
 }
 
 TEST_F(PanelLinkTest, AStimulusFiresOnlyWhenItsButtonChangesToPressed) {
   PanelReceives(16);
   // Past the model's minimum interval between two stimuli of one input.
-  auto advanceTenMs = [] {
-    const double until = model.time + 10.0;
-    while (model.time < until) model.Advance();
+  auto advanceTenMs = [this] {
+    const double until = model().time + 10.0;
+    while (model().time < until) model().Advance();
   };
   PollAndAnswer({1, 0, 15, 6, 6, 6, 7, 6, 6});
-  EXPECT_EQ(model.lastStimulusTimes[0], static_cast<float>(model.time));
-  EXPECT_EQ(model.lastStimulusTimes[1], -10.0f);
+  EXPECT_EQ(model().lastStimulusTimes[0], static_cast<float>(model().time));
+  EXPECT_EQ(model().lastStimulusTimes[1], -10.0f);
 
   advanceTenMs();
-  const float first = model.lastStimulusTimes[0];
+  const float first = model().lastStimulusTimes[0];
   PollAndAnswer({1, 0, 15, 6, 6, 6, 7, 6, 6});  // still held
-  EXPECT_EQ(model.lastStimulusTimes[0], first);
+  EXPECT_EQ(model().lastStimulusTimes[0], first);
 
   PollAndAnswer({0, 2, 15, 6, 6, 6, 7, 6, 6});  // first released, second pressed
-  EXPECT_EQ(model.lastStimulusTimes[0], first);
-  EXPECT_EQ(model.lastStimulusTimes[1], static_cast<float>(model.time));
+  EXPECT_EQ(model().lastStimulusTimes[0], first);
+  EXPECT_EQ(model().lastStimulusTimes[1], static_cast<float>(model().time));
 
   // Any change of the reply fires every button held down: the second one again.
   advanceTenMs();
   PollAndAnswer({1, 2, 15, 6, 6, 6, 7, 6, 6});
-  EXPECT_EQ(model.lastStimulusTimes[0], static_cast<float>(model.time));
-  EXPECT_EQ(model.lastStimulusTimes[1], static_cast<float>(model.time));
+  EXPECT_EQ(model().lastStimulusTimes[0], static_cast<float>(model().time));
+  EXPECT_EQ(model().lastStimulusTimes[1], static_cast<float>(model().time));
 }
 
 TEST_F(PanelLinkTest, AnIdenticalReplyIsNoInteractionButStillOverwritesTheBlock) {
   PanelReceives(16);
   const Reply reply = {0, 0, 20, 9, 6, 6, 7, 6, 6};
   PollAndAnswer(reply);
-  EXPECT_EQ(idleResetDone, 0);
+  EXPECT_FALSE(exhibit().idleResetDone);
 
   ResetToDefaults();
   PanelReceives(8);
-  userParams[1] = 11;  // a key press between the two replies
+  parameters().weights[1] = 11;  // a key press between the two replies
   PollAndAnswer(reply);
-  EXPECT_EQ(idleResetDone, 1);
-  EXPECT_EQ(userParams, (std::array<std::int32_t, 6>{9, 6, 6, 7, 6, 6}));
-  EXPECT_EQ(speedSetting, 20.0f);
-  EXPECT_EQ(model.step, StepFactorForSpeed(defaultSpeedSetting));  // the model was not told
-  EXPECT_EQ(model.weightSynapses[0]->weight, 6.0f);
+  EXPECT_TRUE(exhibit().idleResetDone);
+  EXPECT_EQ(parameters().weights, (std::array<std::int32_t, 6>{9, 6, 6, 7, 6, 6}));
+  EXPECT_EQ(parameters().speedSetting, 20.0f);
+  EXPECT_EQ(model().step, StepFactorForSpeed(defaultSpeedSetting));  // the model was not told
+  EXPECT_EQ(model().weightSynapses[0]->weight, 6.0f);
 }
 
 TEST_F(PanelLinkTest, AReplyArrivingInPiecesIsTakenInOnceComplete) {
@@ -207,24 +204,24 @@ TEST_F(PanelLinkTest, AReplyArrivingInPiecesIsTakenInOnceComplete) {
   ASSERT_EQ(PanelReceives(1), kPoll);
   PanelSends({0, 0, 25, 1});
   ApplyPanelReply();
-  EXPECT_EQ(panelLink.replyExpected, 1);
-  EXPECT_EQ(userParams[0], 6);
+  EXPECT_EQ(link().replyExpected, true);
+  EXPECT_EQ(parameters().weights[0], 6);
   PanelSends({2, 3});
   ApplyPanelReply();
-  EXPECT_EQ(panelLink.replyExpected, 1);
+  EXPECT_EQ(link().replyExpected, true);
   PanelSends({4, 5, 6});
   ApplyPanelReply();
-  EXPECT_EQ(panelLink.replyExpected, 0);
-  EXPECT_EQ(userParams, (std::array<std::int32_t, 6>{1, 2, 3, 4, 5, 6}));
-  EXPECT_EQ(speedSetting, 25.0f);
+  EXPECT_EQ(link().replyExpected, false);
+  EXPECT_EQ(parameters().weights, (std::array<std::int32_t, 6>{1, 2, 3, 4, 5, 6}));
+  EXPECT_EQ(parameters().speedSetting, 25.0f);
 }
 
 TEST_F(PanelLinkTest, StrayBytesBeforeAPollDoNotShiftItsReply) {
   PanelReceives(16);
   PanelSends({0x55, 0xAA, 3});
   PollAndAnswer({0, 0, 10, 1, 2, 3, 4, 5, 6});
-  EXPECT_EQ(userParams, (std::array<std::int32_t, 6>{1, 2, 3, 4, 5, 6}));
-  EXPECT_EQ(speedSetting, 10.0f);
+  EXPECT_EQ(parameters().weights, (std::array<std::int32_t, 6>{1, 2, 3, 4, 5, 6}));
+  EXPECT_EQ(parameters().speedSetting, 10.0f);
 }
 
 TEST_F(PanelLinkTest, TicksDoNotPollOverAnOutstandingReadUntilItIsGivenUp) {
@@ -235,7 +232,7 @@ TEST_F(PanelLinkTest, TicksDoNotPollOverAnOutstandingReadUntilItIsGivenUp) {
   EXPECT_EQ(PanelReceives(1), kPoll);
   PanelSends({0, 0, 12, 1, 1, 1, 1, 1, 1});
   ApplyPanelReply();
-  EXPECT_EQ(speedSetting, 12.0f);
+  EXPECT_EQ(parameters().speedSetting, 12.0f);
 }
 
 TEST_F(PanelLinkTest, StatusPacketsResumeAfterOneWasSkippedDuringAStalledWrite) {
@@ -243,12 +240,12 @@ TEST_F(PanelLinkTest, StatusPacketsResumeAfterOneWasSkippedDuringAStalledWrite) 
   // The line stops taking bytes, as when the panel holds off the exhibit's output.
   ASSERT_EQ(tcflow(lineFd, TCOOFF), 0);
   ResetToDefaults();  // started, not finished
-  ASSERT_TRUE(panelLink.writeRecord->InProgress());
+  ASSERT_TRUE(link().writeRecord->InProgress());
   ResetToDefaults();  // skipped while the first is unfinished
-  EXPECT_EQ(panelLink.sendReady, 1);
+  EXPECT_EQ(link().sendReady, true);
   ASSERT_EQ(tcflow(lineFd, TCOON), 0);
   ApplyPanelReply();  // the frame pushes the rest
-  EXPECT_FALSE(panelLink.writeRecord->InProgress());
+  EXPECT_FALSE(link().writeRecord->InProgress());
   ResetToDefaults();
   EXPECT_EQ(PanelReceives(16), Concat({kStatusPacket, kStatusPacket}));
   EXPECT_TRUE(PanelReceivesAnythingElse().empty());
@@ -261,17 +258,17 @@ TEST_F(PanelLinkTest, APanelThatGoesAwayLeavesTheExhibitRunningQuietly) {
   close(panelFd);
   panelFd = -1;
   ApplyPanelReply();
-  EXPECT_TRUE(panelLink.lineLost);
-  EXPECT_EQ(panelLink.replyExpected, 0);
+  EXPECT_TRUE(link().lineLost);
+  EXPECT_EQ(link().replyExpected, false);
   for (int frame = 0; frame < 10; ++frame) {
-    clock.nowMs += 1000;  // retries find no device: the pseudo-terminal is gone
+    test->clock.nowMs += 1000;  // retries find no device: the pseudo-terminal is gone
     Refresh();
     ApplyPanelReply();
     ResetToDefaults();
   }
-  EXPECT_TRUE(panelLink.lineLost);
-  EXPECT_FALSE(panelLink.panelPort.IsOpen());
-  EXPECT_TRUE(boxes.empty());
+  EXPECT_TRUE(link().lineLost);
+  EXPECT_FALSE(link().panelPort.IsOpen());
+  EXPECT_TRUE(test->boxes.shown.empty());
 }
 
 TEST_F(PanelLinkTest, AWriteToAPanelThatWentAwayIsNoticedWithoutPolls) {
@@ -280,8 +277,8 @@ TEST_F(PanelLinkTest, AWriteToAPanelThatWentAwayIsNoticedWithoutPolls) {
   panelFd = -1;
   ResetToDefaults();
   ResetToDefaults();
-  EXPECT_TRUE(panelLink.lineLost);
-  EXPECT_TRUE(boxes.empty());
+  EXPECT_TRUE(link().lineLost);
+  EXPECT_TRUE(test->boxes.shown.empty());
 }
 
 TEST(PanelLinkOpen, MissingOrUnsuitableDevicesShowTheFailureMessagesInOrder) {
@@ -296,19 +293,17 @@ TEST(PanelLinkOpen, MissingOrUnsuitableDevicesShowTheFailureMessagesInOrder) {
       {"/dev/null", {"Error: Can not retrieve serial state!", "Error: Can not set serial state!"}},
   };
   for (const Case& c : cases) {
-    std::vector<std::string> boxes;
-    SetMessageBoxesHeadless(true);
-    RecordMessageBoxes(&boxes);
-    exhibitOptions = ExhibitOptions{};
-    exhibitOptions.panelDevice = c.device;
-    OpenPanelPort();
-    EXPECT_EQ(boxes, c.boxes) << c.device;
-    ResetToDefaults();
-    Refresh();
-    ApplyPanelReply();
-    ClosePanelPort();
-    EXPECT_EQ(boxes.size(), c.boxes.size()) << c.device;
-    RecordMessageBoxes(nullptr);
+    ExhibitOptions options;
+    options.panelDevice = c.device;
+    TestExhibit test(kStartMs, options);
+    Exhibit& exhibit = test.exhibit;
+    exhibit.OpenPanelPort();
+    EXPECT_EQ(test.boxes.shown, c.boxes) << c.device;
+    exhibit.ResetToDefaults();
+    exhibit.PanelTimerTick();
+    exhibit.ApplyPanelReply();
+    exhibit.Shutdown();
+    EXPECT_EQ(test.boxes.shown.size(), c.boxes.size()) << c.device;
   }
 }
 
@@ -323,15 +318,15 @@ TEST_F(PanelLinkTest, ParametersAlwaysHoldTheLastCompleteReply) {
     Reply answering{};
     std::size_t answered = 0;   // bytes of `answering` sent so far
     bool pollSeen = false;      // a poll is waiting for (the rest of) its answer
-    std::array<std::int32_t, 6> expectedParams = userParams;
-    float expectedSpeed = speedSetting;
+    std::array<std::int32_t, 6> expectedParams = parameters().weights;
+    float expectedSpeed = parameters().speedSetting;
 
     for (int step = 0; step < 2000; ++step) {
       switch (below(6)) {
         case 0:
           Refresh();
           // A tick that started a fresh poll: any unfinished answer is abandoned.
-          if (panelLink.replyExpected == 1 && panelLink.readRecord->ticksWaited == 0) {
+          if (link().replyExpected && link().readRecord->ticksWaited == 0) {
             ASSERT_EQ(PanelReceives(1), kPoll);
             for (auto& b : answering) b = static_cast<std::uint8_t>(random());
             answered = 0;
@@ -341,7 +336,7 @@ TEST_F(PanelLinkTest, ParametersAlwaysHoldTheLastCompleteReply) {
         case 1:
         case 2: {
           ApplyPanelReply();
-          if (pollSeen && answered == kReplyBytes && panelLink.replyExpected == 0) {
+          if (pollSeen && answered == kReplyBytes && !link().replyExpected) {
             for (std::size_t i = 0; i < 6; ++i) expectedParams[i] = static_cast<std::int8_t>(answering[3 + i]);
             expectedSpeed = static_cast<std::int8_t>(answering[2]);
             pollSeen = false;
@@ -372,8 +367,8 @@ TEST_F(PanelLinkTest, ParametersAlwaysHoldTheLastCompleteReply) {
           }
           break;
       }
-      ASSERT_EQ(userParams, expectedParams) << "seed " << seed << " step " << step;
-      ASSERT_EQ(speedSetting, expectedSpeed) << "seed " << seed << " step " << step;
+      ASSERT_EQ(parameters().weights, expectedParams) << "seed " << seed << " step " << step;
+      ASSERT_EQ(parameters().speedSetting, expectedSpeed) << "seed " << seed << " step " << step;
     }
     EXPECT_TRUE(PanelReceivesAnythingElse().empty());
   }

@@ -6,33 +6,22 @@
 #include <string>
 #include <vector>
 
-#include "shell/ExhibitModel.h"
-#include "shell/Parameters.h"
-#include "tests/support/FakeClock.h"
-#include "tests/support/FakeFrameDisplay.h"
+#include "display/FrameComposition.h"
+#include "model/SpeedRule.h"
+#include "shell/Exhibit.h"
+#include "tests/support/TestExhibit.h"
 
 namespace velmora {
 namespace {
 
-using testing::FakeClock;
 using testing::FakeFrameDisplay;
-using testing::ScopedClock;
+using testing::TestExhibit;
 
 constexpr std::uint32_t kStartMs = 1'000'000;
 constexpr std::uint32_t kMsPerMinute = 60'000;
 // A fake flip lasts 5 ms, the frame cycle's starting estimate, so frames are 20 ms at once.
 constexpr std::uint32_t kFakeFlipMs = 5;
-constexpr DisplayResult kOtherFailure = 0x80004005u;
-
-std::vector<Background> backgroundsSelected;
-void RecordBackground(Background background) { backgroundsSelected.push_back(background); }
-
-bool PlainSelected() {
-  for (const Background background : backgroundsSelected) {
-    if (background == Background::Plain) return true;
-  }
-  return false;
-}
+constexpr DisplayResult kOtherFailure = DisplayResult::Failed;
 
 std::string Slower(int n) {
   char text[96];
@@ -43,34 +32,35 @@ std::string Slower(int n) {
 class FrameCycleTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    frameCycle = FrameCycleState{};
     display.clock = &clock;
     display.flipDurationMs = kFakeFlipMs;
-    ResetToDefaults();
-    lastPeriodicResetMinutes = static_cast<float>(CurrentMinutes());
-    lastInteractionMinutes = 0.0f;
-    backgroundsSelected.clear();
-    selectBackground = RecordBackground;
+    exhibit.ResetToDefaults();
   }
-  void TearDown() override { selectBackground = nullptr; }
 
-  FrameReport Frame(Pacing pacing = Pacing::SleepThenPoll) { return RunFrame(display, pacing); }
+  FrameReport Frame(Pacing pacing = Pacing::SleepThenPoll) { return RunFrame(exhibit, pacing); }
   FrameReport FrameAt(std::uint32_t tickMs) {
     clock.nowMs = tickMs;
     return Frame();
   }
   void InteractAt(std::uint32_t tickMs) {
     clock.nowMs = tickMs;
-    NoteInteraction();
-    backgroundsSelected.clear();
+    exhibit.NoteInteraction();
+    display.backgrounds.clear();
+  }
+  // The periodic reset's time taken afresh, as when the exhibit was made now.
+  void RestartPeriodAt(std::uint32_t tickMs) {
+    clock.nowMs = tickMs;
+    exhibit.lastPeriodicResetMinutes = static_cast<float>(CurrentMinutes(clock));
   }
   // A visitor's change that only a reset to defaults undoes.
-  static void ChangeParameter() { userParams[0] = 9; }
-  static bool WasReset() { return userParams[0] == 6; }
+  void ChangeParameter() { exhibit.parameters.weights[0] = 9; }
+  bool WasReset() const { return exhibit.parameters.weights[0] == 6; }
 
-  FakeClock clock{kStartMs};
-  ScopedClock useClock{clock};
-  FakeFrameDisplay display;
+  TestExhibit test{kStartMs};
+  testing::FakeClock& clock = test.clock;
+  FakeFrameDisplay& display = test.display;
+  Exhibit& exhibit = test.exhibit;
+  FrameCycleState& cycle = test.exhibit.frameCycle;
 };
 
 TEST_F(FrameCycleTest, StatusLineShowsStandstillThenSteadyThenFiftyFoldUntilTheFirstSecondCloses) {
@@ -85,7 +75,7 @@ TEST_F(FrameCycleTest, StatusLineShowsStandstillThenSteadyThenFiftyFoldUntilTheF
   EXPECT_GE(fiftyFold, 45u);
   EXPECT_LE(fiftyFold, 55u);
   for (std::size_t i = fiftyFold; i < texts.size(); ++i) EXPECT_EQ(texts[i], Slower(26)) << "frame " << i + 1;
-  EXPECT_EQ(frameCycle.frameTimeMs, 20.0f);
+  EXPECT_EQ(cycle.frameTimeMs, 20.0f);
 }
 
 TEST_F(FrameCycleTest, StatusTextFollowsSpeedSettingAtFiftyFramesPerSecond) {
@@ -131,8 +121,8 @@ TEST_F(FrameCycleTest, FrameDrawsInOrderAndAdvancesModelTwentySteps) {
                                              "BlitSomaCell",   "GetBackBufferDC", "ReleaseBackBufferDC",
                                              "FlipBuffers"};
   EXPECT_EQ(display.calls, expected);
-  EXPECT_NEAR(model.time, 20.0 * stepFactor, 1e-9);
-  EXPECT_EQ(frameCycle.stepBudget, 0);
+  EXPECT_NEAR(exhibit.model.time, 20.0 * exhibit.parameters.stepFactor, 1e-9);
+  EXPECT_EQ(cycle.stepBudget, 0);
 }
 
 TEST_F(FrameCycleTest, SomaSpritesCopyCellsOfSeventyNinePixelsToTheirPlaces) {
@@ -140,8 +130,8 @@ TEST_F(FrameCycleTest, SomaSpritesCopyCellsOfSeventyNinePixelsToTheirPlaces) {
   ASSERT_EQ(display.somaCopies.size(), 3u);
   for (int i = 0; i < 3; ++i) {
     const testing::SomaCopy& copy = display.somaCopies[static_cast<std::size_t>(i)];
-    EXPECT_EQ(copy.x, somaX[i]);
-    EXPECT_EQ(copy.y, somaY[i]);
+    EXPECT_EQ(copy.x, kSomaSpriteX[i]);
+    EXPECT_EQ(copy.y, kSomaSpriteY[i]);
     EXPECT_EQ(copy.source.left, 0);
     EXPECT_EQ(copy.source.top, 80 * i);
     EXPECT_EQ(copy.source.right, 79);
@@ -155,7 +145,7 @@ TEST_F(FrameCycleTest, PacingFlipsTwentyMsLessFlipTimeAfterStartSleepingOnlyWhen
     bool sleeps;
   };
   for (const Case c : {Case{Pacing::SleepThenPoll, true}, Case{Pacing::BusyWait, false}}) {
-    frameCycle = FrameCycleState{};  // flip time estimate 5 ms: the flip is due 15 ms in
+    cycle = FrameCycleState{};  // flip time estimate 5 ms: the flip is due 15 ms in
     display = FakeFrameDisplay{};
     display.clock = &clock;
     clock.sleeps = 0;
@@ -171,18 +161,18 @@ TEST_F(FrameCycleTest, PacingFlipsTwentyMsLessFlipTimeAfterStartSleepingOnlyWhen
 TEST_F(FrameCycleTest, LabelledBackgroundGivesWayAfterNinetyHundredthsOfAMinute) {
   InteractAt(kStartMs);
   FrameAt(kStartMs + 5400 - 20);
-  EXPECT_FALSE(PlainSelected());
+  EXPECT_FALSE(display.PlainSelected());
   FrameAt(kStartMs + 5400 + 20);
-  EXPECT_TRUE(PlainSelected());
+  EXPECT_TRUE(display.PlainSelected());
 }
 
 TEST_F(FrameCycleTest, ResetWhileLabelledLeavesTheLabelledBackground) {
   InteractAt(kStartMs);
   clock.nowMs = kStartMs + 1000;
-  ResetToDefaults();  // key 0
+  exhibit.ResetToDefaults();  // key 0
   FrameAt(kStartMs + 10'000);
   FrameAt(kStartMs + 2 * kMsPerMinute);
-  EXPECT_TRUE(backgroundsSelected.empty());
+  EXPECT_TRUE(display.backgrounds.empty());
 }
 
 TEST_F(FrameCycleTest, IdleResetHappensOncePerIdlePeriod) {
@@ -192,7 +182,7 @@ TEST_F(FrameCycleTest, IdleResetHappensOncePerIdlePeriod) {
   EXPECT_FALSE(WasReset());
   FrameAt(kStartMs + 61'000);
   EXPECT_TRUE(WasReset());
-  EXPECT_EQ(idleResetDone, 1);
+  EXPECT_TRUE(exhibit.idleResetDone);
 
   ChangeParameter();  // a panel value, not an interaction: no second reset
   FrameAt(kStartMs + 5 * kMsPerMinute);
@@ -205,18 +195,17 @@ TEST_F(FrameCycleTest, IdleResetHappensOncePerIdlePeriod) {
 }
 
 TEST_F(FrameCycleTest, PeriodicResetComesEveryThirtyMinutesWhateverTheIdleState) {
-  for (const std::int32_t idle : {0, 1}) {
-    clock.nowMs = kStartMs;
-    lastPeriodicResetMinutes = static_cast<float>(CurrentMinutes());
+  for (const bool idle : {false, true}) {
+    RestartPeriodAt(kStartMs);
     // A visitor still playing ten seconds before the half hour, or nobody at all.
     InteractAt(kStartMs + 30 * kMsPerMinute - 10'000);
-    idleResetDone = idle;
+    exhibit.idleResetDone = idle;
     ChangeParameter();
     FrameAt(kStartMs + 30 * kMsPerMinute - 1000);
     EXPECT_FALSE(WasReset()) << "idle " << idle;
     FrameAt(kStartMs + 30 * kMsPerMinute + 1000);
     EXPECT_TRUE(WasReset()) << "idle " << idle;
-    EXPECT_NEAR(lastPeriodicResetMinutes, (kStartMs + 30.0 * kMsPerMinute + 1000) / kMsPerMinute, 0.001);
+    EXPECT_NEAR(exhibit.lastPeriodicResetMinutes, (kStartMs + 30.0 * kMsPerMinute + 1000) / kMsPerMinute, 0.001);
   }
 }
 
@@ -228,17 +217,16 @@ TEST_F(FrameCycleTest, ResetsAreCountedByTheirCause) {
   } cases[] = {
       {"idle", [&] { InteractAt(kStartMs); FrameAt(kStartMs + 61'000); }, ResetCause::Idle},
       {"periodic", [&] { FrameAt(kStartMs + 30 * kMsPerMinute + 1000); }, ResetCause::Periodic},
-      {"key 0 or start-up", [] { ResetToDefaults(); }, ResetCause::Other},
+      {"key 0 or start-up", [&] { exhibit.ResetToDefaults(); }, ResetCause::Other},
   };
   for (const auto& c : cases) {
-    clock.nowMs = kStartMs;
-    lastPeriodicResetMinutes = static_cast<float>(CurrentMinutes());
-    idleResetDone = 1;
-    const auto before = resetCounts;
+    RestartPeriodAt(kStartMs);
+    exhibit.idleResetDone = true;
+    const auto before = exhibit.resetCounts;
     c.cause();
     for (std::size_t cause = 0; cause < kResetCauses; ++cause) {
       const std::int64_t expected = before[cause] + (cause == static_cast<std::size_t>(c.counted) ? 1 : 0);
-      EXPECT_EQ(resetCounts[cause], expected) << c.what << ", cause " << cause;
+      EXPECT_EQ(exhibit.resetCounts[cause], expected) << c.what << ", cause " << cause;
     }
   }
 }
@@ -254,16 +242,16 @@ TEST_F(FrameCycleTest, FailedDisplayCallLeavesTheFrameWithoutFlipOrCount) {
     int flipsTried;
   };
   const Case cases[] = {
-      {"lost background", Step::Background, DDERR_SURFACELOST, 1, false, 0},
-      {"lost first sprite", Step::FirstSprite, DDERR_SURFACELOST, 1, true, 0},
-      {"lost last sprite", Step::LastSprite, DDERR_SURFACELOST, 1, true, 0},
-      {"lost at flip", Step::Flip, DDERR_SURFACELOST, 1, true, 1},
+      {"lost background", Step::Background, DisplayResult::SurfaceLost, 1, false, 0},
+      {"lost first sprite", Step::FirstSprite, DisplayResult::SurfaceLost, 1, true, 0},
+      {"lost last sprite", Step::LastSprite, DisplayResult::SurfaceLost, 1, true, 0},
+      {"lost at flip", Step::Flip, DisplayResult::SurfaceLost, 1, true, 1},
       {"other failure of background", Step::Background, kOtherFailure, 0, false, 0},
       {"other failure at flip", Step::Flip, kOtherFailure, 0, true, 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    ResetToDefaults();
+    exhibit.ResetToDefaults();
     Frame();
     Frame();  // a counted frame, so that a lost one would show in the count
     display = FakeFrameDisplay{};
@@ -271,11 +259,11 @@ TEST_F(FrameCycleTest, FailedDisplayCallLeavesTheFrameWithoutFlipOrCount) {
     switch (c.step) {
       case Step::Background: display.backgroundResults = {c.result}; break;
       case Step::FirstSprite: display.somaResults = {c.result}; break;
-      case Step::LastSprite: display.somaResults = {DD_OK, DD_OK, c.result}; break;
+      case Step::LastSprite: display.somaResults = {DisplayResult::Ok, DisplayResult::Ok, c.result}; break;
       case Step::Flip: display.flipResults = {c.result}; break;
     }
-    const FrameCycleState before = frameCycle;
-    const double timeBefore = model.time;
+    const FrameCycleState before = cycle;
+    const double timeBefore = exhibit.model.time;
     const int sleepsBefore = clock.sleeps;
 
     const FrameReport report = Frame();
@@ -283,10 +271,10 @@ TEST_F(FrameCycleTest, FailedDisplayCallLeavesTheFrameWithoutFlipOrCount) {
     EXPECT_FALSE(report.flipped);
     EXPECT_EQ(display.Count("RestoreSurfaces"), c.restores);
     EXPECT_EQ(display.Count("FlipBuffers"), c.flipsTried);
-    EXPECT_EQ(model.time != timeBefore, c.modelAdvanced);
-    EXPECT_EQ(frameCycle.framesInWindow, before.framesInWindow);
-    EXPECT_EQ(frameCycle.flipTimeAverage, before.flipTimeAverage);
-    EXPECT_EQ(frameCycle.relativeSimSpeed, before.relativeSimSpeed);
+    EXPECT_EQ(exhibit.model.time != timeBefore, c.modelAdvanced);
+    EXPECT_EQ(cycle.framesInWindow, before.framesInWindow);
+    EXPECT_EQ(cycle.flipTimeAverage, before.flipTimeAverage);
+    EXPECT_EQ(cycle.relativeSimSpeed, before.relativeSimSpeed);
     if (c.step != Step::Flip) {
       EXPECT_EQ(clock.sleeps, sleepsBefore) << "no waiting";
     }
@@ -309,7 +297,7 @@ TEST_F(FrameCycleTest, StillDrawingIsRetriedAtOnceUntilItSucceeds) {
     SCOPED_TRACE(c.name);
     display = FakeFrameDisplay{};
     display.clock = &clock;
-    display.*c.results = {DDERR_WASSTILLDRAWING, DDERR_WASSTILLDRAWING, DDERR_WASSTILLDRAWING};
+    display.*c.results = {DisplayResult::StillDrawing, DisplayResult::StillDrawing, DisplayResult::StillDrawing};
     const FrameReport report = Frame();
     EXPECT_TRUE(report.flipped);
     EXPECT_EQ(display.Count(c.call), c.calls);
@@ -327,17 +315,16 @@ TEST_F(FrameCycleTest, WithoutDrawingContextFrameGoesOnWithoutTextAndFlips) {
 
 TEST_F(FrameCycleTest, FrameCountAndTimersSurviveTickWrap) {
   const std::uint32_t beforeWrap = 0xFFFFFFFFu - 300;
-  clock.nowMs = beforeWrap;
-  lastPeriodicResetMinutes = static_cast<float>(CurrentMinutes());
+  RestartPeriodAt(beforeWrap);
   for (int frame = 0; frame < 150; ++frame) Frame();  // about three seconds across the wrap
-  EXPECT_GE(frameCycle.framesPerSecond, 48);
-  EXPECT_LE(frameCycle.framesPerSecond, 50);
+  EXPECT_GE(cycle.framesPerSecond, 48);
+  EXPECT_LE(cycle.framesPerSecond, 50);
   EXPECT_EQ(display.context.texts.back(), Slower(26));
 
   InteractAt(0xFFFFFFFFu - 1000);
   ChangeParameter();
   FrameAt(10'000);  // 11 s later, across the wrap
-  EXPECT_TRUE(PlainSelected());
+  EXPECT_TRUE(display.PlainSelected());
   EXPECT_FALSE(WasReset());
   FrameAt(61'000);
   EXPECT_TRUE(WasReset());

@@ -2,44 +2,44 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <vector>
 
+#include "model/SpeedRule.h"
 #include "model/Synapse.h"
-#include "shell/ExhibitModel.h"
-#include "shell/Parameters.h"
-#include "tests/support/FakeClock.h"
+#include "shell/Exhibit.h"
+#include "tests/support/TestExhibit.h"
 
 namespace velmora {
 namespace {
 
-using testing::FakeClock;
-using testing::ScopedClock;
+using testing::TestExhibit;
 
 constexpr VirtualKey VK_NUMPAD1 = 0x61;
 constexpr VirtualKey VK_RETURN = 0x0D;
 constexpr VirtualKey VK_F3 = 0x72;
-
-std::vector<Background> backgroundsSelected;
-void RecordBackground(Background background) { backgroundsSelected.push_back(background); }
+constexpr std::uint32_t kStartMs = 3'000'000;
 
 class KeyboardTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    ResetToDefaults();
-    lastInteractionMinutes = 0.0f;
-    backgroundsSelected.clear();
-    selectBackground = RecordBackground;
-  }
-  void TearDown() override { selectBackground = nullptr; }
-
-  static void ExpectInteraction() {
-    EXPECT_EQ(idleResetDone, 0);
-    EXPECT_FLOAT_EQ(lastInteractionMinutes, 3'000'000.0f / 60'000.0f);
-    EXPECT_EQ(backgroundsSelected, std::vector<Background>{Background::Labeled});
+    test = std::make_unique<TestExhibit>(kStartMs);
+    test->exhibit.ResetToDefaults();
   }
 
-  FakeClock clock{3'000'000};
-  ScopedClock useClock{clock};
+  KeyOutcome Press(VirtualKey key) { return ApplyVisitorKey(TheExhibit(), key); }
+  Exhibit& TheExhibit() { return test->exhibit; }
+  VisitorParameters& Parameters() { return test->exhibit.parameters; }
+  Model& Network() { return test->exhibit.model; }
+  std::vector<Background>& Backgrounds() { return test->display.backgrounds; }
+
+  void ExpectInteraction() {
+    EXPECT_FALSE(TheExhibit().idleResetDone);
+    EXPECT_FLOAT_EQ(TheExhibit().lastInteractionMinutes, 3'000'000.0f / 60'000.0f);
+    EXPECT_EQ(Backgrounds(), std::vector<Background>{Background::Labeled});
+  }
+
+  std::unique_ptr<TestExhibit> test;
 };
 
 TEST_F(KeyboardTest, ParameterKeysMoveOneParameterThenLimitIt) {
@@ -59,15 +59,15 @@ TEST_F(KeyboardTest, ParameterKeysMoveOneParameterThenLimitIt) {
   for (const Case& c : cases) {
     SCOPED_TRACE(VirtualKeyName(c.key) + " from " + std::to_string(c.before));
     SetUp();
-    userParams[c.parameter] = c.before;
-    const auto others = userParams;
+    Parameters().weights[c.parameter] = c.before;
+    const auto others = Parameters().weights;
 
-    EXPECT_EQ(ApplyVisitorKey(c.key), KeyOutcome::Handled);
+    EXPECT_EQ(Press(c.key), KeyOutcome::Handled);
 
-    for (std::size_t i = 0; i < userParams.size(); ++i) {
+    for (std::size_t i = 0; i < others.size(); ++i) {
       const std::int32_t expected = i == c.parameter ? c.after : others[i];
-      EXPECT_EQ(userParams[i], expected);
-      EXPECT_EQ(model.weightSynapses[i]->weight, static_cast<float>(expected));
+      EXPECT_EQ(Parameters().weights[i], expected);
+      EXPECT_EQ(Network().weightSynapses[i]->weight, static_cast<float>(expected));
     }
     ExpectInteraction();
   }
@@ -84,17 +84,17 @@ TEST_F(KeyboardTest, SpeedKeysChangeStepAtOnceWithoutResettingTheNetwork) {
   for (const Case& c : cases) {
     SCOPED_TRACE(VirtualKeyName(c.key) + " from " + std::to_string(c.before));
     SetUp();
-    speedSetting = c.before;
-    for (int i = 0; i < 10; ++i) model.Advance();
-    const double timeBefore = model.time;
+    Parameters().speedSetting = c.before;
+    for (int i = 0; i < 10; ++i) Network().Advance();
+    const double timeBefore = Network().time;
 
-    EXPECT_EQ(ApplyVisitorKey(c.key), KeyOutcome::Handled);
+    EXPECT_EQ(Press(c.key), KeyOutcome::Handled);
 
-    EXPECT_EQ(speedSetting, c.after);
-    EXPECT_EQ(stepFactor, StepFactorForSpeed(c.after));
-    EXPECT_EQ(model.step, stepFactor);
-    EXPECT_EQ(model.time, timeBefore);
-    EXPECT_EQ(userParams, (std::array<std::int32_t, 6>{6, 6, 6, 7, 6, 6}));
+    EXPECT_EQ(Parameters().speedSetting, c.after);
+    EXPECT_EQ(Parameters().stepFactor, StepFactorForSpeed(c.after));
+    EXPECT_EQ(Network().step, Parameters().stepFactor);
+    EXPECT_EQ(Network().time, timeBefore);
+    EXPECT_EQ(Parameters().weights, (std::array<std::int32_t, 6>{6, 6, 6, 7, 6, 6}));
     ExpectInteraction();
   }
 }
@@ -106,52 +106,52 @@ TEST_F(KeyboardTest, StimulusKeysSendOneManualSpikeIntoTheirInput) {
   };
   for (const Case c : {Case{VK_F1, true}, Case{VK_F2, false}}) {
     SetUp();
-    for (int i = 0; i < 100; ++i) model.Advance();
-    EXPECT_EQ(ApplyVisitorKey(c.key), KeyOutcome::Handled);
-    const float now = static_cast<float>(model.time);
-    EXPECT_EQ(model.lastStimulusTimes[0], c.first ? now : -10.0f);
-    EXPECT_EQ(model.lastStimulusTimes[1], c.first ? -10.0f : now);
+    for (int i = 0; i < 100; ++i) Network().Advance();
+    EXPECT_EQ(Press(c.key), KeyOutcome::Handled);
+    const float now = static_cast<float>(Network().time);
+    EXPECT_EQ(Network().lastStimulusTimes[0], c.first ? now : -10.0f);
+    EXPECT_EQ(Network().lastStimulusTimes[1], c.first ? -10.0f : now);
     ExpectInteraction();
   }
 }
 
 TEST_F(KeyboardTest, ZeroKeyResetsEverythingWithoutCountingAsInteraction) {
-  ApplyVisitorKey('1');
-  ApplyVisitorKey('F');
-  backgroundsSelected.clear();
-  clock.nowMs += 5000;
-  const float interaction = lastInteractionMinutes;
+  Press('1');
+  Press('F');
+  Backgrounds().clear();
+  test->clock.nowMs += 5000;
+  const float interaction = TheExhibit().lastInteractionMinutes;
 
-  EXPECT_EQ(ApplyVisitorKey('0'), KeyOutcome::Handled);
+  EXPECT_EQ(Press('0'), KeyOutcome::Handled);
 
-  EXPECT_EQ(userParams[0], 6);
-  EXPECT_EQ(speedSetting, 15.0f);
-  EXPECT_EQ(idleResetDone, 1);
-  EXPECT_EQ(lastInteractionMinutes, interaction);
-  EXPECT_TRUE(backgroundsSelected.empty());
+  EXPECT_EQ(Parameters().weights[0], 6);
+  EXPECT_EQ(Parameters().speedSetting, 15.0f);
+  EXPECT_TRUE(TheExhibit().idleResetDone);
+  EXPECT_EQ(TheExhibit().lastInteractionMinutes, interaction);
+  EXPECT_TRUE(Backgrounds().empty());
 }
 
 TEST_F(KeyboardTest, EscAndF12EndTheExhibit) {
-  EXPECT_EQ(ApplyVisitorKey(VK_ESCAPE), KeyOutcome::EndExhibit);
-  EXPECT_EQ(ApplyVisitorKey(VK_F12), KeyOutcome::EndExhibit);
-  EXPECT_TRUE(backgroundsSelected.empty());
+  EXPECT_EQ(Press(VK_ESCAPE), KeyOutcome::EndExhibit);
+  EXPECT_EQ(Press(VK_F12), KeyOutcome::EndExhibit);
+  EXPECT_TRUE(Backgrounds().empty());
 }
 
 TEST_F(KeyboardTest, OtherKeysDoNothing) {
   for (const VirtualKey key : {VK_NONE, VK_NUMPAD1, VK_RETURN, VK_F3, VirtualKey{'A'}, VirtualKey{'Y'},
                                VirtualKey{'7'}, VirtualKey{'9'}}) {
     SCOPED_TRACE(VirtualKeyName(key));
-    EXPECT_EQ(ApplyVisitorKey(key), KeyOutcome::Ignored);
-    EXPECT_EQ(userParams, (std::array<std::int32_t, 6>{6, 6, 6, 7, 6, 6}));
-    EXPECT_EQ(speedSetting, 15.0f);
-    EXPECT_EQ(idleResetDone, 1);
-    EXPECT_TRUE(backgroundsSelected.empty());
+    EXPECT_EQ(Press(key), KeyOutcome::Ignored);
+    EXPECT_EQ(Parameters().weights, (std::array<std::int32_t, 6>{6, 6, 6, 7, 6, 6}));
+    EXPECT_EQ(Parameters().speedSetting, 15.0f);
+    EXPECT_TRUE(TheExhibit().idleResetDone);
+    EXPECT_TRUE(Backgrounds().empty());
   }
 }
 
 TEST_F(KeyboardTest, RepeatedPressesActEachTime) {
-  for (int i = 0; i < 3; ++i) ApplyVisitorKey('3');
-  EXPECT_EQ(userParams[2], 9);
+  for (int i = 0; i < 3; ++i) Press('3');
+  EXPECT_EQ(Parameters().weights[2], 9);
 }
 
 }  // namespace

@@ -23,8 +23,9 @@ ExhibitOptions OptionsFrom(std::vector<std::string> arguments) {
 }
 
 TEST(OperatorControlTest, ScriptedKeysComeBeforeTheirFrameInScriptOrder) {
+  testing::FakeClock clock;  // read only for the service manager's keep-alives
   const ExhibitOptions options = OptionsFrom({"--keys", "3:1 2:F1 3:1 3:Q"});
-  OperatorControl control(options, nullptr, nullptr);
+  OperatorControl control(options, clock, nullptr, nullptr);
   std::vector<VirtualKey> keys;
   control.KeysBeforeFrame(1, keys);
   EXPECT_TRUE(keys.empty());
@@ -33,24 +34,26 @@ TEST(OperatorControlTest, ScriptedKeysComeBeforeTheirFrameInScriptOrder) {
 }
 
 TEST(OperatorControlTest, RunEndsAtTheFrameLimitOrOnAStopSignal) {
+  testing::FakeClock clock;  // read only for the service manager's keep-alives
   const ExhibitOptions limited = OptionsFrom({"--frames", "5"});
-  OperatorControl control(limited, nullptr, [] { return false; });
+  OperatorControl control(limited, clock, nullptr, [] { return false; });
   EXPECT_FALSE(control.EndRequested(4));
   EXPECT_TRUE(control.EndRequested(5));
 
   const ExhibitOptions unlimited = OptionsFrom({});
   bool signalled = false;
-  OperatorControl stoppable(unlimited, nullptr, [&signalled] { return signalled; });
+  OperatorControl stoppable(unlimited, clock, nullptr, [&signalled] { return signalled; });
   EXPECT_FALSE(stoppable.EndRequested(1'000'000));
   signalled = true;
   EXPECT_TRUE(stoppable.EndRequested(0));
 }
 
 TEST(OperatorControlTest, ScreenshotsAreTakenAfterTheirFramesOnly) {
+  testing::FakeClock clock;  // read only for the service manager's keep-alives
   const ExhibitOptions options = OptionsFrom({"--screenshot", "2:a.png", "--screenshot", "2:b.png",
                                               "--screenshot", "4:c.png"});
   std::vector<std::string> saved;
-  OperatorControl control(options, [&saved](const std::string& path) {
+  OperatorControl control(options, clock, [&saved](const std::string& path) {
     saved.push_back(path);
     return true;
   }, nullptr);
@@ -68,10 +71,9 @@ TEST(OperatorControlTest, TheServiceManagerHearsReadyAfterTheFirstFrameThenKeepA
   ASSERT_EQ(::bind(manager, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
 
   testing::FakeClock clock(1000);
-  testing::ScopedClock useClock(clock);
   ServiceNotifier notifier(path, "1000000", "");  // keep-alives every 500 ms
   const ExhibitOptions options = OptionsFrom({});
-  OperatorControl control(options, nullptr, nullptr);
+  OperatorControl control(options, clock, nullptr, nullptr);
   control.NotifyService(&notifier);
   std::vector<std::string> received;
   for (std::int64_t frame = 1; frame <= 60; ++frame) {  // 1.2 s of 20 ms frames
@@ -88,9 +90,10 @@ TEST(OperatorControlTest, TheServiceManagerHearsReadyAfterTheFirstFrameThenKeepA
 }
 
 TEST(OperatorControlTest, RecordedPressesAreWrittenInTheKeyScriptFormat) {
+  testing::FakeClock clock;  // read only for the service manager's keep-alives
   const std::string path = ::testing::TempDir() + "velmora_recorded_keys.txt";
   const ExhibitOptions options = OptionsFrom({"--record-keys", path});
-  OperatorControl control(options, nullptr, nullptr);
+  OperatorControl control(options, clock, nullptr, nullptr);
   control.KeyPressed('1', 10);
   control.KeyPressed(VK_F1, 12);
   control.KeyPressed(VK_ESCAPE, 40);

@@ -17,7 +17,6 @@
 #include <vector>
 
 #include "platform/Clock.h"
-#include "platform/MessageBox.h"
 #include "shell/CommandLine.h"
 #include "shell/ExhibitOptions.h"
 #include "shell/MidiDevice.h"
@@ -128,7 +127,6 @@ protected:
     device = name;
   }
   void TearDown() override {
-    SetActiveClock(nullptr);
     close(panelFd);
     close(lineFd);
   }
@@ -152,12 +150,10 @@ TEST_F(SelfTestPanelTest, PanelCheckReportsWhatCameBackFromThePoll) {
   };
   for (const Case& c : cases) {
     PanelClock clock(panelFd, lineFd, c.reply);
-    SetActiveClock(&clock);
     ExhibitOptions options;
     options.panelDevice = device;
     options.panelPoll = c.poll;
-    const CheckResult result = SystemProbes().CheckPanel(options);
-    SetActiveClock(nullptr);
+    const CheckResult result = SystemProbes(clock).CheckPanel(options);
     EXPECT_EQ(result.passed, c.passed) << FormatCheck(result);
     EXPECT_TRUE(Contains(result.detail, device)) << result.detail;
     EXPECT_TRUE(Contains(result.detail, c.detail)) << result.detail;
@@ -179,10 +175,11 @@ TEST(SelfTestCheckTest, PanelDevicesThatCannotServeNameTheDeviceAndWhatToDo) {
       {"/dev/velmora-no-such-tty", "cannot open /dev/velmora-no-such-tty (No such file or directory)", "--panel"},
       {"/dev/null", "/dev/null is not a serial line", "--panel"},
   };
+  SystemClock clock;
   for (const Case& c : cases) {
     ExhibitOptions options;
     options.panelDevice = c.device;
-    const CheckResult result = SystemProbes().CheckPanel(options);
+    const CheckResult result = SystemProbes(clock).CheckPanel(options);
     EXPECT_FALSE(result.passed);
     EXPECT_TRUE(Contains(result.detail, c.detail)) << result.detail;
     EXPECT_TRUE(Contains(result.remedy, c.remedy)) << result.remedy;
@@ -191,16 +188,7 @@ TEST(SelfTestCheckTest, PanelDevicesThatCannotServeNameTheDeviceAndWhatToDo) {
   }
 }
 
-// MIDI messages with the clock's tick at which each arrived.
-std::vector<std::pair<std::uint32_t, std::uint32_t>> sent;
-
-class TimedOutput final : public MidiOutput {
-public:
-  std::uint32_t ShortMessage(std::uint32_t message) override {
-    sent.emplace_back(ActiveClock().TickCount(), message);
-    return kMidiOk;
-  }
-};
+using Sent = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
 
 class FixedClock final : public Clock {
 public:
@@ -209,9 +197,21 @@ public:
   std::uint32_t nowMs = 1000;
 };
 
+// Every MIDI message with the clock's tick at which it arrived.
+class TimedOutput final : public MidiOutput {
+public:
+  TimedOutput(Clock& timeClock, Sent& record) : clock(timeClock), sent(record) {}
+  MidiSendResult ShortMessage(std::uint32_t message) override {
+    sent.emplace_back(clock.TickCount(), message);
+    return MidiSendResult::Accepted;
+  }
+  Clock& clock;
+  Sent& sent;
+};
+
 TEST(SelfTestCheckTest, MidiCheckOpensAsTheExhibitDoesAndPlaysTheTestNoteOnlyWhenAsked) {
   FixedClock clock;
-  SetActiveClock(&clock);
+  Sent sent;
   struct Case {
     bool testNote;
     std::vector<std::pair<std::uint32_t, std::uint32_t>> messages;
@@ -224,50 +224,49 @@ TEST(SelfTestCheckTest, MidiCheckOpensAsTheExhibitDoesAndPlaysTheTestNoteOnlyWhe
   for (const Case& c : cases) {
     sent.clear();
     clock.nowMs = 1000;
-    SetMidiOutputOpenerForTests([](std::string&) { return std::make_unique<TimedOutput>(); });
-    exhibitOptions = ExhibitOptions{};
-    exhibitOptions.testNote = c.testNote;
-    const CheckResult result = SystemProbes().CheckMidiOutput(exhibitOptions);
+    SystemProbes probes(clock, [&](std::string&) { return std::make_unique<TimedOutput>(clock, sent); });
+    ExhibitOptions options;
+    options.testNote = c.testNote;
+    const CheckResult result = probes.CheckMidiOutput(options);
     EXPECT_TRUE(result.passed) << FormatCheck(result);
     EXPECT_EQ(sent, c.messages);
     EXPECT_EQ(Contains(result.detail, "test note"), c.testNote) << result.detail;
   }
 
-  SetMidiOutputOpenerForTests([](std::string& error) {
+  SystemProbes failing(clock, [](std::string& error) {
     error = "no such port";
     return std::unique_ptr<MidiOutput>();
   });
-  const CheckResult failed = SystemProbes().CheckMidiOutput(exhibitOptions);
+  ExhibitOptions options;
+  const CheckResult failed = failing.CheckMidiOutput(options);
   EXPECT_FALSE(failed.passed);
   EXPECT_TRUE(Contains(failed.detail, "no such port")) << failed.detail;
   EXPECT_TRUE(Contains(failed.remedy, "--soundfont")) << failed.remedy;
 
-  exhibitOptions.midiOut = "port:Nowhere";
-  const CheckResult failedPort = SystemProbes().CheckMidiOutput(exhibitOptions);
+  options.midiOut = "port:Nowhere";
+  const CheckResult failedPort = failing.CheckMidiOutput(options);
   EXPECT_TRUE(Contains(failedPort.remedy, "--list-midi-ports")) << failedPort.remedy;
 
-  SetMidiOutputOpenerForTests(nullptr);
-  exhibitOptions = ExhibitOptions{};
-  exhibitOptions.midiOut = "none";
-  const CheckResult none = SystemProbes().CheckMidiOutput(exhibitOptions);
+  ExhibitOptions silent;
+  silent.midiOut = "none";
+  const CheckResult none = SystemProbes(clock).CheckMidiOutput(silent);
   EXPECT_TRUE(none.passed);
   EXPECT_TRUE(Contains(none.detail, "silent")) << none.detail;
-  exhibitOptions = ExhibitOptions{};
-  SetActiveClock(nullptr);
 }
 
 TEST(SelfTestCheckTest, DisplayWithoutAScreenFailsUnlessTheRunIsHeadless) {
   // SDL's no-display driver stands for a machine without a graphical session.
   ::setenv("SDL_VIDEODRIVER", "dummy", 1);
   ExhibitOptions options;
-  const CheckResult screenless = SystemProbes().CheckDisplay(options);
+  SystemClock clock;
+  const CheckResult screenless = SystemProbes(clock).CheckDisplay(options);
   EXPECT_FALSE(screenless.passed);
   EXPECT_TRUE(Contains(screenless.detail, "'dummy'")) << screenless.detail;
   EXPECT_TRUE(Contains(screenless.remedy, "graphical session")) << screenless.remedy;
   EXPECT_TRUE(Contains(screenless.remedy, "--headless")) << screenless.remedy;
 
   options.headless = true;
-  const CheckResult headless = SystemProbes().CheckDisplay(options);
+  const CheckResult headless = SystemProbes(clock).CheckDisplay(options);
   ::unsetenv("SDL_VIDEODRIVER");
   EXPECT_TRUE(headless.passed) << FormatCheck(headless);
   EXPECT_TRUE(Contains(headless.detail, "'dummy'")) << headless.detail;

@@ -24,19 +24,19 @@
 #include <string>
 #include <vector>
 
+#include "display/FrameComposition.h"
 #include "model/Axon.h"
 #include "model/Defaults.h"
 #include "model/Dendrite.h"
+#include "model/SpeedRule.h"
 #include "platform/Clock.h"
-#include "platform/MessageBox.h"
-#include "shell/ExhibitModel.h"
+#include "shell/Exhibit.h"
 #include "shell/ExhibitOptions.h"
 #include "shell/FrameCycle.h"
-#include "shell/MainForm.h"
+#include "shell/MainWindow.h"
 #include "shell/MidiDevice.h"
 #include "shell/PanelLink.h"
-#include "shell/Parameters.h"
-#include "shell/SpeedRule.h"
+#include "tests/support/RecordingMessageBoxes.h"
 
 namespace velmora {
 namespace {
@@ -129,25 +129,34 @@ public:
   std::uint64_t calls = 0;
 };
 
+// Each interaction selects the labelled background: the display logs it, with the
+// time on the run's unwrapped timeline.
 class SoakDisplay final : public FrameDisplay {
 public:
-  explicit SoakDisplay(SoakClock& soakClock) : clock(soakClock) {}
-  DisplayResult BlitBackground() override { return DD_OK; }
+  SoakDisplay(SoakClock& soakClock, const std::uint64_t& timeline, std::vector<std::uint64_t>& interactionLog)
+      : clock(soakClock), timelineNowMs(timeline), interactions(interactionLog) {}
+  DisplayResult BlitBackground() override { return DisplayResult::Ok; }
   DisplayResult BlitSomaCell(int, int, const SourceRect& source) override {
     if (source.left < 0 || source.right > kSheetWidth) ++cellsOutside;
-    return DD_OK;
+    return DisplayResult::Ok;
   }
   TextDeviceContext* GetBackBufferDC() override { return &context; }
   void ReleaseBackBufferDC(TextDeviceContext*) override {}
   DisplayResult FlipBuffers() override {
     clock.Set(clock.nowMs + kFlipMs);
     ++flips;
-    return DD_OK;
+    return DisplayResult::Ok;
   }
-  DisplayResult RestoreSurfaces() override { return DD_OK; }
+  DisplayResult RestoreSurfaces() override { return DisplayResult::Ok; }
+  void SelectBackground(Background background) override {
+    if (background == Background::Labeled) interactions.push_back(timelineNowMs);
+  }
+  void Release() override {}
 
   static constexpr int kSheetWidth = 2560;
   SoakClock& clock;
+  const std::uint64_t& timelineNowMs;
+  std::vector<std::uint64_t>& interactions;
   CountingContext context;
   std::uint64_t flips = 0;
   std::uint64_t cellsOutside = 0;
@@ -156,9 +165,9 @@ public:
 class CountingMidiOutput final : public MidiOutput {
 public:
   explicit CountingMidiOutput(std::uint64_t& sentCount) : sent(sentCount) {}
-  std::uint32_t ShortMessage(std::uint32_t) override {
+  MidiSendResult ShortMessage(std::uint32_t) override {
     ++sent;
-    return kMidiOk;
+    return MidiSendResult::Accepted;
   }
   std::uint64_t& sent;
 };
@@ -198,7 +207,7 @@ struct SoakFigures {
 
 long long HeapInUse() { return static_cast<long long>(mallinfo2().uordblks); }
 
-std::vector<const SimpleList<SpikeEvent>*> SpikeLists() {
+std::vector<const SimpleList<SpikeEvent>*> SpikeLists(const Model& model) {
   std::vector<const SimpleList<SpikeEvent>*> lists;
   for (ObjectRef* ref = model.elements.head; ref != nullptr; ref = model.elements.Next(ref)) {
     if (const auto* axon = dynamic_cast<const Axon*>(ref->object)) lists.push_back(&axon->spikes);
@@ -207,52 +216,44 @@ std::vector<const SimpleList<SpikeEvent>*> SpikeLists() {
   return lists;
 }
 
-std::vector<std::uint64_t>* interactionLog = nullptr;
-std::uint64_t timelineNowMs = 0;
-void RecordInteraction(Background background) {
-  if (background == Background::Labeled && interactionLog != nullptr) interactionLog->push_back(timelineNowMs);
-}
-
-class SoakRun final : public FormServices, public RunControl {
+class SoakRun final : public MainWindowServices, public RunControl {
 public:
-  explicit SoakRun(const SoakPlan& runPlan) : plan(runPlan), random(runPlan.seed), display(clock) {
+  explicit SoakRun(const SoakPlan& runPlan)
+      : plan(runPlan), random(runPlan.seed), display(clock, timelineNowMs, interactions) {
     periodMs = static_cast<std::uint32_t>(plan.spanMs / plan.frames);
     interactions.reserve(kInteractionLogRoom);
     resets.reserve(kResetLogRoom);
   }
 
-  // FormServices
+  // MainWindowServices
   void HideCursor() override {}
   void DrawBanner(std::string_view, int, int) override {}
-  void PostStartMessage() override { queue.push_back({FormMessageKind::Start, VK_NONE}); }
-  bool NextMessage(FormMessage& message, bool) override {
+  void PostStartMessage() override { queue.push_back({WindowMessageKind::Start, VK_NONE}); }
+  bool NextMessage(WindowMessage& message, bool) override {
     if (queue.empty()) return false;
     message = queue.front();
     queue.pop_front();
     return true;
   }
   bool InitDisplay() override { return true; }
-  void OpenMidiOutput() override { velmora::OpenMidiOutput(); }
-  void OpenPanelPort() override { velmora::OpenPanelPort(); }
+  void OpenMidiOutput() override { exhibit->OpenMidiOutput(); }
+  void OpenPanelPort() override { exhibit->OpenPanelPort(); }
   FrameReport RunFrame() override {
-    const FrameReport report = velmora::RunFrame(display, Pacing::SleepThenPoll);
+    const FrameReport report = velmora::RunFrame(*exhibit, Pacing::SleepThenPoll);
     // The next frame starts one period after this one, or at once if this one ran over.
     const std::uint32_t next = report.frameStart + periodMs;
     if (static_cast<std::int32_t>(next - clock.nowMs) > 0) clock.Set(next);
     return report;
   }
   void PanelTimerTick() override {
-    Refresh();
+    exhibit->PanelTimerTick();
     DrainPanelInput();
     if (sawPoll) {
       sawPoll = false;
       AnswerPoll();
     }
   }
-  void ReleaseDisplay() override {}
-  void DeleteDrawingObjects() override {}
-  void CloseMidiOutput() override { velmora::CloseMidiOutput(); }
-  void ClosePanelPort() override { velmora::ClosePanelPort(); }
+  void Shutdown() override { exhibit->Shutdown(); }
 
   // RunControl
   bool EndRequested(std::int64_t framesRun) override {
@@ -266,35 +267,27 @@ public:
   }
 
   void Run() {
-    SetActiveClock(&clock);
     clock.Set(plan.startMs);
     lastFrameStart = plan.startMs;
-    timelineNowMs = 0;
-    interactionLog = &interactions;
-    selectBackground = RecordInteraction;
-    resetCounts = {};
-    frameCycle = FrameCycleState{};
-    lastPeriodicResetMinutes = static_cast<float>(CurrentMinutes());
     ScheduleNextSession(0);
 
     char name[256] = {};
     ASSERT_EQ(openpty(&panelFd, &lineFd, name, nullptr, nullptr), 0);
     fcntl(panelFd, F_SETFL, fcntl(panelFd, F_GETFL) | O_NONBLOCK);
-    exhibitOptions = ExhibitOptions{};
-    exhibitOptions.panelDevice = name;
-    SetMidiOutputOpenerForTests([this](std::string&) { return std::make_unique<CountingMidiOutput>(figures.midiMessages); });
-    spikeLists = SpikeLists();
+    ExhibitOptions options;
+    options.panelDevice = name;
+    exhibit = std::make_unique<Exhibit>(options, clock, boxes, display, [this](std::string&) {
+      return std::make_unique<CountingMidiOutput>(figures.midiMessages);
+    });
+    spikeLists = SpikeLists(exhibit->model);
 
-    queue.push_back({FormMessageKind::Paint, VK_NONE});
-    RunExhibit(*this, *this);
+    queue.push_back({WindowMessageKind::Paint, VK_NONE});
+    RunExhibit(*this, *this, *exhibit);
 
-    SetMidiOutputOpenerForTests(nullptr);
     close(panelFd);
     close(lineFd);
-    selectBackground = nullptr;
-    interactionLog = nullptr;
-    SetActiveClock(nullptr);
 
+    const auto& resetCounts = exhibit->resetCounts;
     figures.frames = display.flips;
     figures.modelSteps = display.flips * kStepsPerFrame;
     figures.clockSpanMs = timelineNowMs;
@@ -324,6 +317,7 @@ public:
 
   const SoakPlan& plan;
   SoakFigures figures;
+  testing::RecordingMessageBoxes boxes;
   std::vector<std::uint64_t> interactions;  // NoteInteraction times
   std::vector<TimedEvent> resets;           // every reset with its cause
   std::uint64_t activityOutOfRange = 0;
@@ -333,15 +327,16 @@ public:
 
 private:
   void CheckFrame(const FrameReport&) {
+    const auto& resetCounts = exhibit->resetCounts;
     for (std::size_t cause = 0; cause < kResetCauses; ++cause) {
       for (std::int64_t n = seenResets[cause]; n < resetCounts[cause]; ++n) {
         resets.push_back({timelineNowMs, static_cast<ResetCause>(cause)});
-        if (plan.heldSpeed != static_cast<int>(speedSetting)) HoldSpeed();
+        if (plan.heldSpeed != static_cast<int>(exhibit->parameters.speedSetting)) HoldSpeed();
       }
       seenResets[cause] = resetCounts[cause];
     }
     float activity[3];
-    model.GetActivity(activity);
+    exhibit->model.GetActivity(activity);
     for (const float level : activity) {
       if (!(level >= 0.0f && level <= 1.0f)) ++activityOutOfRange;
     }
@@ -363,9 +358,10 @@ private:
   // Between visitors the speed the run is about comes back, without counting as an
   // interaction, as an unchanged panel reply would set it.
   void HoldSpeed() {
-    speedSetting = static_cast<float>(plan.heldSpeed);
-    stepFactor = StepFactorForSpeed(speedSetting);
-    model.step = stepFactor;
+    VisitorParameters& parameters = exhibit->parameters;
+    parameters.speedSetting = static_cast<float>(plan.heldSpeed);
+    parameters.stepFactor = StepFactorForSpeed(parameters.speedSetting);
+    exhibit->model.step = parameters.stepFactor;
   }
 
   std::uint64_t Uniform(std::uint64_t low, std::uint64_t high) {
@@ -419,13 +415,13 @@ private:
     }
     if (nextTickMs <= now) {
       nextTickMs = now + kPanelTickMs;
-      queue.push_back({FormMessageKind::Timer, VK_NONE});
+      queue.push_back({WindowMessageKind::Timer, VK_NONE});
     }
     if (now % kMsPerMinute < periodMs) DrainPanelInput();
   }
 
   void Press(VirtualKey key) {
-    queue.push_back({FormMessageKind::KeyDown, key});
+    queue.push_back({WindowMessageKind::KeyDown, key});
     ++figures.keys;
   }
 
@@ -457,8 +453,10 @@ private:
 
   SoakClock clock;
   std::mt19937_64 random;
+  std::uint64_t timelineNowMs = 0;  // the run's own time, never wrapping
   SoakDisplay display;
-  std::deque<FormMessage> queue;
+  std::unique_ptr<Exhibit> exhibit;
+  std::deque<WindowMessage> queue;
   std::vector<const SimpleList<SpikeEvent>*> spikeLists;
   std::array<std::int64_t, kResetCauses> seenResets{};
   std::uint32_t lastFrameStart = 0;
@@ -534,39 +532,26 @@ void ExpectHealthyRun(SoakRun& run) {
   if (run.figures.heapPeakAfterWarmUp > 0) {
     EXPECT_LT(run.figures.heapPeakAfterWarmUp - run.figures.heapAtWarmUp, kHeapGrowthBound);
   }
+  EXPECT_TRUE(run.boxes.shown.empty());
   // Logs that outgrew their room would have grown the heap themselves.
   EXPECT_LE(run.interactions.size(), kInteractionLogRoom);
   EXPECT_LE(run.resets.size(), kResetLogRoom);
   ExpectResetsWhenDue(run);
 }
 
-class Soak : public ::testing::Test {
-protected:
-  void SetUp() override {
-    SetMessageBoxesHeadless(true);
-    RecordMessageBoxes(&boxes);
-  }
-  void TearDown() override {
-    RecordMessageBoxes(nullptr);
-    EXPECT_TRUE(boxes.empty());
-    ResetToDefaults();
-  }
-  std::vector<std::string> boxes;
-};
-
-TEST_F(Soak, ADayAtTheDefaultSpeedUnderAStormOfInputStaysBoundedAndResetsWhenDue) {
+TEST(Soak, ADayAtTheDefaultSpeedUnderAStormOfInputStaysBoundedAndResetsWhenDue) {
   const SoakPlan plan{"default speed", kSoakStartMs, kSoakSpanMs, kSoakFrames, 15, 1u, 0};
   SoakRun run(plan);
   ExpectHealthyRun(run);
 }
 
-TEST_F(Soak, ADayAtTheTopSpeedUnderAStormOfInputStaysBoundedAndResetsWhenDue) {
+TEST(Soak, ADayAtTheTopSpeedUnderAStormOfInputStaysBoundedAndResetsWhenDue) {
   const SoakPlan plan{"speed 30", kSoakStartMs, kSoakSpanMs, kSoakFrames, kTopSpeed, 2u, 0};
   SoakRun run(plan);
   ExpectHealthyRun(run);
 }
 
-TEST_F(Soak, AcrossTheWrapOfTheMillisecondTickIdleAndPeriodicResetsStillComeWhenDue) {
+TEST(Soak, AcrossTheWrapOfTheMillisecondTickIdleAndPeriodicResetsStillComeWhenDue) {
   const auto start = static_cast<std::uint32_t>((std::uint64_t{1} << 32) - kWrapLeadMs);
   const SoakPlan plan{"tick wrap", start, kWrapSpanMs, kWrapFrames, 15, 3u, 30'000};
   SoakRun run(plan);

@@ -42,13 +42,4 @@ private:
   int readsAtThisMs = 0;
 };
 
-// Installs a fake clock for the life of a scope.
-class ScopedClock {
-public:
-  explicit ScopedClock(Clock& clock) { SetActiveClock(&clock); }
-  ~ScopedClock() { SetActiveClock(nullptr); }
-  ScopedClock(const ScopedClock&) = delete;
-  ScopedClock& operator=(const ScopedClock&) = delete;
-};
-
 }  // namespace velmora::testing

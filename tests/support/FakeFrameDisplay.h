@@ -1,7 +1,7 @@
 #pragma once
 // A display for frame-cycle tests: records every call, answers each operation from a
-// queue of scripted results (DD_OK once the queue is empty), and can let the flip
-// take time on a fake clock.
+// queue of scripted results (Ok once the queue is empty), records the backgrounds
+// selected, and can let the flip take time on a fake clock.
 
 #include <deque>
 #include <string>
@@ -68,7 +68,16 @@ public:
   }
   DisplayResult RestoreSurfaces() override {
     calls.push_back("RestoreSurfaces");
-    return DD_OK;
+    return DisplayResult::Ok;
+  }
+  void SelectBackground(Background background) override { backgrounds.push_back(background); }
+  void Release() override { calls.push_back("Release"); }
+
+  bool PlainSelected() const {
+    for (const Background background : backgrounds) {
+      if (background == Background::Plain) return true;
+    }
+    return false;
   }
 
   int Count(const std::string& call) const {
@@ -86,11 +95,12 @@ public:
   std::vector<std::string> calls;
   std::vector<SomaCopy> somaCopies;
   std::vector<std::uint32_t> flipTicks;  // clock (ms) at each flip call
+  std::vector<Background> backgrounds;   // every selection, in order
   FakeTextContext context;
 
 private:
   static DisplayResult Next(std::deque<DisplayResult>& results) {
-    if (results.empty()) return DD_OK;
+    if (results.empty()) return DisplayResult::Ok;
     const DisplayResult result = results.front();
     results.pop_front();
     return result;

@@ -10,27 +10,12 @@ namespace velmora::testing {
 
 class RecordingMidiOutput : public MidiOutput {
 public:
-  std::uint32_t ShortMessage(std::uint32_t message) override {
+  MidiSendResult ShortMessage(std::uint32_t message) override {
     messages.push_back(message);
-    return kMidiOk;
+    return MidiSendResult::Accepted;
   }
 
   std::vector<std::uint32_t> messages;
-};
-
-// Installs a recorder as the process-wide `midiOut` for one scope and restores the
-// previous output afterwards.
-class ScopedMidiRecorder {
-public:
-  ScopedMidiRecorder() : previous_(midiOut) { midiOut = &recorder; }
-  ~ScopedMidiRecorder() { midiOut = previous_; }
-  ScopedMidiRecorder(const ScopedMidiRecorder&) = delete;
-  ScopedMidiRecorder& operator=(const ScopedMidiRecorder&) = delete;
-
-  RecordingMidiOutput recorder;
-
-private:
-  MidiOutput* previous_;
 };
 
 }  // namespace velmora::testing

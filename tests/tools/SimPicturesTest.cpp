@@ -17,7 +17,7 @@
 #include "display/DisplayConstants.h"
 #include "model/Model.h"
 #include "model/Soma.h"
-#include "shell/FrameCycle.h"
+#include "display/FrameComposition.h"
 
 #ifdef VELMORA_HAVE_ZLIB
 #include <zlib.h>
@@ -143,8 +143,8 @@ TEST_F(SimPicturesTest, EachSomaShowsTheSpriteCellOfItsActivity) {
     const int cell = static_cast<int>(summedInput / 3.0f * kActivityScale);
     const std::vector<Rgb8> frame = Compose(model, PictureBackground::kPlain);
     for (int i = 0; i < 3; ++i) {
-      const int sheetX = kSpriteCellPixels * cell + kCentreX[i] - somaX[i];
-      const int sheetY = kSpriteCellPixels * i + kCentreY[i] - somaY[i];
+      const int sheetX = kSpriteCellPixels * cell + kCentreX[i] - kSomaSpriteX[i];
+      const int sheetY = kSpriteCellPixels * i + kCentreY[i] - kSomaSpriteY[i];
       EXPECT_EQ(At(frame, kCentreX[i], kCentreY[i]), PixelAt(sheet, sheetX, sheetY))
           << "soma " << i + 1 << ", summed input " << summedInput;
     }

@@ -6,7 +6,7 @@
 #include <set>
 #include <string_view>
 
-#include "shell/SpeedRule.h"
+#include "model/SpeedRule.h"
 
 namespace velmora::sim {
 namespace {

@@ -1,24 +1,18 @@
 #include "tools/sim/SimPictures.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
 #include "assets/BuiltInImages.h"
 #include "display/DisplayConstants.h"
-#include "model/DeviceContext.h"
+#include "display/FrameComposition.h"
 #include "model/Model.h"
-#include "platform/MessageBox.h"
 #include "platform/Presenter.h"
-#include "shell/DrawingObjects.h"
-#include "shell/FrameCycle.h"
 
 namespace velmora::sim {
 namespace {
 
-constexpr int kSomaCount = 3;
-constexpr ColorRef kStatusTextColor = Rgb(255, 255, 255);
 // The exhibit's frame rate when every frame keeps its 20 ms period; the status line
 // of a picture is the one such steady running shows.
 constexpr int kSteadyFramesPerSecond = 50;
@@ -27,15 +21,7 @@ constexpr const char* kWindowTitle = "Velmora";
 // The relative speed the frame cycle works out at a steady frame rate, by its own
 // arithmetic (whole milliseconds per frame, single precision).
 float SteadyRelativeSpeed(float stepMs) {
-  const auto frameTimeMs = static_cast<float>(1000 / kSteadyFramesPerSecond);
-  return stepMs * static_cast<float>(kStepsPerFrame) / frameTimeMs;
-}
-
-// The shell makes the shared drawing objects during static initialisation and
-// deletes them when the exhibit shuts down; here that is the end of the process.
-void DeleteDrawingObjectsAtExit() {
-  static const bool registered = std::atexit(DeleteDrawingObjects) == 0;
-  static_cast<void>(registered);
+  return RelativeSimSpeed(stepMs, static_cast<float>(1000 / kSteadyFramesPerSecond));
 }
 
 bool WriteFile(const std::filesystem::path& path, const std::uint8_t* data, std::size_t size) {
@@ -48,8 +34,6 @@ bool WriteFile(const std::filesystem::path& path, const std::uint8_t* data, std:
 }  // namespace
 
 std::unique_ptr<HeadlessDisplay> HeadlessDisplay::Open(std::string* error) {
-  DeleteDrawingObjectsAtExit();
-  SetMessageBoxesHeadless(true);
   SelectHeadlessVideoDriver();
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     *error = std::string("cannot start SDL video: ") + SDL_GetError();
@@ -77,27 +61,8 @@ HeadlessDisplay::~HeadlessDisplay() {
 }
 
 bool ComposeFrame(Display& display, Model& model, PictureBackground background) {
-  if (background == PictureBackground::kLabeled) {
-    display.SelectLabeledBackground();
-  } else {
-    display.SelectPlainBackground();
-  }
-  if (display.BlitBackground() != DD_OK) return false;
-
-  float activity[kSomaCount];
-  model.GetActivity(activity);
-  for (int i = 0; i < kSomaCount; ++i) {
-    if (display.BlitSomaCell(somaX[i], somaY[i], SomaSpriteCell(i, activity[i])) != DD_OK) return false;
-  }
-
-  TextDeviceContext* dc = display.GetBackBufferDC();
-  if (dc == nullptr) return false;
-  dc->SetTextColor(kStatusTextColor);
-  dc->SetTransparentBackground();
-  dc->TextOut(kStatusLineX, kStatusLineY, StatusText(SteadyRelativeSpeed(model.step)));
-  model.Draw(*dc);
-  display.ReleaseBackBufferDC(dc);
-  return true;
+  display.SelectBackground(background == PictureBackground::kLabeled ? Background::Labeled : Background::Plain);
+  return velmora::ComposeFrame(display, model, SteadyRelativeSpeed(model.step));
 }
 
 bool WriteFramePicture(Model& model, PictureBackground background, const std::string& path, std::string* error) {

@@ -8,6 +8,7 @@
 
 #include "display/Display.h"
 #include "display/FrameDisplay.h"
+#include "platform/MessageBoxes.h"
 
 namespace velmora {
 class Model;
@@ -21,8 +22,8 @@ enum class PictureBackground { kPlain, kLabeled };
 inline constexpr const char* kBuiltInImageNames[] = {"BACKGROUND", "LABELEDBACK", "SOMAS"};
 
 // A display with no screen behind it: SDL's dummy video driver, a hidden window and
-// a Display set up on it. SDL's video is started by Open and shut down with the
-// object, so runs without a picture never touch SDL.
+// a Display set up on it, its messages on standard error. SDL's video is started by
+// Open and shut down with the object, so runs without a picture never touch SDL.
 class HeadlessDisplay {
 public:
   // Null, with the reason in `error`, when any step fails.
@@ -36,14 +37,15 @@ public:
 private:
   HeadlessDisplay() = default;
 
+  StandardErrorMessageBoxes boxes;
   SDL_Window* window = nullptr;
-  Display display;  // declared after the window, released before it goes
+  Display display{boxes};  // declared after the window, released before it goes
 };
 
 // Composes one frame into the display's back buffer as the exhibit's frame does,
 // without stepping the model: background, the three soma sprites by the model's
 // activity, the status line for a steady 50 frames per second at the model's step,
-// and the model's own drawing. False if a copy failed.
+// and the model's own drawing in the exhibit's style. False if a copy failed.
 bool ComposeFrame(Display& display, Model& model, PictureBackground background);
 
 // Composes the frame on a headless display and writes it as a PNG file. False, with

@@ -4,12 +4,12 @@
 #include <array>
 #include <numeric>
 
-#include "model/Defaults.h"
 #include "model/Midi.h"
 #include "model/Model.h"
 #include "model/Soma.h"
+#include "model/SpeedRule.h"
 #include "model/Spikesource.h"
-#include "shell/SpeedRule.h"
+#include "model/VisitorParameters.h"
 
 namespace velmora::sim {
 namespace {
@@ -27,29 +27,12 @@ public:
 // Takes the note-ons the somas play, in the order they are played.
 class NoteRecorder : public MidiOutput {
 public:
-  std::uint32_t ShortMessage(std::uint32_t message) override {
+  MidiSendResult ShortMessage(std::uint32_t message) override {
     if ((message & 0xF0u) == static_cast<std::uint32_t>(kMidiNoteOn)) notes.push_back(static_cast<int>((message >> 8) & 0xFFu));
-    return kMidiOk;
+    return MidiSendResult::Accepted;
   }
   std::vector<int> notes;
 };
-
-class ScopedMidiOutput {
-public:
-  explicit ScopedMidiOutput(MidiOutput* output) : previous_(midiOut) { midiOut = output; }
-  ~ScopedMidiOutput() { midiOut = previous_; }
-  ScopedMidiOutput(const ScopedMidiOutput&) = delete;
-  ScopedMidiOutput& operator=(const ScopedMidiOutput&) = delete;
-
-private:
-  MidiOutput* previous_;
-};
-
-Weights DefaultWeights() {
-  Weights weights{};
-  std::copy_n(defaultParams.begin(), weights.size(), weights.begin());
-  return weights;
-}
 
 void Apply(const TimedAction& action, Model& model) {
   switch (action.kind) {
@@ -65,10 +48,11 @@ void Apply(const TimedAction& action, Model& model) {
     case ActionKind::kSetSpeed:
       model.step = StepFactorForSpeed(action.speedSetting);
       break;
-    case ActionKind::kReset:
-      model.SetWeights(DefaultWeights());
-      model.Reset(StepFactorForSpeed(defaultSpeedSetting));
+    case ActionKind::kReset: {
+      VisitorParameters parameters;
+      ResetToDefaults(parameters, model);
       break;
+    }
   }
 }
 
@@ -76,15 +60,15 @@ void Apply(const TimedAction& action, Model& model) {
 
 RunStatus RunSimulation(const SimOptions& options, const RunSinks& sinks, RunRecord& record) {
   record = RunRecord{};
-  NoteRecorder recorder;
-  ScopedMidiOutput midiScope(&recorder);
 
   // Declared before the model so that they outlive it: the model's elements hold
   // references to them until it is destroyed.
+  NoteRecorder recorder;
   std::array<SpikeListener, kSomaCount> somaListeners;
   std::array<SpikeListener, kSourceCount> sourceListeners;
 
   Model model(kDefaultInitialStepMs);
+  model.SetNoteOutput(&recorder);
   for (int i = 0; i < kSomaCount; ++i) {
     somaListeners[i].sender = i + 1;
     Connect(model.somas[i], &somaListeners[i]);

@@ -66,8 +66,8 @@ enum class RunStatus {
   kStalled,  // a step no longer moved the model's time, so --until could never be reached
 };
 
-// Runs the model as the options say. Installs its own MIDI output for the run and
-// puts the previous one back afterwards.
+// Runs the model as the options say; the notes the somas play are read off an output
+// of the run's own.
 RunStatus RunSimulation(const SimOptions& options, const RunSinks& sinks, RunRecord& record);
 
 }  // namespace velmora::sim

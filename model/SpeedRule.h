@@ -1,6 +1,6 @@
 #pragma once
-// The rule that turns the visitors' speed setting into the model's step. Kept apart
-// from the parameter block so that tools without a window can use it.
+// The rule that turns the visitors' speed setting into the model's step, the same for
+// the exhibit and the simulator.
 
 #include <cmath>
 

@@ -1,9 +1,9 @@
-#include "shell/MainForm.h"
+#include "shell/MainWindow.h"
 
 #include <exception>
 
-#include "platform/MessageBox.h"
-#include "shell/Parameters.h"
+#include "shell/Exhibit.h"
+#include "shell/Keyboard.h"
 
 namespace velmora {
 namespace {
@@ -12,11 +12,11 @@ constexpr std::string_view kErrorCaption = "Velmora";
 
 }  // namespace
 
-TForm1::TForm1(FormServices& formServices, RunControl& runControl)
-    : services(formServices), control(runControl) {}
+MainWindow::MainWindow(MainWindowServices& windowServices, RunControl& runControl, Exhibit& runningExhibit)
+    : services(windowServices), control(runControl), exhibit(runningExhibit) {}
 
-void TForm1::Run() {
-  FormMessage message;
+void MainWindow::Run() {
+  WindowMessage message;
   for (;;) {
     CheckEndRequest();
     if (services.NextMessage(message, false)) {
@@ -30,34 +30,38 @@ void TForm1::Run() {
   }
 }
 
-void TForm1::Dispatch(const FormMessage& message) {
+void MainWindow::Dispatch(const WindowMessage& message) {
   switch (message.kind) {
-    case FormMessageKind::Paint:
-      FormPaint();
+    case WindowMessageKind::Paint:
+      Paint();
       break;
-    case FormMessageKind::KeyDown:
+    case WindowMessageKind::KeyDown:
       HandleKey(message.key);
       break;
-    case FormMessageKind::Start:
-      OnStartMessage();
+    case WindowMessageKind::Start:
+      RunMainLoopOnStartMessage();
       break;
-    case FormMessageKind::Timer:
+    case WindowMessageKind::Timer:
       services.PanelTimerTick();
       break;
-    case FormMessageKind::Close:
+    case WindowMessageKind::Close:
       // The window system's close command does not end the exhibit; Esc or F12 does.
       break;
   }
 }
 
-void TForm1::FormPaint() {
+void MainWindow::Paint() {
   services.HideCursor();
-  if (firstPaintDone != 0 || startupBegun) return;
+  if (firstPaintDone || startupBegun) return;
+  StartExhibit();
+}
+
+void MainWindow::StartExhibit() {
   startupBegun = true;
-  firstPaintDone = 1;
+  firstPaintDone = true;
   services.DrawBanner(kBannerText, kBannerX, kBannerY);
   // The panel port is not open yet, so this reset sends the panel nothing.
-  ResetToDefaults();
+  exhibit.ResetToDefaults();
   if (!services.InitDisplay()) {
     quitRequested = true;
     return;
@@ -67,12 +71,12 @@ void TForm1::FormPaint() {
   services.PostStartMessage();
 }
 
-void TForm1::OnStartMessage() {
+void MainWindow::RunMainLoopOnStartMessage() {
   if (inMainLoop || !startupBegun) return;
   RunMainLoop();
 }
 
-void TForm1::RunMainLoop() {
+void MainWindow::RunMainLoop() {
   inMainLoop = true;
   DispatchScriptedKeys(framesRun + 1);
   // The test follows the frame: once started, at least one frame runs.
@@ -83,53 +87,50 @@ void TForm1::RunMainLoop() {
     CheckEndRequest();
     DispatchScriptedKeys(framesRun + 1);
     ProcessPendingMessages();
-  } while (running == 1);
+  } while (running);
   inMainLoop = false;
 }
 
-void TForm1::ProcessPendingMessages() {
-  FormMessage message;
+void MainWindow::ProcessPendingMessages() {
+  WindowMessage message;
   while (services.NextMessage(message, false)) Dispatch(message);
 }
 
-void TForm1::HandleKey(VirtualKey key) {
+void MainWindow::HandleKey(VirtualKey key) {
   control.KeyPressed(key, framesRun + 1);
-  FormKeyDown(key);
+  if (ApplyVisitorKey(exhibit, key) == KeyOutcome::EndExhibit) EndExhibit();
 }
 
-void TForm1::DispatchScriptedKeys(std::int64_t frame) {
+void MainWindow::DispatchScriptedKeys(std::int64_t frame) {
   std::vector<VirtualKey> keys;
   control.KeysBeforeFrame(frame, keys);
   for (const VirtualKey key : keys) HandleKey(key);
 }
 
-void TForm1::CheckEndRequest() {
-  if (running == 1 && control.EndRequested(framesRun)) EndExhibit();
+void MainWindow::CheckEndRequest() {
+  if (running && control.EndRequested(framesRun)) EndExhibit();
 }
 
-void TForm1::EndExhibit() {
-  running = 0;
-  firstPaintDone = 0;
+void MainWindow::EndExhibit() {
+  running = false;
+  firstPaintDone = false;
   quitRequested = true;
 }
 
-void TForm1::FormDestroy() {
-  if (destroyed) return;
-  destroyed = true;
-  services.ReleaseDisplay();
-  services.DeleteDrawingObjects();
-  services.CloseMidiOutput();
-  services.ClosePanelPort();
+void MainWindow::Shutdown() {
+  if (shutDown) return;
+  shutDown = true;
+  services.Shutdown();
 }
 
-int RunExhibit(FormServices& services, RunControl& control) {
-  TForm1 form(services, control);
+int RunExhibit(MainWindowServices& services, RunControl& control, Exhibit& exhibit) {
+  MainWindow window(services, control, exhibit);
   try {
-    form.Run();
+    window.Run();
   } catch (const std::exception& error) {
-    ShowMessageBox(kErrorCaption, error.what());
+    exhibit.GetMessageBoxes().Show(kErrorCaption, error.what());
   }
-  form.FormDestroy();
+  window.Shutdown();
   return 0;
 }
 

@@ -1,9 +1,10 @@
 #pragma once
-// The main window TForm1: its first paint starts the exhibit, the start message runs
-// the main loop (a frame, then every pending message, until Esc or F12), and
-// FormDestroy releases what the start-up acquired. What the window needs of the
-// platform and the devices comes through FormServices, the operator's instructions
-// for a run (key scripts, frame limits, screenshots) through RunControl.
+// The exhibit's main window: its first paint starts the exhibit, the start message
+// runs the main loop (a frame, then every pending message, until Esc or F12), and
+// Shutdown releases what the start-up acquired. What the window needs of the
+// platform and the devices comes through MainWindowServices, the operator's
+// instructions for a run (key scripts, frame limits, screenshots) through RunControl;
+// the keys and the start-up reset act on the Exhibit.
 
 #include <cstdint>
 #include <string_view>
@@ -15,23 +16,22 @@
 
 namespace velmora {
 
+class Exhibit;
+
 inline constexpr std::string_view kBannerText = "Velmora by Lumo, Esc to Exit";
 inline constexpr int kBannerX = 25;   // window pixels
 inline constexpr int kBannerY = 100;  // window pixels
 
-using FormMessage = WindowMessage;
-using FormMessageKind = WindowMessageKind;
-
-class FormServices {
+class MainWindowServices {
 public:
-  virtual ~FormServices() = default;
+  virtual ~MainWindowServices() = default;
   // The window.
   virtual void HideCursor() = 0;
   virtual void DrawBanner(std::string_view text, int x, int y) = 0;
   virtual void PostStartMessage() = 0;
   // The next pending message, false if there is none; with `wait`, waits a little
   // (at most about 100 ms) for one first.
-  virtual bool NextMessage(FormMessage& message, bool wait) = 0;
+  virtual bool NextMessage(WindowMessage& message, bool wait) = 0;
   // Start-up. InitDisplay gives false after a failure it has shown: no frame may run.
   virtual bool InitDisplay() = 0;
   virtual void OpenMidiOutput() = 0;
@@ -39,11 +39,8 @@ public:
   // Running.
   virtual FrameReport RunFrame() = 0;
   virtual void PanelTimerTick() = 0;
-  // FormDestroy, called in this order.
-  virtual void ReleaseDisplay() = 0;
-  virtual void DeleteDrawingObjects() = 0;
-  virtual void CloseMidiOutput() = 0;
-  virtual void ClosePanelPort() = 0;
+  // The end: the exhibit's display, MIDI output and panel port, released in that order.
+  virtual void Shutdown() = 0;
 };
 
 // The operator's instructions for one run; the defaults change nothing.
@@ -71,45 +68,47 @@ public:
   }
 };
 
-class TForm1 {
+class MainWindow {
 public:
-  TForm1(FormServices& services, RunControl& control);
+  MainWindow(MainWindowServices& services, RunControl& control, Exhibit& exhibit);
 
   // The application's message loop: dispatches messages until the exhibit has been
   // ended and no message is left.
   void Run();
-
-  void FormPaint();
-  void FormKeyDown(VirtualKey key);
-  void OnStartMessage();
-  void RunMainLoop();
-  // Releases, once: display, drawing objects, MIDI, panel port.
-  void FormDestroy();
+  // Releases, once, what the start-up acquired.
+  void Shutdown();
 
   // State
-  std::int32_t running = 1;         // 1 until Esc or F12
-  std::int32_t firstPaintDone = 0;  // 1 from the first paint until Esc or F12
-  std::int64_t framesRun = 0;       // frames started by the main loop
+  bool running = true;          // until Esc or F12
+  bool firstPaintDone = false;  // from the first paint until Esc or F12
+  std::int64_t framesRun = 0;   // frames started by the main loop
 
 private:
-  void Dispatch(const FormMessage& message);
+  void Dispatch(const WindowMessage& message);
+  // Every paint hides the cursor; the first one starts the exhibit.
+  void Paint();
+  // Banner, reset to defaults, display, MIDI output, panel port, start message.
+  void StartExhibit();
+  void RunMainLoopOnStartMessage();
+  void RunMainLoop();
   void ProcessPendingMessages();
   void HandleKey(VirtualKey key);
   void DispatchScriptedKeys(std::int64_t frame);
   void EndExhibit();
   void CheckEndRequest();
 
-  FormServices& services;
+  MainWindowServices& services;
   RunControl& control;
+  Exhibit& exhibit;
   bool startupBegun = false;  // a paint after Esc must not start everything again
   bool quitRequested = false;
   bool inMainLoop = false;
-  bool destroyed = false;
+  bool shutDown = false;
 };
 
-// The program's life after static initialisation: the window's message loop, an
-// exception that reaches it shown in an error box, then FormDestroy. Returns the
-// program's exit code, 0.
-int RunExhibit(FormServices& services, RunControl& control);
+// The program's life once the window exists: the window's message loop, an exception
+// that reaches it shown in an error box, then Shutdown. Returns the program's exit
+// code, 0.
+int RunExhibit(MainWindowServices& services, RunControl& control, Exhibit& exhibit);
 
 }  // namespace velmora

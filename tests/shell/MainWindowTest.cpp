@@ -1,4 +1,4 @@
-#include "shell/MainForm.h"
+#include "shell/MainWindow.h"
 
 #include <gtest/gtest.h>
 
@@ -8,26 +8,25 @@
 #include <string>
 #include <vector>
 
-#include "platform/MessageBox.h"
+#include "shell/Exhibit.h"
 #include "shell/ExhibitOptions.h"
-#include "shell/Parameters.h"
-#include "tests/support/FakeClock.h"
+#include "tests/support/TestExhibit.h"
 
 namespace velmora {
 namespace {
 
-using testing::FakeClock;
-using testing::ScopedClock;
+using testing::TestExhibit;
 
-FormMessage Paint() { return {FormMessageKind::Paint, VK_NONE}; }
-FormMessage Close() { return {FormMessageKind::Close, VK_NONE}; }
-FormMessage Timer() { return {FormMessageKind::Timer, VK_NONE}; }
-FormMessage Key(VirtualKey key) { return {FormMessageKind::KeyDown, key}; }
+WindowMessage Paint() { return {WindowMessageKind::Paint, VK_NONE}; }
+WindowMessage Close() { return {WindowMessageKind::Close, VK_NONE}; }
+WindowMessage Timer() { return {WindowMessageKind::Timer, VK_NONE}; }
+WindowMessage Key(VirtualKey key) { return {WindowMessageKind::KeyDown, key}; }
 
 // Records every service call in order; messages come from a queue the test fills,
 // and more can arrive while a frame runs.
-class RecordingServices final : public FormServices {
+class RecordingServices final : public MainWindowServices {
 public:
+  explicit RecordingServices(Exhibit& shown) : exhibit(shown) {}
   void HideCursor() override { log.push_back("HideCursor"); }
   void DrawBanner(std::string_view text, int x, int y) override {
     log.push_back("DrawBanner");
@@ -37,9 +36,9 @@ public:
   }
   void PostStartMessage() override {
     log.push_back("PostStartMessage");
-    queue.push_back({FormMessageKind::Start, VK_NONE});
+    queue.push_back({WindowMessageKind::Start, VK_NONE});
   }
-  bool NextMessage(FormMessage& message, bool wait) override {
+  bool NextMessage(WindowMessage& message, bool wait) override {
     if (queue.empty()) {
       // A loop that waits with nothing left to happen would never end.
       if (wait && ++idleWaits > 100) throw std::runtime_error("waiting with nothing to do");
@@ -51,7 +50,7 @@ public:
   }
   bool InitDisplay() override {
     log.push_back("InitDisplay");
-    parameterAtInit = userParams[0];
+    parameterAtInit = exhibit.parameters.weights[0];
     return displayWorks;
   }
   void OpenMidiOutput() override { log.push_back("OpenMidiOutput"); }
@@ -59,16 +58,13 @@ public:
   FrameReport RunFrame() override {
     log.push_back("RunFrame");
     ++frames;
-    parameterAtFrame.push_back(userParams[0]);
+    parameterAtFrame.push_back(exhibit.parameters.weights[0]);
     if (frames == throwAtFrame) throw std::runtime_error("frame failed");
-    for (const FormMessage& message : arrivingDuringFrame[frames]) queue.push_back(message);
+    for (const WindowMessage& message : arrivingDuringFrame[frames]) queue.push_back(message);
     return FrameReport{};
   }
   void PanelTimerTick() override { log.push_back("PanelTimerTick"); }
-  void ReleaseDisplay() override { log.push_back("ReleaseDisplay"); }
-  void DeleteDrawingObjects() override { log.push_back("DeleteDrawingObjects"); }
-  void CloseMidiOutput() override { log.push_back("CloseMidiOutput"); }
-  void ClosePanelPort() override { log.push_back("ClosePanelPort"); }
+  void Shutdown() override { log.push_back("Shutdown"); }
 
   int Count(const std::string& call) const {
     int count = 0;
@@ -76,8 +72,9 @@ public:
     return count;
   }
 
-  std::deque<FormMessage> queue;
-  std::map<int, std::vector<FormMessage>> arrivingDuringFrame;
+  Exhibit& exhibit;
+  std::deque<WindowMessage> queue;
+  std::map<int, std::vector<WindowMessage>> arrivingDuringFrame;
   bool displayWorks = true;
   int throwAtFrame = 0;
   std::vector<std::string> log;
@@ -105,24 +102,22 @@ public:
   std::int64_t endAfterFrames = 0;
 };
 
-class MainFormTest : public ::testing::Test {
+class MainWindowTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    ResetToDefaults();
-    userParams[0] = 99;  // shows whether the start-up reset came before the display
+    test.exhibit.parameters.weights[0] = 99;  // shows whether the start-up reset came before the display
   }
 
-  FakeClock clock{500'000};
-  ScopedClock useClock{clock};
-  RecordingServices services;
+  TestExhibit test{500'000};
+  RecordingServices services{test.exhibit};
   ScriptedControl control;
 };
 
-TEST_F(MainFormTest, FirstPaintStartsEverythingInOrderThenFramesRun) {
+TEST_F(MainWindowTest, FirstPaintStartsEverythingInOrderThenFramesRun) {
   services.queue = {Paint()};
   control.endAfterFrames = 3;
-  TForm1 form(services, control);
-  form.Run();
+  MainWindow window(services, control, test.exhibit);
+  window.Run();
 
   const std::vector<std::string> expected = {"HideCursor",     "DrawBanner",    "InitDisplay",
                                              "OpenMidiOutput", "OpenPanelPort", "PostStartMessage",
@@ -132,16 +127,16 @@ TEST_F(MainFormTest, FirstPaintStartsEverythingInOrderThenFramesRun) {
   EXPECT_EQ(services.bannerX, 25);
   EXPECT_EQ(services.bannerY, 100);
   EXPECT_EQ(services.parameterAtInit, 6);
-  EXPECT_EQ(form.running, 0);
-  EXPECT_EQ(form.firstPaintDone, 0);
+  EXPECT_FALSE(window.running);
+  EXPECT_FALSE(window.firstPaintDone);
 }
 
-TEST_F(MainFormTest, LaterPaintsOnlyHideTheCursor) {
+TEST_F(MainWindowTest, LaterPaintsOnlyHideTheCursor) {
   services.queue = {Paint(), Paint()};
   services.arrivingDuringFrame[2] = {Paint()};
   control.endAfterFrames = 4;
-  TForm1 form(services, control);
-  form.Run();
+  MainWindow window(services, control, test.exhibit);
+  window.Run();
   EXPECT_EQ(services.Count("HideCursor"), 3);
   EXPECT_EQ(services.Count("DrawBanner"), 1);
   EXPECT_EQ(services.Count("InitDisplay"), 1);
@@ -149,91 +144,82 @@ TEST_F(MainFormTest, LaterPaintsOnlyHideTheCursor) {
   EXPECT_EQ(services.frames, 4);
 }
 
-TEST_F(MainFormTest, EndKeyBeforeTheStartMessageStillRunsOneFrame) {
+TEST_F(MainWindowTest, EndKeyBeforeTheStartMessageStillRunsOneFrame) {
   for (const VirtualKey end : {VK_ESCAPE, VK_F12}) {
-    RecordingServices fresh;
+    RecordingServices fresh(test.exhibit);
     fresh.queue = {Paint(), Key(end)};  // the start message is posted behind the key
-    TForm1 form(fresh, control);
-    form.Run();
+    MainWindow window(fresh, control, test.exhibit);
+    window.Run();
     EXPECT_EQ(fresh.frames, 1) << VirtualKeyName(end);
   }
 }
 
-TEST_F(MainFormTest, EndKeyBetweenFramesEndsTheLoopAfterThatFrame) {
+TEST_F(MainWindowTest, EndKeyBetweenFramesEndsTheLoopAfterThatFrame) {
   for (const VirtualKey end : {VK_ESCAPE, VK_F12}) {
-    RecordingServices fresh;
+    RecordingServices fresh(test.exhibit);
     fresh.queue = {Paint()};
     fresh.arrivingDuringFrame[5] = {Key(end)};
-    TForm1 form(fresh, control);
-    form.Run();
+    MainWindow window(fresh, control, test.exhibit);
+    window.Run();
     EXPECT_EQ(fresh.frames, 5) << VirtualKeyName(end);
-    EXPECT_EQ(form.running, 0);
+    EXPECT_FALSE(window.running);
   }
 }
 
-TEST_F(MainFormTest, WindowCloseCommandDoesNotEndTheExhibit) {
+TEST_F(MainWindowTest, WindowCloseCommandDoesNotEndTheExhibit) {
   services.queue = {Paint(), Close()};
   services.arrivingDuringFrame[2] = {Close()};
   services.arrivingDuringFrame[7] = {Key(VK_ESCAPE)};
-  TForm1 form(services, control);
-  form.Run();
+  MainWindow window(services, control, test.exhibit);
+  window.Run();
   EXPECT_EQ(services.frames, 7);
 }
 
-TEST_F(MainFormTest, PaintAfterEscDoesNotStartTheExhibitAgain) {
+TEST_F(MainWindowTest, PaintAfterEscDoesNotStartTheExhibitAgain) {
   services.queue = {Paint()};
   services.arrivingDuringFrame[2] = {Key(VK_ESCAPE), Paint()};
-  TForm1 form(services, control);
-  form.Run();
+  MainWindow window(services, control, test.exhibit);
+  window.Run();
   EXPECT_EQ(services.Count("InitDisplay"), 1);
   EXPECT_EQ(services.Count("OpenMidiOutput"), 1);
   EXPECT_EQ(services.Count("PostStartMessage"), 1);
   EXPECT_EQ(services.frames, 2);
 }
 
-TEST_F(MainFormTest, DisplayFailureEndsWithoutFramesOrFurtherDevices) {
+TEST_F(MainWindowTest, DisplayFailureEndsWithoutFramesOrFurtherDevices) {
   services.displayWorks = false;
   services.queue = {Paint()};
-  TForm1 form(services, control);
-  form.Run();
+  MainWindow window(services, control, test.exhibit);
+  window.Run();
   const std::vector<std::string> expected = {"HideCursor", "DrawBanner", "InitDisplay"};
   EXPECT_EQ(services.log, expected);
 }
 
-TEST_F(MainFormTest, DestroyReleasesDisplayDrawingObjectsMidiAndPanelInOrderOnce) {
-  TForm1 form(services, control);
-  form.FormDestroy();
-  form.FormDestroy();
-  const std::vector<std::string> expected = {"ReleaseDisplay", "DeleteDrawingObjects", "CloseMidiOutput",
-                                             "ClosePanelPort"};
-  EXPECT_EQ(services.log, expected);
+TEST_F(MainWindowTest, ShutdownHappensOnce) {
+  MainWindow window(services, control, test.exhibit);
+  window.Shutdown();
+  window.Shutdown();
+  EXPECT_EQ(services.log, std::vector<std::string>{"Shutdown"});
 }
 
-TEST_F(MainFormTest, ExceptionReachingTheLoopIsShownAndProgramStillEndsInOrder) {
-  std::vector<std::string> boxes;
-  SetMessageBoxesHeadless(true);
-  RecordMessageBoxes(&boxes);
+TEST_F(MainWindowTest, ExceptionReachingTheLoopIsShownAndProgramStillEndsInOrder) {
   services.queue = {Paint()};
   services.throwAtFrame = 2;
 
-  const int exitCode = RunExhibit(services, control);
+  const int exitCode = RunExhibit(services, control, test.exhibit);
 
-  RecordMessageBoxes(nullptr);
-  SetMessageBoxesHeadless(false);
   EXPECT_EQ(exitCode, 0);
-  EXPECT_EQ(boxes, std::vector<std::string>{"Velmora: frame failed"});
-  const std::vector<std::string> tail(services.log.end() - 4, services.log.end());
-  const std::vector<std::string> expected = {"ReleaseDisplay", "DeleteDrawingObjects", "CloseMidiOutput",
-                                             "ClosePanelPort"};
-  EXPECT_EQ(tail, expected);
+  EXPECT_EQ(test.boxes.shown, std::vector<std::string>{"Velmora: frame failed"});
+  EXPECT_EQ(services.log.back(), "Shutdown");
+  EXPECT_EQ(services.Count("Shutdown"), 1);
 }
 
-TEST_F(MainFormTest, ScriptedKeysAreHandledBetweenFramesAndEveryPressIsRecorded) {
+TEST_F(MainWindowTest, ScriptedKeysAreHandledBetweenFramesAndEveryPressIsRecorded) {
   services.queue = {Paint()};
   services.arrivingDuringFrame[1] = {Key('1')};
   control.script = {{1, '1'}, {4, VirtualKey{'1'}}, {4, VK_ESCAPE}};
-  TForm1 form(services, control);
-  form.Run();
+  MainWindow window(services, control, test.exhibit);
+  window.Run();
 
   // The start-up reset made it 6; the scripted press came before the first frame,
   // the window's press after it; Esc before frame 4 ends the loop after frame 3.
@@ -247,12 +233,12 @@ TEST_F(MainFormTest, ScriptedKeysAreHandledBetweenFramesAndEveryPressIsRecorded)
   }
 }
 
-TEST_F(MainFormTest, TimerTicksPollThePanelBetweenFrames) {
+TEST_F(MainWindowTest, TimerTicksPollThePanelBetweenFrames) {
   services.queue = {Paint(), Timer()};
   services.arrivingDuringFrame[1] = {Timer()};
   control.endAfterFrames = 2;
-  TForm1 form(services, control);
-  form.Run();
+  MainWindow window(services, control, test.exhibit);
+  window.Run();
   const std::vector<std::string> expected = {"HideCursor",     "DrawBanner",    "InitDisplay",
                                              "OpenMidiOutput", "OpenPanelPort", "PostStartMessage",
                                              "PanelTimerTick", "RunFrame",      "PanelTimerTick",

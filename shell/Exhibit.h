@@ -1,0 +1,108 @@
+#pragma once
+// The running exhibit: one object, made by the program entry and handed to whoever
+// works on it, that holds everything the exhibit keeps while it runs: the options,
+// the visitors' parameters, the interaction and idle state, the resets counted by
+// cause, the network, the frame cycle's state, the time of the last periodic reset,
+// the panel link and the MIDI output. It reaches the clock, the message boxes and
+// the display it is handed (a fake display in tests).
+//
+// Start-up (the main window's first paint): ResetToDefaults, then the display is set
+// up by its owner, then OpenMidiOutput, OpenPanelPort. Shutdown releases, once and in
+// this order: the display, the MIDI output (all notes off first), the panel port. The
+// destructor shuts down too, for an exhibit that never ran.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "display/FrameDisplay.h"
+#include "model/Model.h"
+#include "model/VisitorParameters.h"
+#include "platform/Clock.h"
+#include "platform/MessageBoxes.h"
+#include "shell/ExhibitOptions.h"
+#include "shell/FrameCycle.h"
+#include "shell/MidiDevice.h"
+#include "shell/PanelLink.h"
+
+namespace velmora {
+
+// The exhibit's timers, in minutes of the clock.
+inline constexpr double kLabelTimeMinutes = 0.09;      // 5.4 s of labelled picture after an interaction
+inline constexpr double kIdleTimeMinutes = 1.0;        // without input until the reset to defaults
+inline constexpr double kPeriodicResetMinutes = 30.0;  // unconditional reset interval
+
+// Step (simulated ms) of the network as it is built, before the first reset sets the
+// default speed's step.
+inline constexpr float kInitialStepMs = 1.0f;
+
+// Why the exhibit returned to its defaults: the idle timer, the periodic timer, or
+// anything else (the start-up, key 0).
+enum class ResetCause { Other, Idle, Periodic };
+inline constexpr std::size_t kResetCauses = 3;
+
+class Exhibit {
+public:
+  // `opener`, when set, stands in for the MIDI output the options choose.
+  Exhibit(const ExhibitOptions& options, Clock& clock, MessageBoxes& boxes, FrameDisplay& display,
+          MidiOutputOpener opener = {});
+  ~Exhibit();
+  Exhibit(const Exhibit&) = delete;
+  Exhibit& operator=(const Exhibit&) = delete;
+
+  // Start-up.
+  void OpenMidiOutput();
+  void OpenPanelPort();
+
+  // Parameters, speed and the whole network back to their defaults; tells the panel.
+  // Not an interaction: it changes neither the background nor lastInteractionMinutes.
+  void ResetToDefaults(ResetCause cause = ResetCause::Other);
+  // Restarts the idle time and shows the labelled picture.
+  void NoteInteraction();
+
+  // The start of every frame: a complete reply of the panel becomes the parameters;
+  // if it differs from the one before, the network takes them, its held buttons fire
+  // their stimuli, and it counts as an interaction.
+  void ApplyPanelReply();
+  // Once a frame: the labelled picture gives way, the idle reset and the periodic reset.
+  void RunTimers();
+  // The poll timer's tick.
+  void PanelTimerTick();
+
+  // Releases, once: the display, the MIDI output, the panel port, in this order.
+  void Shutdown();
+
+  FrameDisplay& GetDisplay() { return display; }
+  Clock& GetClock() { return clock; }
+  MessageBoxes& GetMessageBoxes() { return boxes; }
+  PanelLink& GetPanelLink() { return panelLink; }
+  MidiOutput* GetMidiOutput() const { return midi.Output(); }
+
+  // State, open to the frame cycle, the keys and the tests, as the model's is.
+  const ExhibitOptions options;
+  VisitorParameters parameters = DefaultVisitorParameters();
+  float lastInteractionMinutes = 0.0f;  // minutes (as CurrentMinutes) of the last handled key or changed panel reply
+  // True after any reset to defaults until the next interaction; the label and idle
+  // timers are off meanwhile.
+  bool idleResetDone = false;
+  std::array<std::int64_t, kResetCauses> resetCounts{};  // resets to defaults since the exhibit was made, by cause
+  Model model{kInitialStepMs};
+  FrameCycleState frameCycle;
+  float lastPeriodicResetMinutes;  // minutes (as CurrentMinutes) of the last periodic reset; at first, when the exhibit was made
+
+private:
+  Clock& clock;
+  MessageBoxes& boxes;
+  FrameDisplay& display;
+  PanelLink panelLink;
+  MidiDevice midi;
+  bool displayReleased = false;
+  bool shutDown = false;
+};
+
+// Minutes from a stored CurrentMinutes reading to a fresh one. The tick behind the
+// minutes wraps every 2^32 ms; a difference that came out hugely negative is taken
+// across the wrap, so the label, idle and periodic timers keep running after it.
+double MinutesSince(Clock& clock, float storedMinutes);
+
+}  // namespace velmora

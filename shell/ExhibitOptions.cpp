@@ -1,7 +1,0 @@
-#include "shell/ExhibitOptions.h"
-
-namespace velmora {
-
-ExhibitOptions exhibitOptions;
-
-}  // namespace velmora

@@ -1,0 +1,129 @@
+#include "shell/Exhibit.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <pty.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "model/Synapse.h"
+#include "tests/support/TestExhibit.h"
+
+namespace velmora {
+namespace {
+
+using testing::TestExhibit;
+
+constexpr std::uint32_t kStartMs = 2'000'000;
+
+class ExhibitTest : public ::testing::Test {
+protected:
+  TestExhibit test{kStartMs};
+  Exhibit& exhibit = test.exhibit;
+};
+
+TEST_F(ExhibitTest, ResetReturnsParametersSpeedAndNetworkToDefaults) {
+  exhibit.parameters = {{0, 20, 25, -5, 1, 2}, 30.0f, 1.2f};
+  exhibit.model.SetWeights(exhibit.parameters.weights);
+  exhibit.model.step = 1.2f;
+  for (int i = 0; i < 50; ++i) exhibit.model.Advance();
+
+  exhibit.ResetToDefaults();
+
+  EXPECT_EQ(exhibit.parameters.weights, (std::array<std::int32_t, 6>{6, 6, 6, 7, 6, 6}));
+  EXPECT_EQ(exhibit.parameters.speedSetting, 15.0f);
+  EXPECT_EQ(exhibit.parameters.stepFactor, 0.0384375f);
+  EXPECT_EQ(exhibit.model.step, exhibit.parameters.stepFactor);
+  EXPECT_EQ(exhibit.model.time, 0.0);
+  const float expectedWeights[6] = {6, 6, 6, 7, 6, 6};
+  for (std::size_t i = 0; i < 6; ++i) EXPECT_EQ(exhibit.model.weightSynapses[i]->weight, expectedWeights[i]);
+  EXPECT_TRUE(exhibit.idleResetDone);
+}
+
+TEST_F(ExhibitTest, ResetIsNoInteraction) {
+  exhibit.lastInteractionMinutes = 12.5f;
+  exhibit.idleResetDone = false;
+  exhibit.ResetToDefaults();
+  EXPECT_EQ(exhibit.lastInteractionMinutes, 12.5f);
+  EXPECT_TRUE(test.display.backgrounds.empty());
+}
+
+TEST_F(ExhibitTest, InteractionRestartsIdleTimeAndShowsLabels) {
+  exhibit.idleResetDone = true;
+  exhibit.NoteInteraction();
+  EXPECT_FLOAT_EQ(exhibit.lastInteractionMinutes, 2'000'000.0f / 60'000.0f);
+  EXPECT_FALSE(exhibit.idleResetDone);
+  EXPECT_EQ(test.display.backgrounds, std::vector<Background>{Background::Labeled});
+}
+
+TEST_F(ExhibitTest, MinutesSinceSpansTheTickWrapButNotRoundingError) {
+  struct Case {
+    std::uint32_t storedMs;
+    std::uint32_t nowMs;
+    double minutes;
+  };
+  const Case cases[] = {
+      {60'000, 120'000, 1.0},
+      {0xFFFFFFFFu - 59'999, 60'000, 2.0},  // across the wrap
+      {5'400, 0, -0.09},                    // a reading earlier than the stored one stays negative
+  };
+  testing::FakeClock& clock = test.clock;
+  for (const Case& c : cases) {
+    clock.nowMs = c.storedMs;
+    const auto stored = static_cast<float>(CurrentMinutes(clock));
+    clock.nowMs = c.nowMs;
+    EXPECT_NEAR(MinutesSince(clock, stored), c.minutes, 0.01) << c.storedMs << " -> " << c.nowMs;
+  }
+  // A float reading rounded up past the present is no wrap.
+  clock.nowMs = 0xFFFFFF00u;
+  EXPECT_LT(std::abs(MinutesSince(clock, static_cast<float>(CurrentMinutes(clock)))), 0.01);
+}
+
+// Calls back when it is destroyed, which closing the exhibit's MIDI output does.
+class ObservedOutput final : public MidiOutput {
+public:
+  explicit ObservedOutput(std::function<void()> onClose) : closed(std::move(onClose)) {}
+  ~ObservedOutput() override { closed(); }
+  MidiSendResult ShortMessage(std::uint32_t) override { return MidiSendResult::Accepted; }
+
+private:
+  std::function<void()> closed;
+};
+
+TEST(ExhibitShutdown, ReleasesTheDisplayThenTheMidiOutputThenThePanelPortOnce) {
+  int panelFd = -1, lineFd = -1;
+  char name[256] = {};
+  ASSERT_EQ(openpty(&panelFd, &lineFd, name, nullptr, nullptr), 0);
+  ExhibitOptions options;
+  options.panelDevice = name;
+  TestExhibit* running = nullptr;
+  std::vector<std::string> seenAtMidiClose;
+  {
+    TestExhibit test(kStartMs, options, [&](std::string&) {
+      return std::make_unique<ObservedOutput>([&] {
+        seenAtMidiClose.push_back("display releases " + std::to_string(running->display.Count("Release")));
+        seenAtMidiClose.push_back(running->exhibit.GetPanelLink().State().panelPort.IsOpen() ? "panel open"
+                                                                                             : "panel closed");
+      });
+    });
+    running = &test;
+    test.exhibit.OpenMidiOutput();
+    test.exhibit.OpenPanelPort();
+    test.exhibit.Shutdown();
+    EXPECT_FALSE(test.exhibit.GetPanelLink().State().panelPort.IsOpen());
+    EXPECT_EQ(test.exhibit.GetMidiOutput(), nullptr);
+    test.exhibit.Shutdown();
+    EXPECT_EQ(test.display.Count("Release"), 1);
+  }  // the destructor releases nothing a second time
+  EXPECT_EQ(seenAtMidiClose, (std::vector<std::string>{"display releases 1", "panel open"}));
+  close(panelFd);
+  close(lineFd);
+}
+
+}  // namespace
+}  // namespace velmora
