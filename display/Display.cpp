@@ -50,7 +50,7 @@ void Display::InitDisplay(SDL_Window* window, ScreenMode mode, bool headless) {
 
   // The screen mode; headless runs keep a plain window, the same everywhere.
   if (!presenter->EnterScreenMode(headless ? ScreenMode::Windowed : mode, kScreenWidthPixels,
-                                   kScreenHeightPixels)) {
+                                  kScreenHeightPixels)) {
     return fail();
   }
 

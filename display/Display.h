@@ -2,10 +2,10 @@
 // The exhibit's display: a 1024 x 768 RGB565 back buffer composed every frame from
 // three image surfaces (plain and labelled background, soma sprite sheet), a drawing
 // context on it for the status line and the model, and a presenter that puts the
-// finished frame on the screen. The main window owns one Display.
+// finished frame on the screen. The program makes one and hands it to the exhibit.
 //
 // Life: InitDisplay at the first paint; frames call the FrameDisplay operations;
-// Release (or the destructor) when the window goes away. A frame that sees
+// Release at the exhibit's shutdown (or the destructor). A frame that sees
 // SurfaceLost calls RestoreSurfaces and gives the frame up.
 
 #include <SDL.h>

@@ -8,7 +8,7 @@
 namespace velmora {
 namespace {
 
-constexpr std::string_view kErrorCaption = "Velmora";
+constexpr char kErrorCaption[] = "Velmora";
 
 }  // namespace
 
@@ -33,7 +33,7 @@ void MainWindow::Run() {
 void MainWindow::Dispatch(const WindowMessage& message) {
   switch (message.kind) {
     case WindowMessageKind::Paint:
-      Paint();
+      HandlePaint();
       break;
     case WindowMessageKind::KeyDown:
       HandleKey(message.key);
@@ -50,7 +50,7 @@ void MainWindow::Dispatch(const WindowMessage& message) {
   }
 }
 
-void MainWindow::Paint() {
+void MainWindow::HandlePaint() {
   services.HideCursor();
   if (firstPaintDone || startupBegun) return;
   StartExhibit();

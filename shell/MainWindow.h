@@ -86,7 +86,7 @@ public:
 private:
   void Dispatch(const WindowMessage& message);
   // Every paint hides the cursor; the first one starts the exhibit.
-  void Paint();
+  void HandlePaint();
   // Banner, reset to defaults, display, MIDI output, panel port, start message.
   void StartExhibit();
   void RunMainLoopOnStartMessage();

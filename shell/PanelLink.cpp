@@ -19,7 +19,7 @@ constexpr std::int32_t kReplyWaitTicks = 5;
 // a missing device fails at once, so a retry never holds up a frame.
 constexpr std::uint32_t kReopenIntervalMs = 3000;
 
-constexpr std::string_view kErrorCaption = "Error";
+constexpr char kErrorCaption[] = "Error";
 
 std::int32_t SignExtended(std::uint8_t byte) { return static_cast<std::int8_t>(byte); }
 

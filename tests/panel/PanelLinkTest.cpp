@@ -308,7 +308,7 @@ TEST(PanelLinkOpen, MissingOrUnsuitableDevicesShowTheFailureMessagesInOrder) {
 }
 
 // A panel answering polls at random moments, in random pieces, with stray bytes
-// between polls and resets in between: the parameter block always holds exactly the
+// between polls and resets in between: the visitor parameters always hold exactly the
 // last complete reply, sign-extended, or the defaults after a reset.
 TEST_F(PanelLinkTest, ParametersAlwaysHoldTheLastCompleteReply) {
   PanelReceives(16);

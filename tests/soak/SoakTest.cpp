@@ -1,5 +1,5 @@
 // Long runs of the real exhibit code, headless and unpaced: the main window's loop
-// and frame cycle with the real model, parameter block, panel link (over a
+// and frame cycle with the real model, visitor parameters, panel link (over a
 // pseudo-terminal) and MIDI opening, on a fake clock, under a seeded storm of keys,
 // stimuli and panel replies with out-of-range values. Throughout: activity stays in
 // 0 .. 1, spikes in flight stay bounded, the heap stays flat after warm-up, and every
