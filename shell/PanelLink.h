@@ -9,14 +9,10 @@
 #include <cstdint>
 #include <memory>
 
+#include "platform/PanelProtocol.h"
 #include "platform/SerialPort.h"
 
 namespace velmora {
-
-inline constexpr std::size_t kStatusPacketBytes = 8;
-inline constexpr std::size_t kReplyBytes = 9;
-// The poll: this one letter asks the panel for its 9-byte reply.
-inline constexpr std::uint8_t kPollLetter = 'g';
 
 // Bytes handed to the line and not all taken yet. A write is in progress while
 // `sentBytes < queuedBytes`; the rest is pushed whenever the link is serviced.
