@@ -81,7 +81,10 @@ public:
       // The only mismatch left to CLI11 is a value missing at the end; it names the option first.
       error = OneLine(mismatch.what());
       for (const CLI::Option* option : app_.get_options()) {
-        if (error.starts_with(option->get_name() + ":")) error = option->get_name() + " needs a value";
+        if (error.starts_with(option->get_name() + ":")) {
+          error = option->get_name() + " needs a value";
+          break;
+        }
       }
       return Outcome::kError;
     } catch (const CLI::ParseError& refused) {
@@ -142,21 +145,23 @@ private:
     std::string make_option_opts(const CLI::Option* option) const override {
       return option->get_option_text().empty() ? "" : " " + option->get_option_text();
     }
-    // Each line of the description broken at blanks to fit beside the option column.
+    // Each line of the description broken at blanks to fit beside the option column;
+    // a word longer than the width stays whole.
     std::string make_option_desc(const CLI::Option* option) const override {
       constexpr std::size_t kWidth = kHelpWidth - kOptionColumn;
       std::string wrapped;
       std::string line;
       std::istringstream lines(option->get_description());
-      while (std::getline(lines, line)) {
-        while (line.size() > kWidth && line.rfind(' ', kWidth) != std::string::npos && line.rfind(' ', kWidth) > 0) {
-          const std::size_t blank = line.rfind(' ', kWidth);
-          wrapped += line.substr(0, blank) + "\n";
+      for (bool first = true; std::getline(lines, line); first = false) {
+        if (!first) wrapped += '\n';
+        for (std::size_t blank = 0;
+             line.size() > kWidth && (blank = line.rfind(' ', kWidth)) != std::string::npos && blank > 0;) {
+          wrapped += line.substr(0, blank) + '\n';
           line.erase(0, blank + 1);
         }
-        wrapped += line + "\n";
+        wrapped += line;
       }
-      return wrapped.substr(0, wrapped.size() - 1);
+      return wrapped;
     }
   };
 
@@ -164,7 +169,7 @@ private:
   // with its value text fits the column, a longer one puts its description on the
   // next line.
   static constexpr std::size_t kHelpWidth = 80;
-  static constexpr std::size_t kOptionColumn = 26;
+  static constexpr std::size_t kOptionColumn = 27;
   static constexpr const char* kRules =
       "A value follows its option as the next argument or after '=' (--name VALUE or\n"
       "--name=VALUE). An option marked (repeatable) may be given more than once; any\n"

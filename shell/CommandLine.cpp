@@ -20,18 +20,20 @@ bool ParseCount(std::string_view text, std::int64_t minimum, std::int64_t& value
   return true;
 }
 
-// Reads at most one byte beyond the limit, so an endless file ends the read too.
+// Reads no more than one chunk beyond the limit, so an endless file ends the read too.
 // Empty when the file is fine, else what is wrong with it.
 std::string ReadKeyScriptFile(const std::string& path, std::string& text) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return "cannot read the key script " + path;
-  text.resize(kMaxKeyScriptBytes + 1);
-  in.read(text.data(), static_cast<std::streamsize>(text.size()));
-  if (in.bad()) return "cannot read the key script " + path;
-  text.resize(static_cast<std::size_t>(in.gcount()));
-  if (text.size() > kMaxKeyScriptBytes) {
-    return "the key script " + path + " is larger than " + std::to_string(kMaxKeyScriptBytes) + " bytes";
+  text.clear();
+  char chunk[4096];
+  while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
+    text.append(chunk, static_cast<std::size_t>(in.gcount()));
+    if (text.size() > kMaxKeyScriptBytes) {
+      return "the key script " + path + " is larger than " + std::to_string(kMaxKeyScriptBytes) + " bytes";
+    }
   }
+  if (in.bad()) return "cannot read the key script " + path;
   return {};
 }
 
@@ -53,8 +55,7 @@ void AddOptions(CommandLineApp& app, Given& given) {
   const std::string runs = "Runs for tests and demonstrations";
   app.Value(runs, "--frames", "N", "end as if Esc were pressed after N frames", given.frames);
   app.Repeatable(runs, "--keys", "SCRIPT",
-                 "key presses before given frames, e.g. \"10:1 12:F1 40:Esc\"; @FILE reads them "
-                 "from a file of at most 1 MiB",
+                 "key presses before given frames,\ne.g. \"10:1 12:F1 40:Esc\"; @FILE reads them from a file of at most 1 MiB",
                  given.keys);
   app.Repeatable(runs, "--screenshot", "F:FILE.png", "save the composed picture after frame F", given.screenshots);
   app.Value(runs, "--record-keys", "FILE", "write this run's key presses in the --keys format", given.recordKeys);
