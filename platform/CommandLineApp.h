@@ -171,8 +171,8 @@ private:
   static constexpr std::size_t kHelpWidth = 80;
   static constexpr std::size_t kOptionColumn = 27;
   static constexpr const char* kRules =
-      "A value follows its option as the next argument or after '=' (--name VALUE or\n"
-      "--name=VALUE). An option marked (repeatable) may be given more than once; any\n"
+      "A value follows its option as the next argument or after '=' (OPTION VALUE or\n"
+      "OPTION=VALUE). An option marked (repeatable) may be given more than once; any\n"
       "other option given twice is an error. Bad arguments exit with status ";
 
   struct Single {
