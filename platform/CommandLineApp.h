@@ -57,7 +57,7 @@ public:
 
   // An option without a value; given twice it is an error.
   void Flag(const std::string& group, const std::string& name, const std::string& description, bool& target) {
-    flags_.push_back({app_.add_flag(name, description)->group(group), &target});
+    flags_.push_back({app_.add_flag(name + kFlagMark, description)->group(group), &target});
   }
 
   // Two flags that set the same thing: giving both is an error.
@@ -66,7 +66,7 @@ public:
   }
 
   // --help and -h, listed in this group (the last one, usually).
-  void Help(const std::string& group) { app_.set_help_flag("-h,--help", "this text")->group(group); }
+  void Help(const std::string& group) { app_.set_help_flag("-h" + kFlagMark + ",--help" + kFlagMark, "this text")->group(group); }
 
   // Fills the targets from the arguments after the program name. With kError,
   // `error` says what is wrong, on one line.
@@ -115,8 +115,7 @@ private:
   // A flag given with a value, or a single option given twice: the message, else empty.
   static std::string Misused(const CLI::Option* option, bool isFlag) {
     const std::vector<std::string>& given = option->results();
-    // CLI11 records a flag given alone as "true".
-    if (isFlag && std::any_of(given.begin(), given.end(), [](const std::string& v) { return v != "true"; })) {
+    if (isFlag && std::any_of(given.begin(), given.end(), [](const std::string& v) { return v != kFlagGiven; })) {
       return option->get_name() + " takes no value";
     }
     if (given.size() > 1) return option->get_name() + " is given twice";
@@ -169,6 +168,10 @@ private:
   // with its value text fits the column, a longer one puts its description on the
   // next line.
   static constexpr std::size_t kHelpWidth = 80;
+  // What CLI11 records for a flag given alone; a flag given with "=VALUE" records the
+  // value instead (even "=true"), which is refused.
+  static constexpr const char* kFlagGiven = "given";
+  static inline const std::string kFlagMark = std::string("{") + kFlagGiven + "}";
   static constexpr std::size_t kOptionColumn = 27;
   static constexpr const char* kRules =
       "A value follows its option as the next argument or after '=' (OPTION VALUE or\n"
