@@ -11,6 +11,8 @@
 namespace velmora {
 namespace {
 
+constexpr std::size_t kBytesPerMebibyte = 1024 * 1024;
+
 bool ParseCount(std::string_view text, std::int64_t minimum, std::int64_t& value) {
   std::int64_t parsed = 0;
   const char* end = text.data() + text.size();
@@ -55,7 +57,8 @@ void AddOptions(CommandLineApp& app, Given& given) {
   const std::string runs = "Runs for tests and demonstrations";
   app.Value(runs, "--frames", "N", "end as if Esc were pressed after N frames", given.frames);
   app.Repeatable(runs, "--keys", "SCRIPT",
-                 "key presses before given frames,\ne.g. \"10:1 12:F1 40:Esc\"; @FILE reads them from a file of at most 1 MiB",
+                 "key presses before given frames,\ne.g. \"10:1 12:F1 40:Esc\"; @FILE reads them from a file of at most " +
+                     std::to_string(kMaxKeyScriptBytes / kBytesPerMebibyte) + " MiB",
                  given.keys);
   app.Repeatable(runs, "--screenshot", "F:FILE.png", "save the composed picture after frame F", given.screenshots);
   app.Value(runs, "--record-keys", "FILE", "write this run's key presses in the --keys format", given.recordKeys);

@@ -55,6 +55,8 @@ Complaint ParseSpeed(std::string_view what, std::string_view text, float& speed)
   return {};
 }
 
+std::string WeightRange() { return std::to_string(kMinWeight) + " to " + std::to_string(kMaxWeight); }
+
 Complaint ParseWeights(std::string_view what, std::string_view text, Weights& weights) {
   const std::string complaint = std::string(what) + " needs six integers separated by commas, got '" +
                                 std::string(text) + "'";
@@ -66,8 +68,7 @@ Complaint ParseWeights(std::string_view what, std::string_view text, Weights& we
     std::int64_t value = 0;
     if (filled == weights.size() || !ParseInt64(field, value)) return complaint;
     if (value < kMinWeight || value > kMaxWeight) {
-      return std::string(what) + " has a weight outside " + std::to_string(kMinWeight) + " to " +
-             std::to_string(kMaxWeight) + ": '" + std::string(field) + "'";
+      return std::string(what) + " has a weight outside " + WeightRange() + ": '" + std::string(field) + "'";
     }
     weights[filled++] = static_cast<std::int32_t>(value);
     if (comma == std::string_view::npos) break;
@@ -128,8 +129,8 @@ void AddOptions(CommandLineApp& app, Given& given) {
   app.Value(length, "--steps", "N", "exactly N model steps (0 or more)", given.steps);
   const std::string network = "Network";
   app.Value(network, "--weights", "a,b,c,d,e,f",
-            "the six adjustable synapse weights before the first step: integers from -128 to 127, the panel's byte "
-            "range and the widest the exhibit ever sees",
+            "the six adjustable synapse weights before the first step: integers from " + WeightRange() +
+                ", the panel's byte range and the widest the exhibit ever sees",
             given.weights);
   const std::string actions = "Timed actions";
   app.Repeatable(actions, "--at", "T:ACTION",
@@ -139,7 +140,7 @@ void AddOptions(CommandLineApp& app, Given& given) {
                  "  stim1      a manual spike into stimulus input 1\n"
                  "  stim2      a manual spike into stimulus input 2\n"
                  "  weights=a,b,c,d,e,f\n"
-                 "             set the six weights (-128 to 127)\n"
+                 "             set the six weights (" + WeightRange() + ")\n"
                  "  speed=S    step from speed setting S (0 to 30),\n"
                  "             without a reset, as the speed keys do\n"
                  "  reset      what the reset key does: default\n"
