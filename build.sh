@@ -14,7 +14,7 @@ shift || true
 packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libsdl2-dev libsdl2-ttf-dev fonts-dejavu-core
+  libsdl2-dev libsdl2-ttf-dev fonts-dejavu-core libspng-dev libcli11-dev
   libfluidsynth-dev timgm6mb-soundfont librtmidi-dev libasound2-dev
 )
 if [[ $action == test || $action == sanitize ]]; then

@@ -6,6 +6,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -106,6 +107,7 @@ void CheckSimulator(const std::vector<std::string>& arguments) {
   Check(parsed.status == again.status && parsed.message == again.message, "simulator parse is not repeatable");
   Check((parsed.status == sim::ParseStatus::kError) == !parsed.message.empty(),
         "an error comes without a message, or a message without an error");
+  Check(parsed.message.find('\n') == std::string::npos, "an error message spans more than one line");
   if (parsed.status != sim::ParseStatus::kRun) return;
   const sim::SimOptions& options = parsed.options;
   Check(std::isfinite(options.initialStepMs) && options.initialStepMs >= 0.0f, "accepted a bad step");
@@ -120,8 +122,16 @@ void CheckSimulator(const std::vector<std::string>& arguments) {
               *options.initialSpeedSetting <= sim::kMaxSpeedSetting,
           "accepted a speed out of range");
   }
+  const auto weightsInRange = [](const sim::Weights& weights) {
+    return std::all_of(weights.begin(), weights.end(),
+                       [](std::int32_t w) { return w >= sim::kMinWeight && w <= sim::kMaxWeight; });
+  };
+  if (options.initialWeights) Check(weightsInRange(*options.initialWeights), "accepted a weight out of range");
   for (const sim::TimedAction& action : options.actions) {
     Check(std::isfinite(action.atMs) && action.atMs >= 0.0, "accepted a bad action time");
+    if (action.kind == sim::ActionKind::kSetWeights) {
+      Check(weightsInRange(action.weights), "accepted an action weight out of range");
+    }
     if (action.kind == sim::ActionKind::kSetSpeed) {
       Check(action.speedSetting >= sim::kMinSpeedSetting && action.speedSetting <= sim::kMaxSpeedSetting,
             "accepted an action speed out of range");

@@ -4,12 +4,14 @@
 #include <charconv>
 #include <fstream>
 #include <optional>
-#include <sstream>
 
+#include "platform/CommandLineApp.h"
 #include "platform/Keys.h"
 
 namespace velmora {
 namespace {
+
+constexpr std::size_t kBytesPerMebibyte = 1024 * 1024;
 
 bool ParseCount(std::string_view text, std::int64_t minimum, std::int64_t& value) {
   std::int64_t parsed = 0;
@@ -20,164 +22,167 @@ bool ParseCount(std::string_view text, std::int64_t minimum, std::int64_t& value
   return true;
 }
 
-bool ReadFile(const std::string& path, std::string& text) {
+// Reads no more than one chunk beyond the limit, so an endless file ends the read too.
+// Empty when the file is fine, else what is wrong with it.
+std::string ReadKeyScriptFile(const std::string& path, std::string& text) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream content;
-  content << in.rdbuf();
-  text = content.str();
-  return true;
+  if (!in) return "cannot read the key script " + path;
+  text.clear();
+  char chunk[4096];
+  while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
+    text.append(chunk, static_cast<std::size_t>(in.gcount()));
+    if (text.size() > kMaxKeyScriptBytes) {
+      return "the key script " + path + " is larger than " + std::to_string(kMaxKeyScriptBytes) + " bytes";
+    }
+  }
+  if (in.bad()) return "cannot read the key script " + path;
+  return {};
 }
 
-bool EndsWith(std::string_view text, std::string_view suffix) {
-  return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
-}
-
-class Parser {
-public:
-  explicit Parser(const std::vector<std::string>& args) : arguments(args) {}
-
-  CommandLine Parse() {
-    while (next < arguments.size() && result.action == CommandLineAction::Run) {
-      ParseOne(arguments[next++]);
-    }
-    // The self-test takes every other option, so it is decided once all are read.
-    if (result.action == CommandLineAction::Run && selfTest) {
-      result.action = CommandLineAction::SelfTest;
-    } else if (result.action == CommandLineAction::Run && result.options.testNote) {
-      Fail("--test-note goes with --self-test only");
-    }
-    return result;
-  }
-
-private:
-  void Fail(std::string message) {
-    if (result.action == CommandLineAction::Error) return;
-    result.action = CommandLineAction::Error;
-    // The message quotes what was typed; a control character in it (a line break
-    // pasted into an argument) would break the one-line message apart.
-    for (char& c : message) {
-      if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-    }
-    result.error = std::move(message);
-  }
-
-  // The option's value, from "--name=value" or the next argument.
-  bool Value(const std::string& name, const std::optional<std::string>& inlineValue,
-             std::string& value) {
-    if (inlineValue) {
-      value = *inlineValue;
-      return true;
-    }
-    if (next >= arguments.size()) {
-      Fail(name + " needs a value");
-      return false;
-    }
-    value = arguments[next++];
-    return true;
-  }
-
-  void ParseOne(const std::string& argument) {
-    std::string name = argument;
-    std::optional<std::string> inlineValue;
-    if (const auto equals = argument.find('='); argument.rfind("--", 0) == 0 && equals != std::string::npos) {
-      name = argument.substr(0, equals);
-      inlineValue = argument.substr(equals + 1);
-    }
-    ExhibitOptions& options = result.options;
-    std::string value;
-
-    const auto flag = [&](bool& target) {
-      if (inlineValue) return Fail(name + " takes no value");
-      target = true;
-    };
-
-    if (name == "--help" || name == "-h") {
-      if (inlineValue) return Fail(name + " takes no value");
-      result.action = CommandLineAction::Help;
-    } else if (name == "--windowed") {
-      if (inlineValue) return Fail(name + " takes no value");
-      options.screenMode = ScreenMode::Windowed;
-    } else if (name == "--mode-switch") {
-      if (inlineValue) return Fail(name + " takes no value");
-      options.screenMode = ScreenMode::ModeSwitch;
-    } else if (name == "--headless") {
-      flag(options.headless);
-    } else if (name == "--busy-wait") {
-      flag(options.busyWait);
-    } else if (name == "--panel-poll") {
-      flag(options.panelPoll);
-    } else if (name == "--self-test") {
-      flag(selfTest);
-    } else if (name == "--test-note") {
-      flag(options.testNote);
-    } else if (name == "--list-midi-ports") {
-      if (inlineValue) return Fail(name + " takes no value");
-      result.action = CommandLineAction::ListMidiPorts;
-    } else if (name == "--frames") {
-      if (!Value(name, inlineValue, value)) return;
-      std::int64_t frames = 0;
-      if (!ParseCount(value, 1, frames)) return Fail("--frames needs a whole number of at least 1, not '" + value + "'");
-      options.frames = frames;
-    } else if (name == "--keys") {
-      if (!Value(name, inlineValue, value)) return;
-      std::string script = value;
-      if (!value.empty() && value[0] == '@' && !ReadFile(value.substr(1), script)) {
-        return Fail("cannot read the key script " + value.substr(1));
-      }
-      std::string error;
-      if (!ParseKeyScript(script, options.keys, error)) return Fail("--keys: " + error);
-    } else if (name == "--screenshot") {
-      if (!Value(name, inlineValue, value)) return;
-      const auto colon = value.find(':');
-      ScreenshotRequest request;
-      if (colon == std::string::npos || !ParseCount(std::string_view(value).substr(0, colon), 1, request.frame) ||
-          colon + 1 == value.size() || !EndsWith(value, ".png")) {
-        return Fail("--screenshot needs FRAME:FILE.png with a frame of at least 1, not '" + value + "'");
-      }
-      request.path = value.substr(colon + 1);
-      options.screenshots.push_back(request);
-    } else if (name == "--record-keys") {
-      if (!Value(name, inlineValue, value)) return;
-      if (value.empty()) return Fail("--record-keys needs a file name");
-      options.recordKeysPath = value;
-    } else if (name == "--frame-log") {
-      if (!Value(name, inlineValue, value)) return;
-      if (value.empty()) return Fail("--frame-log needs a file name");
-      options.frameLogPath = value;
-    } else if (name == "--midi-out") {
-      if (!Value(name, inlineValue, value)) return;
-      if (value != "synth" && value != "none" && !(value.rfind("port:", 0) == 0 && value.size() > 5)) {
-        return Fail("--midi-out needs synth, none or port:NAME, not '" + value + "'");
-      }
-      options.midiOut = value;
-    } else if (name == "--soundfont") {
-      if (!Value(name, inlineValue, value)) return;
-      if (value.empty()) return Fail("--soundfont needs a file name");
-      options.soundfont = value;
-    } else if (name == "--record-midi") {
-      if (!Value(name, inlineValue, value)) return;
-      if (value.empty()) return Fail("--record-midi needs a file name");
-      options.recordMidiPath = value;
-    } else if (name == "--panel") {
-      if (!Value(name, inlineValue, value)) return;
-      if (value.empty()) return Fail("--panel needs a device");
-      options.panelDevice = value;
-    } else {
-      Fail("unknown argument '" + argument + "'");
-    }
-  }
-
-  const std::vector<std::string>& arguments;
-  std::size_t next = 0;
-  bool selfTest = false;
-  CommandLine result;
+// The option texts as given, before they are checked.
+struct Given {
+  bool windowed = false, modeSwitch = false, headless = false, busyWait = false;
+  bool listMidiPorts = false, panelPoll = false, selfTest = false, testNote = false;
+  std::optional<std::string> frames, recordKeys, frameLog, midiOut, soundfont, recordMidi, panel;
+  std::vector<std::string> keys, screenshots;
 };
+
+// Every option of the exhibit, in the order --help lists them.
+void AddOptions(CommandLineApp& app, Given& given) {
+  const std::string display = "Display";
+  app.Flag(display, "--windowed", "a 1024 x 768 window instead of full screen", given.windowed);
+  app.Flag(display, "--mode-switch", "full screen by switching the monitor to 1024 x 768", given.modeSwitch);
+  app.Exclusive("--windowed", "--mode-switch");
+  app.Flag(display, "--headless", "no display (SDL's dummy driver); messages go to standard error", given.headless);
+  const std::string runs = "Runs for tests and demonstrations";
+  app.Value(runs, "--frames", "N", "end as if Esc were pressed after N frames", given.frames);
+  app.Repeatable(runs, "--keys", "SCRIPT",
+                 "key presses before given frames,\ne.g. \"10:1 12:F1 40:Esc\"; @FILE reads them from a file of at most " +
+                     std::to_string(kMaxKeyScriptBytes / kBytesPerMebibyte) + " MiB",
+                 given.keys);
+  app.Repeatable(runs, "--screenshot", "F:FILE.png", "save the composed picture after frame F", given.screenshots);
+  app.Value(runs, "--record-keys", "FILE", "write this run's key presses in the --keys format", given.recordKeys);
+  app.Value(runs, "--frame-log", "FILE", "write each frame's start tick and flip time", given.frameLog);
+  app.Flag(runs, "--busy-wait", "pace frames by polling the clock only (uses a whole core)", given.busyWait);
+  const std::string sound = "Sound";
+  app.Value(sound, "--midi-out", "synth|none|port:NAME",
+            "the built-in synthesiser (default), silence, or a MIDI port", given.midiOut);
+  app.Value(sound, "--soundfont", "FILE", "the synthesiser's soundfont", given.soundfont);
+  app.Value(sound, "--record-midi", "FILE.mid", "write every MIDI message sent as a Standard MIDI File",
+            given.recordMidi);
+  app.Flag(sound, "--list-midi-ports", "list the MIDI ports and exit", given.listMidiPorts);
+  const std::string panel = "Control panel";
+  app.Value(panel, "--panel", "DEVICE", "the panel's serial device (default /dev/ttyS0)", given.panel);
+  app.Flag(panel, "--panel-poll", "poll the panel every 100 ms", given.panelPoll);
+  const std::string checks = "Checks";
+  app.Flag(checks, "--self-test",
+           "check the display, the MIDI output and the panel with the other options given, print one "
+           "line per check, and exit (0 when all pass); the exhibit does not start",
+           given.selfTest);
+  app.Flag(checks, "--test-note", "with --self-test: play a short note on the MIDI output", given.testNote);
+  app.Help(checks);
+}
+
+// The exhibit's options and where their texts go.
+struct ExhibitCommandLine {
+  ExhibitCommandLine() { AddOptions(app, given); }
+  Given given;
+  CommandLineApp app{"velmora",
+                     "Runs the exhibit full screen until Esc or F12. Without options it behaves as it\n"
+                     "does in the museum.",
+                     "Exit status: 0 when the exhibit ended (Esc, F12, --frames or a stop signal) or\n"
+                     "every check passed, 1 when it could not be shown or a check failed."};
+};
+
+// The checked options; empty when all are fine, else the first complaint.
+std::string Check(const Given& given, ExhibitOptions& options) {
+  if (given.windowed) options.screenMode = ScreenMode::Windowed;
+  if (given.modeSwitch) options.screenMode = ScreenMode::ModeSwitch;
+  options.headless = given.headless;
+  options.busyWait = given.busyWait;
+  options.panelPoll = given.panelPoll;
+  options.testNote = given.testNote;
+  if (given.frames) {
+    std::int64_t frames = 0;
+    if (!ParseCount(*given.frames, 1, frames)) {
+      return "--frames needs a whole number of at least 1, not '" + *given.frames + "'";
+    }
+    options.frames = frames;
+  }
+  for (const std::string& value : given.keys) {
+    std::string script = value;
+    if (value.starts_with('@')) {
+      if (std::string problem = ReadKeyScriptFile(value.substr(1), script); !problem.empty()) return problem;
+    }
+    std::string error;
+    if (!ParseKeyScript(script, options.keys, error)) return "--keys: " + error;
+  }
+  for (const std::string& value : given.screenshots) {
+    const auto colon = value.find(':');
+    ScreenshotRequest request;
+    if (colon == std::string::npos || !ParseCount(std::string_view(value).substr(0, colon), 1, request.frame) ||
+        colon + 1 == value.size() || !value.ends_with(".png")) {
+      return "--screenshot needs FRAME:FILE.png with a frame of at least 1, not '" + value + "'";
+    }
+    request.path = value.substr(colon + 1);
+    options.screenshots.push_back(request);
+  }
+  // Options naming a file or device: any text but an empty one.
+  const struct {
+    const std::optional<std::string>& given;
+    std::string& target;
+    const char* complaint;
+  } named[] = {
+      {given.recordKeys, options.recordKeysPath, "--record-keys needs a file name"},
+      {given.frameLog, options.frameLogPath, "--frame-log needs a file name"},
+      {given.soundfont, options.soundfont, "--soundfont needs a file name"},
+      {given.recordMidi, options.recordMidiPath, "--record-midi needs a file name"},
+      {given.panel, options.panelDevice, "--panel needs a device"},
+  };
+  for (const auto& option : named) {
+    if (!option.given) continue;
+    if (option.given->empty()) return option.complaint;
+    option.target = *option.given;
+  }
+  if (given.midiOut) {
+    const std::string& value = *given.midiOut;
+    if (value != "synth" && value != "none" && !(value.starts_with("port:") && value.size() > 5)) {
+      return "--midi-out needs synth, none or port:NAME, not '" + value + "'";
+    }
+    options.midiOut = value;
+  }
+  if (given.testNote && !given.selfTest) return "--test-note goes with --self-test only";
+  return {};
+}
 
 }  // namespace
 
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
-  return Parser(arguments).Parse();
+  CommandLine result;
+  ExhibitCommandLine line;
+  const Given& given = line.given;
+  std::string error;
+  switch (line.app.Parse(arguments, error)) {
+    case CommandLineApp::Outcome::kHelp:
+      result.action = CommandLineAction::Help;
+      return result;
+    case CommandLineApp::Outcome::kError:
+      result.action = CommandLineAction::Error;
+      result.error = error;
+      return result;
+    case CommandLineApp::Outcome::kRun:
+      break;
+  }
+  if (std::string problem = Check(given, result.options); !problem.empty()) {
+    result.action = CommandLineAction::Error;
+    result.error = OneLine(std::move(problem));
+  } else if (given.listMidiPorts) {
+    result.action = CommandLineAction::ListMidiPorts;
+  } else if (given.selfTest) {
+    // The self-test takes every other option: it checks what the exhibit would run with.
+    result.action = CommandLineAction::SelfTest;
+  }
+  return result;
 }
 
 bool ParseKeyScript(std::string_view script, std::vector<KeyPress>& keys, std::string& error) {
@@ -216,38 +221,7 @@ std::string FormatKeyScript(const std::vector<KeyPress>& keys) {
 }
 
 std::string UsageText() {
-  return R"(Usage: velmora [options]
-
-Runs the exhibit full screen until Esc or F12. Without options it behaves as it
-does in the museum.
-
-Display:
-  --windowed             a 1024 x 768 window instead of full screen
-  --mode-switch          full screen by switching the monitor to 1024 x 768
-  --headless             no display (SDL's dummy driver); messages go to standard error
-Runs for tests and demonstrations:
-  --frames N             end as if Esc were pressed after N frames
-  --keys SCRIPT          key presses before given frames, e.g. "10:1 12:F1 40:Esc",
-                         or @FILE to read them from a file
-  --screenshot F:FILE.png  save the composed picture after frame F (repeatable)
-  --record-keys FILE     write this run's key presses in the --keys format
-  --frame-log FILE       write each frame's start tick and flip time
-  --busy-wait            pace frames by polling the clock only (uses a whole core)
-Sound:
-  --midi-out synth|none|port:NAME   built-in synthesiser (default), silence, or a port
-  --soundfont FILE       the synthesiser's soundfont
-  --record-midi FILE.mid write every MIDI message sent as a Standard MIDI File
-  --list-midi-ports      list the MIDI ports and exit
-Control panel:
-  --panel DEVICE         the panel's serial device (default /dev/ttyS0)
-  --panel-poll           poll the panel every 100 ms
-Checks:
-  --self-test            check the display, the MIDI output and the panel with the
-                         other options given, print one line per check, and exit
-                         (0 when all pass); the exhibit does not start
-  --test-note            with --self-test: play a short note on the MIDI output
-  --help                 this text
-)";
+  return ExhibitCommandLine().app.HelpText();
 }
 
 }  // namespace velmora

@@ -2,10 +2,12 @@
 // The exhibit's command line. Every option is for operators and tests; left out,
 // none changes what the exhibit does.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/CommandLineSupport.h"
 #include "shell/ExhibitOptions.h"
 
 namespace velmora {
@@ -17,6 +19,11 @@ struct CommandLine {
   ExhibitOptions options;
   std::string error;  // Error: what was wrong, one line
 };
+
+// Largest key script file read, in bytes: about 100,000 presses of ten bytes each, far
+// more than a scripted run needs. A larger file is no key script (a device such as
+// /dev/zero never ends), and is refused instead of read until memory runs out.
+inline constexpr std::size_t kMaxKeyScriptBytes = 1024 * 1024;
 
 // The arguments after the program name. A key script given as @FILE is read here.
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
@@ -30,8 +37,5 @@ std::string FormatKeyScript(const std::vector<KeyPress>& keys);
 
 // The --help text.
 std::string UsageText();
-
-// Exit code for arguments that cannot be used.
-inline constexpr int kBadArgumentsExitCode = 2;
 
 }  // namespace velmora

@@ -45,17 +45,18 @@ void Exhibit::NoteInteraction() {
 }
 
 void Exhibit::ApplyPanelReply() {
-  const std::optional<PanelReply> reply = panelLink.TakeReply();
-  if (!reply) return;
+  const std::optional<PanelInput> input = panelLink.TakeReply();
+  if (!input) return;
   // The parameters take every complete reply; only a changed one reaches the network.
-  parameters.weights = reply->weights;
-  parameters.speedSetting = reply->speedSetting;
+  const PanelReplyValues& reply = input->values;
+  parameters.weights = reply.settings.params;
+  parameters.speedSetting = static_cast<float>(reply.settings.speed);
   parameters.stepFactor = StepFactorForSpeed(parameters.speedSetting);
-  if (!reply->changed) return;
+  if (!input->changed) return;
   model.SetWeights(parameters.weights);
   model.step = parameters.stepFactor;
-  if (reply->firstStimulus) model.Stimulate(true, false);
-  if (reply->secondStimulus) model.Stimulate(false, true);
+  if (reply.button1) model.Stimulate(true, false);
+  if (reply.button2) model.Stimulate(false, true);
   NoteInteraction();
 }
 

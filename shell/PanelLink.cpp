@@ -8,8 +8,6 @@
 namespace velmora {
 namespace {
 
-constexpr std::uint8_t kStatusLetter = 's';
-
 // A reply takes about 10 ms on the line at 9600 baud. A read still incomplete after
 // this many 100 ms poll ticks is given up and the next tick polls afresh, so a lost
 // byte costs half a second of panel input instead of the panel for good.
@@ -20,8 +18,6 @@ constexpr std::int32_t kReplyWaitTicks = 5;
 constexpr std::uint32_t kReopenIntervalMs = 3000;
 
 constexpr char kErrorCaption[] = "Error";
-
-std::int32_t SignExtended(std::uint8_t byte) { return static_cast<std::int8_t>(byte); }
 
 }  // namespace
 
@@ -116,11 +112,10 @@ void PanelLink::Open(const std::string& panelDevice) {
   state.readRecord.reset(new (std::nothrow) PanelReadRecord{});
   if (!state.readRecord) boxes.Show(kErrorCaption, "Can not create event!");
 
-  state.statusPacket[0] = kStatusLetter;
-  state.statusPacket[1] = static_cast<std::uint8_t>(static_cast<std::int32_t>(defaultSpeedSetting));
-  for (std::size_t i = 0; i < 6; ++i) {
-    state.statusPacket[2 + i] = static_cast<std::uint8_t>(defaultParams[i] & 0xFF);
-  }
+  PanelSettings defaults;
+  defaults.speed = static_cast<std::int32_t>(defaultSpeedSetting);
+  std::copy_n(defaultParams.begin(), defaults.params.size(), defaults.params.begin());
+  state.statusPacket = EncodeStatusPacket(defaults);
   state.sendReady = true;
   state.pollReady = true;
   state.replyExpected = false;
@@ -159,7 +154,7 @@ void PanelLink::Refresh() {
   state.replyExpected = true;
 }
 
-std::optional<PanelReply> PanelLink::TakeReply() {
+std::optional<PanelInput> PanelLink::TakeReply() {
   if (state.lineLost) {
     TryReopen();
     return std::nullopt;
@@ -168,17 +163,11 @@ std::optional<PanelReply> PanelLink::TakeReply() {
   if (!state.replyExpected || state.readRecord == nullptr) return std::nullopt;
   if (!PumpRead() || !state.readRecord->Complete()) return std::nullopt;
 
-  const auto& bytes = state.panelReply;
-  PanelReply reply;
-  reply.firstStimulus = bytes[0] != 0;
-  reply.secondStimulus = bytes[1] != 0;
-  reply.speedSetting = static_cast<float>(SignExtended(bytes[2]));
-  for (std::size_t i = 0; i < reply.weights.size(); ++i) reply.weights[i] = SignExtended(bytes[3 + i]);
-  reply.changed = bytes != state.previousReply;
-  state.previousReply = bytes;
+  const PanelInput input{DecodeReply(state.panelReply), state.panelReply != state.previousReply};
+  state.previousReply = state.panelReply;
   *state.readRecord = PanelReadRecord{};
   state.replyExpected = false;
-  return reply;
+  return input;
 }
 
 void PanelLink::Close() {

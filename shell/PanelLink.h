@@ -15,14 +15,10 @@
 
 #include "platform/Clock.h"
 #include "platform/MessageBoxes.h"
+#include "platform/PanelProtocol.h"
 #include "platform/SerialPort.h"
 
 namespace velmora {
-
-inline constexpr std::size_t kStatusPacketBytes = 8;
-inline constexpr std::size_t kReplyBytes = 9;
-// The poll: this one letter asks the panel for its 9-byte reply.
-inline constexpr std::uint8_t kPollLetter = 'g';
 
 // Bytes handed to the line and not all taken yet. A write is in progress while
 // `sentBytes < queuedBytes`; the rest is pushed whenever the link is serviced.
@@ -47,9 +43,9 @@ struct PanelLinkState {
   SerialPort panelPort;
   std::unique_ptr<PanelWriteRecord> writeRecord;  // null until created by Open
   std::unique_ptr<PanelReadRecord> readRecord;
-  std::array<std::uint8_t, kStatusPacketBytes> statusPacket{};
-  std::array<std::uint8_t, kReplyBytes> panelReply{};
-  std::array<std::uint8_t, kReplyBytes> previousReply{};
+  StatusPacket statusPacket{};
+  PanelReply panelReply{};
+  PanelReply previousReply{};
   bool sendReady = false;      // guard of SendStatus; true once the port is open
   bool pollReady = false;      // guard of Refresh; true once the port is open
   bool replyExpected = false;  // from a poll until its reply has been taken in
@@ -59,13 +55,11 @@ struct PanelLinkState {
   std::uint32_t lineLostTickMs = 0;  // clock tick of the loss or the last retry
 };
 
-// One complete reply, decoded: bytes taken as signed and not limited.
-struct PanelReply {
-  bool firstStimulus = false;   // byte 0 not zero: the first stimulus button is held
-  bool secondStimulus = false;  // byte 1 not zero: the second stimulus button is held
-  float speedSetting = 0.0f;    // byte 2
-  std::array<std::int32_t, 6> weights{};  // bytes 3 .. 8, Syn1 .. Syn6
-  bool changed = false;         // the bytes differ from the previous complete reply's
+// One complete reply as the panel link hands it over: its values (signed, not
+// limited) and whether its bytes differ from the previous complete reply's.
+struct PanelInput {
+  PanelReplyValues values;
+  bool changed = false;
 };
 
 class PanelLink {
@@ -83,7 +77,7 @@ public:
   void Refresh();
   // At the start of every frame: services the line, and once the reply to a poll is
   // complete, hands it over (once). After a loss of the line, tries to open it again.
-  std::optional<PanelReply> TakeReply();
+  std::optional<PanelInput> TakeReply();
   // Closes the port; the link returns to its initial state.
   void Close();
 

@@ -14,6 +14,7 @@
 #include "model/Midi.h"
 #include "model/Soma.h"
 #include "platform/MidiSynth.h"
+#include "platform/PanelProtocol.h"
 #include "platform/Presenter.h"
 #include "platform/SerialPort.h"
 #include "shell/PanelLink.h"
@@ -192,7 +193,7 @@ CheckResult SystemProbes::CheckPanel(const ExhibitOptions& options) {
   if (port.WriteSome(poll, written) == LineStatus::HungUp || written != 1) {
     return Failed(name, opened + ", but the poll \"g\" could not be sent", "check the cable and the panel's power");
   }
-  std::uint8_t reply[kReplyBytes] = {};
+  PanelReply reply{};
   std::size_t received = 0;
   const std::uint32_t start = clock.TickCount();
   for (;;) {
@@ -210,10 +211,15 @@ CheckResult SystemProbes::CheckPanel(const ExhibitOptions& options) {
   }
   if (received < kReplyBytes) {
     return Failed(name, opened + ", but only " + std::to_string(received) + " of " + std::to_string(kReplyBytes) +
-                            " reply bytes within " + waited + ": " + Hex(reply, received),
+                            " reply bytes within " + waited + ": " + Hex(reply.data(), received),
                   "check that the panel runs at 9600 baud 8N1 and the cable is sound");
   }
-  return Passed(name, opened + "; the poll \"g\" got the reply " + Hex(reply, received));
+  const PanelReplyValues values = DecodeReply(reply);
+  std::string decoded = "buttons " + std::to_string(values.button1 ? 1 : 0) + " " +
+                        std::to_string(values.button2 ? 1 : 0) + ", speed " + std::to_string(values.settings.speed) +
+                        ", parameters";
+  for (const std::int32_t parameter : values.settings.params) decoded += " " + std::to_string(parameter);
+  return Passed(name, opened + "; the poll \"g\" got the reply " + Hex(reply.data(), received) + " (" + decoded + ")");
 }
 
 }  // namespace velmora

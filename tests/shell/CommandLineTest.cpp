@@ -31,16 +31,17 @@ TEST(CommandLineTest, EveryOptionSetsItsField) {
       Parse({"--windowed", "--headless", "--frames", "40", "--keys=10:1 12:F1 40:Esc", "--screenshot",
              "9:a.png", "--screenshot=12:b.png", "--record-keys", "keys.txt", "--busy-wait", "--frame-log",
              "log.txt", "--midi-out", "port:Midi Through", "--soundfont", "x.sf2", "--record-midi",
-             "run.mid", "--panel", "/dev/pts/3", "--panel-poll"});
+             "run.mid", "--panel", "/dev/pts/3", "--panel-poll", "--keys", "41:F2"});
   ASSERT_EQ(line.action, CommandLineAction::Run) << line.error;
   const ExhibitOptions& o = line.options;
   EXPECT_EQ(o.screenMode, ScreenMode::Windowed);
   EXPECT_TRUE(o.headless);
   EXPECT_EQ(o.frames, 40);
-  ASSERT_EQ(o.keys.size(), 3u);
+  ASSERT_EQ(o.keys.size(), 4u) << "--keys may be given again";
   EXPECT_EQ(o.keys[1].frame, 12);
   EXPECT_EQ(o.keys[1].key, VK_F1);
   EXPECT_EQ(o.keys[2].key, VK_ESCAPE);
+  EXPECT_EQ(o.keys[3].key, VK_F2);
   ASSERT_EQ(o.screenshots.size(), 2u);
   EXPECT_EQ(o.screenshots[0].frame, 9);
   EXPECT_EQ(o.screenshots[1].path, "b.png");
@@ -94,7 +95,8 @@ TEST(CommandLineTest, BadArgumentsAreRefusedWithAMessage) {
       {"--screenshot", "5:"},   {"--midi-out", "loud"},   {"--midi-out", "port:"},
       {"--headless=yes"},       {"--panel", ""},          {"--record-keys"},
       {"--test-note"},          {"--self-test=yes"},      {"--test-note=1", "--self-test"},
-      {"--pan\nel"},            {"--frames", "1\r\n2"},
+      {"--pan\nel"},            {"--frames", "1\r\n2"},     {"--windowed", "--mode-switch"},
+      {"--frames", "1", "--frames=2"},                   {"--panel-poll", "--panel-poll"},
   };
   for (const auto& arguments : cases) {
     const CommandLine line = Parse(arguments);
@@ -119,6 +121,20 @@ TEST(CommandLineTest, KeyScriptComesFromFileWithLineBreaks) {
   ASSERT_EQ(line.options.keys.size(), 3u);
   EXPECT_EQ(line.options.keys[2].frame, 40);
   EXPECT_EQ(line.options.keys[2].key, VK_ESCAPE);
+}
+
+TEST(CommandLineTest, KeyScriptFilesLargerThanTheLimitAreRefusedNotReadToTheEnd) {
+  const std::string path = ::testing::TempDir() + "velmora_large_keys.txt";
+  {
+    std::ofstream out(path);
+    out << std::string(kMaxKeyScriptBytes, ' ') << ' ';
+  }
+  for (const std::string& file : {path, std::string("/dev/zero")}) {
+    const CommandLine line = Parse({"--keys", "@" + file});
+    EXPECT_EQ(line.action, CommandLineAction::Error) << file;
+    EXPECT_NE(line.error.find("larger than"), std::string::npos) << line.error;
+  }
+  std::remove(path.c_str());
 }
 
 TEST(CommandLineTest, RecordedKeysReadBackAsTheSamePresses) {

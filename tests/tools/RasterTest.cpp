@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 
-#include "tools/sim/BitmapFont.h"
+#include "assets/Bitmap.h"
+#include "display/GlyphCache.h"
 
 namespace velmora::sim {
 namespace {
@@ -16,13 +18,18 @@ std::size_t CountOf(const std::string& text, const std::string& part) {
   return count;
 }
 
+std::size_t CountKind(const ShapeList& list, Shape::Kind kind) {
+  return static_cast<std::size_t>(
+      std::count_if(list.shapes.begin(), list.shapes.end(), [kind](const Shape& s) { return s.kind == kind; }));
+}
+
 RunRecord SampleRecord() {
   RunRecord record;
   record.elapsedMs = 1000.0;
   record.stepCount = 1000;
   record.sourceSpikes = {{1, 9.0}, {1, 38.0}, {2, 68.0}};
   record.firings = {{38.0f, 1, 4, 38.0}, {98.0f, 3, 12, 98.0}, {123.0f, 2, 8, 123.0}, {500.0f, 2, 8, 500.0}};
-  record.actions = {{200.0, "stim1"}, {400.0, "weights=1,2,3,4,5,6"}};
+  record.actions = {{200.0, "stim1"}, {400.0, "weights=1,2,3,4,5,6"}, {410.0, "<a&b>\"'"}};
   return record;
 }
 
@@ -42,81 +49,98 @@ TEST(RasterTest, AxisMarksStepByOneTwoOrFiveTimesAPowerOfTen) {
   EXPECT_EQ(AxisMarksMs(0.0, 10), std::vector<double>{0.0}) << "an empty run still has its origin";
 }
 
-TEST(RasterTest, SvgHasTheFiveRowLabelsAStrokePerSpikeAndTheAxis) {
+TEST(RasterTest, LayoutHasATickPerSpikeAndEveryLabel) {
   const RunRecord record = SampleRecord();
-  const std::string svg = BuildRasterSvg(record);
-  EXPECT_EQ(svg.rfind("<svg", 0), 0u);
-  EXPECT_EQ(svg.substr(svg.size() - 7), "</svg>\n");
-  for (const char* label : kRasterRowLabels) {
-    EXPECT_NE(svg.find(std::string(">") + label + "</text>"), std::string::npos) << label;
+  const ShapeList list = BuildRasterShapes(record);
+  const auto ticks = std::count_if(list.shapes.begin(), list.shapes.end(), [](const Shape& s) {
+    return s.kind == Shape::Kind::kLine && s.x1 == s.x2 && !s.dashed && s.y2 - s.y1 == 24;
+  });
+  EXPECT_EQ(static_cast<std::size_t>(ticks), record.sourceSpikes.size() + record.firings.size());
+  std::vector<std::string> texts;
+  for (const Shape& s : list.shapes) {
+    if (s.kind == Shape::Kind::kText) texts.push_back(s.text);
   }
-  EXPECT_EQ(CountOf(svg, "M"), record.sourceSpikes.size() + record.firings.size());
-  EXPECT_NE(svg.find(">time (ms)</text>"), std::string::npos);
-  EXPECT_NE(svg.find(">1000</text>"), std::string::npos);
-  EXPECT_NE(svg.find(">weights=1,2,3,4,5,6</text>"), std::string::npos);
-  EXPECT_EQ(CountOf(svg, "<text"), CountOf(svg, "</text>"));
+  for (const char* expected : {"Src1", "Src2", "Soma1", "Soma2", "Soma3", "time (ms)", "0", "1000", "stim1",
+                               "weights=1,2,3,4,5,6"}) {
+    EXPECT_NE(std::find(texts.begin(), texts.end(), expected), texts.end()) << expected;
+  }
 }
 
-TEST(RasterTest, SvgEscapesActionLabels) {
-  RunRecord record;
-  record.elapsedMs = 10.0;
-  record.actions = {{1.0, "<a&b>\"'"}};
-  const std::string svg = BuildRasterSvg(record);
+TEST(RasterTest, SvgCarriesEveryShapeWithItsTextEscaped) {
+  const RunRecord record = SampleRecord();
+  const ShapeList list = BuildRasterShapes(record);
+  const std::string svg = WriteSvg(list);
+  EXPECT_EQ(svg.rfind("<svg", 0), 0u);
+  EXPECT_EQ(svg.substr(svg.size() - 7), "</svg>\n");
+  EXPECT_EQ(CountOf(svg, "M"), CountKind(list, Shape::Kind::kLine)) << "one path step per line";
+  EXPECT_EQ(CountOf(svg, "<text"), CountKind(list, Shape::Kind::kText));
+  EXPECT_EQ(CountOf(svg, "</text>"), CountKind(list, Shape::Kind::kText));
+  EXPECT_NE(svg.find(">weights=1,2,3,4,5,6</text>"), std::string::npos);
   EXPECT_NE(svg.find("&lt;a&amp;b&gt;&quot;&apos;"), std::string::npos);
   EXPECT_EQ(svg.find("<a&b>"), std::string::npos);
 }
 
-TEST(RasterTest, ImageShowsOneSpikeAsAOnePixelTickInItsOwnRowOnly) {
+class RasterImageTest : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() { font = GlyphCache::Load().release(); }
+  static void TearDownTestSuite() { delete font; }
+  static inline GlyphCache* font = nullptr;
+};
+
+TEST_F(RasterImageTest, OneSpikeIsAOnePixelTickInItsOwnRowOnly) {
   RunRecord empty;
   empty.elapsedMs = 100.0;
   RunRecord one = empty;
   one.firings = {{50.0f, 2, 8, 50.0}};
-  const RgbImage before = BuildRasterImage(empty);
-  const RgbImage after = BuildRasterImage(one);
-  ASSERT_EQ(before.rgb.size(), after.rgb.size());
-  ASSERT_EQ(before.rgb.size(), static_cast<std::size_t>(before.widthPixels) * before.heightPixels * 3);
+  const RgbImage before = BuildRasterImage(empty, font);
+  const RgbImage after = BuildRasterImage(one, font);
+  ASSERT_EQ(before.pixels.size(), after.pixels.size());
 
-  int minX = before.widthPixels, maxX = -1, minY = before.heightPixels, maxY = -1;
-  for (int y = 0; y < before.heightPixels; ++y) {
-    for (int x = 0; x < before.widthPixels; ++x) {
-      const std::size_t at = (static_cast<std::size_t>(y) * before.widthPixels + x) * 3;
-      if (std::equal(&before.rgb[at], &before.rgb[at] + 3, &after.rgb[at])) continue;
-      minX = std::min(minX, x);
-      maxX = std::max(maxX, x);
-      minY = std::min(minY, y);
-      maxY = std::max(maxY, y);
+  int minX = before.width, maxX = -1, minY = before.height, maxY = -1;
+  for (int y = 0; y < before.height; ++y) {
+    for (int x = 0; x < before.width; ++x) {
+      if (before.At(x, y) == after.At(x, y)) continue;
+      minX = std::min(minX, x), maxX = std::max(maxX, x), minY = std::min(minY, y), maxY = std::max(maxY, y);
     }
   }
   ASSERT_GE(maxX, 0) << "the tick must be drawn";
   EXPECT_EQ(minX, maxX) << "one pixel wide";
-  EXPECT_GT(maxY - minY, 10) << "a visible tick";
+  EXPECT_EQ(maxY - minY + 1, 24) << "a tick's length";
   // Soma2 is the fourth of five rows: its tick lies in the middle band of the rows.
-  EXPECT_GT(minY, before.heightPixels / 3);
-  EXPECT_LT(maxY, before.heightPixels * 5 / 6);
+  EXPECT_GT(minY, before.height / 3);
+  EXPECT_LT(maxY, before.height * 5 / 6);
 }
 
-TEST(RasterTest, FontCoversEveryLabelThePngRasterSets) {
-  for (const char* label : kRasterRowLabels) EXPECT_TRUE(FontCovers(label)) << label;
-  for (const char* text : {"time (ms)", "0123456789", "0.05", "stim1", "stim2", "reset", "speed=22.5",
-                           "weights=-1,20,3,4,5,6"}) {
-    EXPECT_TRUE(FontCovers(text)) << text;
+TEST_F(RasterImageTest, TextsAreSetInTheDisplayFontAtTheirAnchors) {
+  ASSERT_NE(font, nullptr);
+  const ShapeList list = BuildRasterShapes(SampleRecord());
+  const RgbImage plain = RenderShapes(list, nullptr);
+  const RgbImage lettered = RenderShapes(list, font);
+  // Each text's box by its anchor: the advances' sum wide, one line high.
+  struct Box {
+    int left, top, right, bottom;  // inclusive, exclusive
+    int ink = 0;
+  };
+  std::vector<Box> boxes;
+  for (const Shape& s : list.shapes) {
+    if (s.kind != Shape::Kind::kText) continue;
+    int width = 0;
+    for (char c : s.text) width += font->Glyph(static_cast<unsigned char>(c)).advancePixels;
+    const int left = static_cast<int>(s.x1) - (s.anchor == TextAnchor::kStart ? 0 : s.anchor == TextAnchor::kMiddle ? width / 2 : width);
+    const int top = static_cast<int>(s.y1) - font->LineHeightPixels() / 2;
+    boxes.push_back({left - 1, top - 1, left + width + 1, top + font->LineHeightPixels() + 1});
   }
-  EXPECT_FALSE(FontCovers("X"));
-  EXPECT_EQ(TextWidthPixels("ab"), 2 * kGlyphAdvancePixels - 1);
-}
-
-TEST(RasterTest, GlyphsAreDistinctAndUnknownCharactersBlank) {
-  const std::string covered = "0123456789.-(),=Sacdeghimoprstw";
-  for (std::size_t i = 0; i < covered.size(); ++i) {
-    const std::uint8_t* rows = GlyphRows(covered[i]);
-    EXPECT_TRUE(std::any_of(rows, rows + kGlyphHeightPixels, [](std::uint8_t r) { return r != 0; })) << covered[i];
-    for (std::size_t j = 0; j < i; ++j) {
-      EXPECT_FALSE(std::equal(rows, rows + kGlyphHeightPixels, GlyphRows(covered[j])))
-          << covered[i] << " looks like " << covered[j];
+  int outside = 0;
+  for (int y = 0; y < plain.height; ++y) {
+    for (int x = 0; x < plain.width; ++x) {
+      if (plain.At(x, y) == lettered.At(x, y)) continue;
+      auto box = std::find_if(boxes.begin(), boxes.end(),
+                              [&](const Box& b) { return x >= b.left && x < b.right && y >= b.top && y < b.bottom; });
+      box == boxes.end() ? ++outside : ++box->ink;
     }
   }
-  const std::uint8_t* unknown = GlyphRows('#');
-  EXPECT_TRUE(std::all_of(unknown, unknown + kGlyphHeightPixels, [](std::uint8_t r) { return r == 0; }));
+  EXPECT_EQ(outside, 0);
+  for (const Box& box : boxes) EXPECT_GT(box.ink, 0) << "text at " << box.left << "," << box.top;
 }
 
 }  // namespace

@@ -27,14 +27,14 @@ TEST(SimOptionsTest, NoArgumentsRunOneSecondAtTheStartStep) {
 }
 
 TEST(SimOptionsTest, ValuesAreTakenFromTheNextArgumentOrAfterEquals) {
-  for (const Args& args : {Args{"--step", "0.5", "--steps", "12", "--weights", "1,2,3,4,5,-6"},
-                           Args{"--step=0.5", "--steps=12", "--weights=1,2,3,4,5,-6"}}) {
+  for (const Args& args : {Args{"--step", "0.5", "--steps", "12", "--weights", "-128,2,3,4,5,127"},
+                           Args{"--step=0.5", "--steps=12", "--weights=-128,2,3,4,5,127"}}) {
     const SimOptions options = ParseGood(args);
     EXPECT_EQ(options.initialStepMs, 0.5f);
     EXPECT_TRUE(options.runByStepCount);
     EXPECT_EQ(options.stepCount, 12);
     ASSERT_TRUE(options.initialWeights);
-    EXPECT_EQ(*options.initialWeights, (Weights{1, 2, 3, 4, 5, -6}));
+    EXPECT_EQ(*options.initialWeights, (Weights{-128, 2, 3, 4, 5, 127}));
   }
 }
 
@@ -104,7 +104,7 @@ TEST(SimOptionsTest, ZeroStepIsAllowedOnlyForACountedRun) {
 TEST(SimOptionsTest, HelpWinsOverLaterArguments) {
   EXPECT_EQ(ParseSimArguments({"--help"}).status, ParseStatus::kHelp);
   EXPECT_EQ(ParseSimArguments({"-h", "--bogus"}).status, ParseStatus::kHelp);
-  EXPECT_NE(std::string(SimHelpText()).find("--until"), std::string::npos);
+  EXPECT_NE(SimHelpText().find("--until"), std::string::npos);
 }
 
 TEST(SimOptionsTest, BadArgumentsAreRefusedWithAMessageNamingTheProblem) {
@@ -112,8 +112,8 @@ TEST(SimOptionsTest, BadArgumentsAreRefusedWithAMessageNamingTheProblem) {
     Args args;
     const char* mentions;
   } cases[] = {
-      {{"--bogus"}, "unknown option"},
-      {{"stray"}, "unknown option"},
+      {{"--bogus"}, "unknown argument"},
+      {{"stray"}, "unknown argument"},
       {{"--until"}, "needs a value"},
       {{"--until="}, "needs a value"},
       {{"--until", "abc"}, "--until"},
@@ -134,7 +134,10 @@ TEST(SimOptionsTest, BadArgumentsAreRefusedWithAMessageNamingTheProblem) {
       {{"--weights", "1,2,3,4,5,x"}, "six integers"},
       {{"--weights", "1,2,,4,5,6"}, "six integers"},
       {{"--weights", "1.5,2,3,4,5,6"}, "six integers"},
-      {{"--weights", "1,2,3,4,5,99999999999"}, "32-bit"},
+      {{"--weights", "1,2,3,4,5,99999999999"}, "-128 to 127"},
+      {{"--weights", "2147483647,6,6,6,6,-2147483648"}, "-128 to 127"},
+      {{"--weights", "6,6,6,6,6,128"}, "-128 to 127"},
+      {{"--at", "5:weights=-129,6,6,6,6,6"}, "-128 to 127"},
       {{"--until", "5", "--steps", "5"}, "not both"},
       {{"--step", "1", "--speed", "5"}, "not both"},
       {{"--until", "5", "--until", "6"}, "twice"},
@@ -152,6 +155,7 @@ TEST(SimOptionsTest, BadArgumentsAreRefusedWithAMessageNamingTheProblem) {
       {{"--labeled", "--csv", "x.csv"}, "give --picture"},
       {{"--picture", "a.png", "--labeled=yes"}, "no value"},
       {{"--picture", "a.png", "--labeled", "--labeled"}, "twice"},
+      {{"--csv", ""}, "needs a value"},
       {{"--images"}, "needs a value"},
       {{"--images", "a", "--images", "b"}, "twice"},
   };

@@ -20,74 +20,42 @@
 #include <vector>
 
 #include "model/Defaults.h"
+#include "platform/PanelProtocol.h"
 #include "platform/SerialPort.h"
+#include "tools/panel/PanelOptions.h"
 
 namespace {
 
-constexpr const char* kUsage = R"(velmora-panel - control panel simulator for the Velmora exhibit
-
-Usage: velmora-panel [--device PATH] [--script FILE] [--quiet-polls]
-
-Without --device a pseudo-terminal is made and its path printed; start the exhibit
-with --panel PATH (and --panel-poll to have it poll). With --device PATH the panel
-talks on that serial line (9600 baud, 8N1, raw), e.g. one end of a null-modem cable.
-
-It prints every status packet and poll it receives and answers each poll "g" with
-the 9-byte reply: button 1, button 2, speed, parameters 1 to 6 (signed bytes). A
-status packet "s" sets the panel's knobs to the values it carries.
-
-Keys (standard input, raw mode):
-  a  b          press stimulus button 1 / 2 (held for the next reply only)
-  1 .. 6        raise parameter 1 .. 6 (up to 20)
-  q w e r t z   lower parameter 1 .. 6 (down to 0; y works as z)
-  + -           raise / lower the speed (0 .. 30)
-  0             knobs back to the exhibit's defaults
-  p             print the panel's state
-  h ?           this key list
-  x  Esc  Ctrl-C  quit
-
-Script (--script FILE): one command per line, "TIME_MS COMMAND", times counted from
-the start in ms, lines in time order, "#" starts a comment:
-  500 press 1          press button 1 (or 2)
-  800 speed 25         set the speed byte (-128 .. 127, not limited like the keys)
-  900 param 3 -3       set parameter 3 (-128 .. 127)
-  1000 defaults        knobs back to the defaults
-  5000 quit            end the simulator
-
-Options:
-  --device PATH    use this serial line instead of a new pseudo-terminal
-  --script FILE    run these timed commands
-  --quiet-polls    do not print each poll, only status packets and changes
-  --help           this text
-)";
-
-constexpr std::size_t kStatusBytes = 8;
-constexpr std::uint8_t kStatusLetter = 's';
-constexpr std::uint8_t kPollLetter = 'g';
 constexpr int kKeySpeedMax = 30;     // the exhibit's keyboard range for the speed
 constexpr int kKeyParamMax = 20;     // and for each parameter
 constexpr int kIdleWaitMs = 100;     // longest wait for input when no script event is due
 
-struct PanelState {
-  std::array<bool, 2> buttonPressed{};   // released again once a reply carried it
-  std::int8_t speed = static_cast<std::int8_t>(velmora::defaultSpeedSetting);
-  std::array<std::int8_t, 6> params{};
-};
+using velmora::kPanelValueMax;
+using velmora::kPanelValueMin;
+using velmora::PanelReplyValues;
+using velmora::PanelSettings;
+
+// The buttons (released again once a reply carried them) and the knobs, each within
+// the line's signed byte.
+using PanelState = PanelReplyValues;
 
 PanelState DefaultState() {
   PanelState state;
-  for (std::size_t i = 0; i < state.params.size(); ++i) {
-    state.params[i] = static_cast<std::int8_t>(velmora::defaultParams[i]);
-  }
+  state.settings.speed = static_cast<std::int32_t>(velmora::defaultSpeedSetting);
+  for (std::size_t i = 0; i < state.settings.params.size(); ++i) state.settings.params[i] = velmora::defaultParams[i];
   return state;
 }
 
-std::string Describe(const PanelState& s) {
+std::string DescribeSettings(const PanelSettings& settings) {
   std::ostringstream text;
-  text << "buttons " << s.buttonPressed[0] << ' ' << s.buttonPressed[1] << ", speed " << int{s.speed}
-       << ", parameters";
-  for (std::int8_t p : s.params) text << ' ' << int{p};
+  text << "speed " << settings.speed << ", parameters";
+  for (std::int32_t p : settings.params) text << ' ' << p;
   return text.str();
+}
+
+std::string Describe(const PanelState& s) {
+  return std::string("buttons ") + (s.button1 ? "1" : "0") + ' ' + (s.button2 ? "1" : "0") + ", " +
+         DescribeSettings(s.settings);
 }
 
 struct ScriptCommand {
@@ -121,53 +89,58 @@ bool ReadScript(const std::string& path, std::vector<ScriptCommand>& out) {
   return true;
 }
 
-// Runs one script command; false for "quit".
-bool RunCommand(const std::string& line, PanelState& state) {
+enum class ScriptStep { kGoOn, kWaitForStatus, kQuit };
+
+// Runs one script command.
+ScriptStep RunCommand(const std::string& line, PanelState& state) {
   std::istringstream fields(line);
   std::string verb;
   fields >> verb;
-  auto signedByte = [](int v) { return static_cast<std::int8_t>(std::clamp(v, -128, 127)); };
+  auto signedByte = [](int v) { return std::clamp(v, kPanelValueMin, kPanelValueMax); };
   int a = 0;
   int b = 0;
-  if (verb == "quit") return false;
+  std::string what;
+  if (verb == "quit") return ScriptStep::kQuit;
+  if (verb == "wait" && (fields >> what) && what == "status") {
+    std::printf("script: %s\n", line.c_str());
+    return ScriptStep::kWaitForStatus;
+  }
   if (verb == "press" && (fields >> a) && (a == 1 || a == 2)) {
-    state.buttonPressed[static_cast<std::size_t>(a - 1)] = true;
+    (a == 1 ? state.button1 : state.button2) = true;
   } else if (verb == "speed" && (fields >> a)) {
-    state.speed = signedByte(a);
+    state.settings.speed = signedByte(a);
   } else if (verb == "param" && (fields >> a >> b) && a >= 1 && a <= 6) {
-    state.params[static_cast<std::size_t>(a - 1)] = signedByte(b);
+    state.settings.params[static_cast<std::size_t>(a - 1)] = signedByte(b);
   } else if (verb == "defaults") {
     state = DefaultState();
   } else {
     std::printf("script: cannot understand \"%s\"\n", line.c_str());
-    return true;
+    return ScriptStep::kGoOn;
   }
   std::printf("script: %s -> %s\n", line.c_str(), Describe(state).c_str());
-  return true;
+  return ScriptStep::kGoOn;
 }
 
 // Handles one key; false to quit.
 bool HandleKey(char key, PanelState& state) {
   static constexpr char kLowerKeys[] = "qwertz";
-  auto step = [](std::int8_t& v, int by, int max) {
-    v = static_cast<std::int8_t>(std::clamp(v + by, 0, max));
-  };
+  auto step = [](std::int32_t& v, int by, int max) { v = std::clamp(v + by, 0, max); };
   if (key == 'y') key = 'z';
   if (key == 'x' || key == 0x1B || key == 0x03) return false;
   if (key == 'a' || key == 'b') {
-    state.buttonPressed[key == 'a' ? 0 : 1] = true;
+    (key == 'a' ? state.button1 : state.button2) = true;
   } else if (key >= '1' && key <= '6') {
-    step(state.params[static_cast<std::size_t>(key - '1')], +1, kKeyParamMax);
+    step(state.settings.params[static_cast<std::size_t>(key - '1')], +1, kKeyParamMax);
   } else if (const char* at = std::strchr(kLowerKeys, key); at != nullptr && key != 0) {
-    step(state.params[static_cast<std::size_t>(at - kLowerKeys)], -1, kKeyParamMax);
+    step(state.settings.params[static_cast<std::size_t>(at - kLowerKeys)], -1, kKeyParamMax);
   } else if (key == '+' || key == '=') {
-    step(state.speed, +1, kKeySpeedMax);
+    step(state.settings.speed, +1, kKeySpeedMax);
   } else if (key == '-') {
-    step(state.speed, -1, kKeySpeedMax);
+    step(state.settings.speed, -1, kKeySpeedMax);
   } else if (key == '0') {
     state = DefaultState();
   } else if (key == 'h' || key == '?') {
-    std::printf("%s", kUsage);
+    std::printf("%s", velmora::panel::PanelHelpText().c_str());
     return true;
   } else if (key != 'p') {
     return true;
@@ -244,31 +217,23 @@ bool WriteAll(Line& line, const std::uint8_t* bytes, std::size_t count) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string device;
-  std::string scriptPath;
-  bool quietPolls = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
-      std::printf("%s", kUsage);
-      return 0;
-    } else if (arg == "--device" && i + 1 < argc) {
-      device = argv[++i];
-    } else if (arg == "--script" && i + 1 < argc) {
-      scriptPath = argv[++i];
-    } else if (arg == "--quiet-polls") {
-      quietPolls = true;
-    } else {
-      std::fprintf(stderr, "velmora-panel: unknown option %s (see --help)\n", arg.c_str());
-      return 2;
-    }
+  using velmora::panel::PanelCommandLine;
+  const PanelCommandLine parsed = velmora::panel::ParsePanelArguments(std::vector<std::string>(argv + 1, argv + argc));
+  if (parsed.action == PanelCommandLine::Action::kHelp) {
+    std::printf("%s", velmora::panel::PanelHelpText().c_str());
+    return 0;
   }
+  if (parsed.action == PanelCommandLine::Action::kError) {
+    std::fprintf(stderr, "velmora-panel: %s (see --help)\n", parsed.error.c_str());
+    return velmora::kBadArgumentsExitCode;
+  }
+  const velmora::panel::PanelOptions& options = parsed.options;
   std::vector<ScriptCommand> script;
-  if (!scriptPath.empty() && !ReadScript(scriptPath, script)) return 2;
+  if (!options.scriptPath.empty() && !ReadScript(options.scriptPath, script)) return velmora::kBadArgumentsExitCode;
 
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
   Line line;
-  if (!OpenLine(device, line)) return 1;
+  if (!OpenLine(options.devicePath, line)) return 1;
   const bool keysFromTerminal = isatty(STDIN_FILENO) != 0;
   RawKeyboard keyboard;
   if (keysFromTerminal) std::printf("Keys: a b buttons, 1-6 / qwertz parameters, + - speed, 0 defaults, h help, x quit\r\n");
@@ -276,17 +241,22 @@ int main(int argc, char** argv) {
   PanelState state = DefaultState();
   std::vector<std::uint8_t> pending;  // received bytes not yet understood
   std::size_t nextCommand = 0;
+  bool waitingForStatus = false;  // the script holds until a status packet arrives
   long polls = 0;
   const auto start = std::chrono::steady_clock::now();
   bool running = true;
   while (running) {
     const auto nowMs = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
-    while (nextCommand < script.size() && script[nextCommand].atMs <= nowMs) {
-      running = RunCommand(script[nextCommand++].command, state) && running;
+    while (running && !waitingForStatus && nextCommand < script.size() && script[nextCommand].atMs <= nowMs) {
+      const ScriptStep step = RunCommand(script[nextCommand++].command, state);
+      running = step != ScriptStep::kQuit;
+      waitingForStatus = step == ScriptStep::kWaitForStatus;
     }
     if (!running) break;
     int waitMs = kIdleWaitMs;
-    if (nextCommand < script.size()) waitMs = static_cast<int>(std::clamp<std::int64_t>(script[nextCommand].atMs - nowMs, 0, kIdleWaitMs));
+    if (!waitingForStatus && nextCommand < script.size()) {
+      waitMs = static_cast<int>(std::clamp<std::int64_t>(script[nextCommand].atMs - nowMs, 0, kIdleWaitMs));
+    }
 
     const int lineFd = line.fd >= 0 ? line.fd : -1;
     pollfd fds[2] = {{lineFd, POLLIN, 0}, {keysFromTerminal ? STDIN_FILENO : -1, POLLIN, 0}};
@@ -315,35 +285,29 @@ int main(int argc, char** argv) {
     }
     pending.insert(pending.end(), buffer, buffer + received);
 
-    while (!pending.empty()) {
-      if (pending[0] == kPollLetter) {
-        pending.erase(pending.begin());
-        ++polls;
-        const std::uint8_t reply[9] = {
-            static_cast<std::uint8_t>(state.buttonPressed[0] ? 1 : 0),
-            static_cast<std::uint8_t>(state.buttonPressed[1] ? 1 : 0),
-            static_cast<std::uint8_t>(state.speed),
-            static_cast<std::uint8_t>(state.params[0]), static_cast<std::uint8_t>(state.params[1]),
-            static_cast<std::uint8_t>(state.params[2]), static_cast<std::uint8_t>(state.params[3]),
-            static_cast<std::uint8_t>(state.params[4]), static_cast<std::uint8_t>(state.params[5])};
-        if (!WriteAll(line, reply, sizeof reply)) {
-          std::printf("line: cannot answer, the exhibit's end is gone\r\n");
+    while (const auto message = velmora::FirstPanelMessage(pending)) {
+      pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(message->lengthBytes));
+      switch (message->kind) {
+        case velmora::PanelMessage::Kind::kPoll: {
+          ++polls;
+          const velmora::PanelReply reply = velmora::EncodeReply(state);
+          if (!WriteAll(line, reply.data(), reply.size())) {
+            std::printf("line: cannot answer, the exhibit's end is gone\r\n");
+          }
+          if (!options.quietPolls || state.button1 || state.button2) {
+            std::printf("poll %ld -> reply %s\r\n", polls, Describe(state).c_str());
+          }
+          state.button1 = state.button2 = false;
+          break;
         }
-        if (!quietPolls || state.buttonPressed[0] || state.buttonPressed[1]) {
-          std::printf("poll %ld -> reply %s\r\n", polls, Describe(state).c_str());
-        }
-        state.buttonPressed = {false, false};
-      } else if (pending[0] == kStatusLetter) {
-        if (pending.size() < kStatusBytes) break;
-        state.speed = static_cast<std::int8_t>(pending[1]);
-        for (std::size_t i = 0; i < 6; ++i) state.params[i] = static_cast<std::int8_t>(pending[2 + i]);
-        std::printf("status packet: exhibit at its defaults, speed %d, parameters %d %d %d %d %d %d\r\n",
-                    int{state.speed}, int{state.params[0]}, int{state.params[1]}, int{state.params[2]},
-                    int{state.params[3]}, int{state.params[4]}, int{state.params[5]});
-        pending.erase(pending.begin(), pending.begin() + kStatusBytes);
-      } else {
-        std::printf("stray byte 0x%02X\r\n", pending[0]);
-        pending.erase(pending.begin());
+        case velmora::PanelMessage::Kind::kStatusPacket:
+          state.settings = message->status;
+          waitingForStatus = false;
+          std::printf("status packet: exhibit at its defaults, %s\r\n", DescribeSettings(state.settings).c_str());
+          break;
+        case velmora::PanelMessage::Kind::kStrayByte:
+          std::printf("stray byte 0x%02X\r\n", message->strayByte);
+          break;
       }
     }
   }

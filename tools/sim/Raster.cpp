@@ -4,7 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
-#include "tools/sim/BitmapFont.h"
+#include "assets/Bitmap.h"
+#include "platform/PngWriter.h"
 
 namespace velmora::sim {
 
@@ -16,40 +17,36 @@ namespace {
 constexpr int kWidthPixels = 1200;
 constexpr int kLeftMarginPixels = 80;    // room for the row labels
 constexpr int kRightMarginPixels = 24;
+constexpr int kLabelGapPixels = 10;      // between a row label and the plot
 constexpr int kActionLaneCount = 3;      // action labels close together are stacked in lanes
-constexpr int kActionLanePixels = 12;    // height of one lane
-constexpr int kActionLabelCharPixels = 6;  // width of one label character, in both SVG and PNG
+constexpr int kActionLanePixels = 16;    // height of one lane: one line of the font
+// Width of one label character, to keep labels in one lane apart: about the mean
+// advance of the bold font's digits and small letters.
+constexpr int kActionLabelCharPixels = 9;
+constexpr int kActionLineOverhangPixels = 5;  // an action's line starts this far above its label's middle
 constexpr int kTopMarginPixels = 8 + kActionLaneCount * kActionLanePixels;
 constexpr int kRowHeightPixels = 36;
 constexpr int kSpikeTickPixels = 24;     // length of one spike's tick
 constexpr int kAxisGapPixels = 4;        // between the last row and the axis line
 constexpr int kAxisMarkPixels = 6;       // length of the marks below the axis line
+constexpr int kMarkLabelMiddlePixels = 15;  // below the marks' ends
 constexpr int kAxisAreaPixels = 58;      // axis line, mark labels and title
+constexpr int kAxisTitleMiddleFromBottomPixels = 13;
 constexpr int kHeightPixels = kTopMarginPixels + kRasterRowCount * kRowHeightPixels + kAxisAreaPixels;
 constexpr int kPlotWidthPixels = kWidthPixels - kLeftMarginPixels - kRightMarginPixels;
 constexpr int kAxisYPixels = kTopMarginPixels + kRasterRowCount * kRowHeightPixels + kAxisGapPixels;
 constexpr int kMaxAxisIntervals = 10;
-// Font pixels are drawn as squares of this many image pixels in the PNG.
-constexpr int kLabelScale = 2;
-constexpr int kActionLabelScale = 1;
 // Shortest run the time axis spans, so an empty run still has a drawable axis.
 constexpr double kMinAxisSpanMs = 1.0;
 
 constexpr const char* kAxisTitle = "time (ms)";
 
-struct Colour {
-  std::uint8_t r, g, b;
-  const char* svg;
-};
-constexpr Colour kBackground = {255, 255, 255, "#ffffff"};
-constexpr Colour kInk = {34, 34, 34, "#222222"};
-constexpr Colour kRowLine = {225, 225, 225, "#e1e1e1"};
-constexpr Colour kActionColour = {150, 150, 150, "#969696"};
+constexpr ShapeColour kBackground = 0xffffff;
+constexpr ShapeColour kInk = 0x222222;
+constexpr ShapeColour kRowLine = 0xe1e1e1;
+constexpr ShapeColour kActionColour = 0x969696;
 // Sources in blue; the neurons in red, green and amber.
-constexpr Colour kRowColours[kRasterRowCount] = {
-    {31, 78, 156, "#1f4e9c"},  {31, 78, 156, "#1f4e9c"},  {176, 58, 46, "#b03a2e"},
-    {30, 132, 73, "#1e8449"},  {183, 119, 0, "#b77700"},
-};
+constexpr ShapeColour kRowColours[kRasterRowCount] = {0x1f4e9c, 0x1f4e9c, 0xb03a2e, 0x1e8449, 0xb77700};
 
 // One tick per spike: its row (0 .. 4) and its time since the start of the run.
 struct Tick {
@@ -71,85 +68,21 @@ double XForTime(double elapsedMs, double spanMs) {
   return kLeftMarginPixels + elapsedMs / spanMs * kPlotWidthPixels;
 }
 
-int RowCentreY(int row) { return kTopMarginPixels + row * kRowHeightPixels + kRowHeightPixels / 2; }
+double RowCentreY(int row) { return kTopMarginPixels + row * kRowHeightPixels + kRowHeightPixels / 2; }
 
-// Whole milliseconds in full (never in exponent form, which the PNG font cannot set).
+// Whole milliseconds in full, never in exponent form.
 std::string FormatMark(double ms) {
   char text[64];
   std::snprintf(text, sizeof text, ms == std::floor(ms) ? "%.0f" : "%g", ms);
   return text;
 }
 
-// Text from the command line placed into XML.
-std::string EscapeXml(const std::string& text) {
-  std::string escaped;
-  for (char c : text) {
-    switch (c) {
-      case '&': escaped += "&amp;"; break;
-      case '<': escaped += "&lt;"; break;
-      case '>': escaped += "&gt;"; break;
-      case '"': escaped += "&quot;"; break;
-      case '\'': escaped += "&apos;"; break;
-      default: escaped += c;
-    }
-  }
-  return escaped;
-}
-
-void Append(std::string& out, const char* format, auto... values) {
-  char buffer[256];
-  std::snprintf(buffer, sizeof buffer, format, values...);
-  out += buffer;
-}
-
-class Canvas {
-public:
-  explicit Canvas(RgbImage& image) : image_(image) {}
-
-  void Fill(int x0, int y0, int x1, int y1, const Colour& colour) {
-    x0 = std::max(x0, 0);
-    y0 = std::max(y0, 0);
-    x1 = std::min(x1, image_.widthPixels);
-    y1 = std::min(y1, image_.heightPixels);
-    for (int y = y0; y < y1; ++y) {
-      for (int x = x0; x < x1; ++x) {
-        std::uint8_t* pixel = &image_.rgb[(static_cast<std::size_t>(y) * image_.widthPixels + x) * 3];
-        pixel[0] = colour.r;
-        pixel[1] = colour.g;
-        pixel[2] = colour.b;
-      }
-    }
-  }
-
-  void Text(int x, int y, std::string_view text, int scale, const Colour& colour) {
-    for (char character : text) {
-      const std::uint8_t* rows = GlyphRows(character);
-      for (int row = 0; row < kGlyphHeightPixels; ++row) {
-        for (int column = 0; column < kGlyphWidthPixels; ++column) {
-          if ((rows[row] >> (kGlyphWidthPixels - 1 - column)) & 1u) {
-            Fill(x + column * scale, y + row * scale, x + (column + 1) * scale, y + (row + 1) * scale, colour);
-          }
-        }
-      }
-      x += kGlyphAdvancePixels * scale;
-    }
-  }
-
-private:
-  RgbImage& image_;
-};
-
-int PixelColumn(double elapsedMs, double spanMs) {
-  const int x = static_cast<int>(std::floor(XForTime(elapsedMs, spanMs)));
-  return std::clamp(x, kLeftMarginPixels, kLeftMarginPixels + kPlotWidthPixels - 1);
-}
-
-// Baseline (SVG) or bottom edge (PNG) of each action's label: the top lane that is free
-// at the label's start, or the one freed first when none is.
-std::vector<int> ActionLabelBottoms(const RunRecord& record, double spanMs) {
+// Middle of each action's label: the top lane that is free at the label's start, or
+// the one freed first when none is.
+std::vector<double> ActionLabelMiddles(const RunRecord& record, double spanMs) {
   double laneFreeFromX[kActionLaneCount];
   std::fill(std::begin(laneFreeFromX), std::end(laneFreeFromX), -1.0);
-  std::vector<int> bottoms;
+  std::vector<double> middles;
   for (const AppliedAction& action : record.actions) {
     const double x = XForTime(action.elapsedMs, spanMs);
     int lane = 0;
@@ -161,9 +94,9 @@ std::vector<int> ActionLabelBottoms(const RunRecord& record, double spanMs) {
       if (laneFreeFromX[candidate] < laneFreeFromX[lane]) lane = candidate;
     }
     laneFreeFromX[lane] = x + 2 + static_cast<double>(action.label.size() + 1) * kActionLabelCharPixels;
-    bottoms.push_back(4 + (lane + 1) * kActionLanePixels - 2);
+    middles.push_back(4 + lane * kActionLanePixels + kActionLanePixels / 2);
   }
-  return bottoms;
+  return middles;
 }
 
 }  // namespace
@@ -184,109 +117,64 @@ std::vector<double> AxisMarksMs(double endMs, int maxIntervals) {
   return marks;
 }
 
-std::string BuildRasterSvg(const RunRecord& record) {
+ShapeList BuildRasterShapes(const RunRecord& record) {
   const double spanMs = AxisSpanMs(record);
-  std::string svg;
-  Append(svg,
-         "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%d\" height=\"%d\" viewBox=\"0 0 %d %d\" "
-         "font-family=\"sans-serif\" font-size=\"13\">\n",
-         kWidthPixels, kHeightPixels, kWidthPixels, kHeightPixels);
-  Append(svg, "<rect width=\"%d\" height=\"%d\" fill=\"%s\"/>\n", kWidthPixels, kHeightPixels, kBackground.svg);
+  ShapeList list;
+  list.widthPixels = kWidthPixels;
+  list.heightPixels = kHeightPixels;
+  auto& shapes = list.shapes;
+  shapes.push_back(Rect(0, 0, kWidthPixels, kHeightPixels, kBackground));
 
   for (int row = 0; row < kRasterRowCount; ++row) {
-    const int y = RowCentreY(row);
-    Append(svg, "<line x1=\"%d\" y1=\"%d\" x2=\"%d\" y2=\"%d\" stroke=\"%s\"/>\n", kLeftMarginPixels, y,
-           kLeftMarginPixels + kPlotWidthPixels, y, kRowLine.svg);
-    Append(svg, "<text x=\"%d\" y=\"%d\" text-anchor=\"end\" dominant-baseline=\"middle\" fill=\"%s\">%s</text>\n",
-           kLeftMarginPixels - 10, y, kInk.svg, kRasterRowLabels[row]);
+    const double y = RowCentreY(row);
+    shapes.push_back(Line(kLeftMarginPixels, y, kLeftMarginPixels + kPlotWidthPixels, y, kRowLine));
+    shapes.push_back(Text(kLeftMarginPixels - kLabelGapPixels, y, kRasterRowLabels[row], kInk, TextAnchor::kEnd));
   }
 
-  const std::vector<int> labelBottoms = ActionLabelBottoms(record, spanMs);
+  const std::vector<double> labelMiddles = ActionLabelMiddles(record, spanMs);
   for (std::size_t i = 0; i < record.actions.size(); ++i) {
-    const AppliedAction& action = record.actions[i];
-    const double x = XForTime(action.elapsedMs, spanMs);
-    Append(svg, "<line x1=\"%.2f\" y1=\"%d\" x2=\"%.2f\" y2=\"%d\" stroke=\"%s\" stroke-dasharray=\"3 3\"/>\n", x,
-           labelBottoms[i] - 9, x, kAxisYPixels, kActionColour.svg);
-    Append(svg, "<text x=\"%.2f\" y=\"%d\" font-family=\"monospace\" font-size=\"10\" fill=\"%s\">", x + 2,
-           labelBottoms[i], kActionColour.svg);
-    svg += EscapeXml(action.label) + "</text>\n";
+    const double x = XForTime(record.actions[i].elapsedMs, spanMs);
+    shapes.push_back(Line(x, labelMiddles[i] - kActionLineOverhangPixels, x, kAxisYPixels, kActionColour, true));
+    shapes.push_back(Text(x + 2, labelMiddles[i], record.actions[i].label, kActionColour, TextAnchor::kStart));
   }
 
-  // One path per row keeps the file small: a vertical stroke per spike.
+  // Row by row, so the ticks of one colour follow each other.
   const std::vector<Tick> ticks = CollectTicks(record);
   for (int row = 0; row < kRasterRowCount; ++row) {
-    std::string path;
+    const double top = RowCentreY(row) - kSpikeTickPixels / 2;
     for (const Tick& tick : ticks) {
       if (tick.row != row) continue;
-      Append(path, "M%.2f %dv%d", XForTime(tick.elapsedMs, spanMs), RowCentreY(row) - kSpikeTickPixels / 2,
-             kSpikeTickPixels);
+      const double x = XForTime(tick.elapsedMs, spanMs);
+      shapes.push_back(Line(x, top, x, top + kSpikeTickPixels, kRowColours[row]));
     }
-    if (path.empty()) continue;
-    Append(svg, "<path stroke=\"%s\" stroke-width=\"1.2\" d=\"", kRowColours[row].svg);
-    svg += path + "\"/>\n";
   }
 
-  Append(svg, "<line x1=\"%d\" y1=\"%d\" x2=\"%d\" y2=\"%d\" stroke=\"%s\"/>\n", kLeftMarginPixels, kAxisYPixels,
-         kLeftMarginPixels + kPlotWidthPixels, kAxisYPixels, kInk.svg);
-  for (double markMs : AxisMarksMs(record.elapsedMs, kMaxAxisIntervals)) {
+  shapes.push_back(Line(kLeftMarginPixels, kAxisYPixels, kLeftMarginPixels + kPlotWidthPixels, kAxisYPixels, kInk));
+  const std::vector<double> marks = AxisMarksMs(record.elapsedMs, kMaxAxisIntervals);
+  for (double markMs : marks) {
     const double x = XForTime(markMs, spanMs);
-    Append(svg, "<line x1=\"%.2f\" y1=\"%d\" x2=\"%.2f\" y2=\"%d\" stroke=\"%s\"/>\n", x, kAxisYPixels, x,
-           kAxisYPixels + kAxisMarkPixels, kInk.svg);
-    Append(svg, "<text x=\"%.2f\" y=\"%d\" text-anchor=\"middle\" fill=\"%s\">%s</text>\n", x,
-           kAxisYPixels + kAxisMarkPixels + 15, kInk.svg, FormatMark(markMs).c_str());
+    shapes.push_back(Line(x, kAxisYPixels, x, kAxisYPixels + kAxisMarkPixels, kInk));
   }
-  Append(svg, "<text x=\"%d\" y=\"%d\" text-anchor=\"middle\" fill=\"%s\">%s</text>\n",
-         kLeftMarginPixels + kPlotWidthPixels / 2, kHeightPixels - 8, kInk.svg, kAxisTitle);
-  svg += "</svg>\n";
-  return svg;
+  for (double markMs : marks) {
+    shapes.push_back(Text(XForTime(markMs, spanMs), kAxisYPixels + kAxisMarkPixels + kMarkLabelMiddlePixels,
+                          FormatMark(markMs), kInk, TextAnchor::kMiddle));
+  }
+  shapes.push_back(Text(kLeftMarginPixels + kPlotWidthPixels / 2, kHeightPixels - kAxisTitleMiddleFromBottomPixels,
+                        kAxisTitle, kInk, TextAnchor::kMiddle));
+  return list;
 }
 
-RgbImage BuildRasterImage(const RunRecord& record) {
-  const double spanMs = AxisSpanMs(record);
-  RgbImage image;
-  image.widthPixels = kWidthPixels;
-  image.heightPixels = kHeightPixels;
-  image.rgb.assign(static_cast<std::size_t>(kWidthPixels) * kHeightPixels * 3, 0);
-  Canvas canvas(image);
-  canvas.Fill(0, 0, kWidthPixels, kHeightPixels, kBackground);
+std::string BuildRasterSvg(const RunRecord& record) { return WriteSvg(BuildRasterShapes(record)); }
 
-  const int labelHeight = kGlyphHeightPixels * kLabelScale;
-  for (int row = 0; row < kRasterRowCount; ++row) {
-    const int y = RowCentreY(row);
-    canvas.Fill(kLeftMarginPixels, y, kLeftMarginPixels + kPlotWidthPixels, y + 1, kRowLine);
-    const int width = TextWidthPixels(kRasterRowLabels[row]) * kLabelScale;
-    canvas.Text(kLeftMarginPixels - 10 - width, y - labelHeight / 2, kRasterRowLabels[row], kLabelScale, kInk);
-  }
+RgbImage BuildRasterImage(const RunRecord& record, const GlyphCache* font) {
+  return RenderShapes(BuildRasterShapes(record), font);
+}
 
-  const std::vector<int> labelBottoms = ActionLabelBottoms(record, spanMs);
-  for (std::size_t i = 0; i < record.actions.size(); ++i) {
-    const AppliedAction& action = record.actions[i];
-    const int x = PixelColumn(action.elapsedMs, spanMs);
-    // Dashed like the SVG's: 3 pixels on, 3 off.
-    for (int y = labelBottoms[i] - 9; y < kAxisYPixels; y += 6) canvas.Fill(x, y, x + 1, y + 3, kActionColour);
-    if (FontCovers(action.label)) {
-      canvas.Text(x + 2, labelBottoms[i] - kGlyphHeightPixels * kActionLabelScale, action.label, kActionLabelScale,
-                  kActionColour);
-    }
-  }
-
-  for (const Tick& tick : CollectTicks(record)) {
-    const int x = PixelColumn(tick.elapsedMs, spanMs);
-    const int top = RowCentreY(tick.row) - kSpikeTickPixels / 2;
-    canvas.Fill(x, top, x + 1, top + kSpikeTickPixels, kRowColours[tick.row]);
-  }
-
-  canvas.Fill(kLeftMarginPixels, kAxisYPixels, kLeftMarginPixels + kPlotWidthPixels, kAxisYPixels + 1, kInk);
-  for (double markMs : AxisMarksMs(record.elapsedMs, kMaxAxisIntervals)) {
-    const int x = PixelColumn(markMs, spanMs);
-    canvas.Fill(x, kAxisYPixels, x + 1, kAxisYPixels + kAxisMarkPixels, kInk);
-    const std::string text = FormatMark(markMs);
-    canvas.Text(x - TextWidthPixels(text) * kLabelScale / 2, kAxisYPixels + kAxisMarkPixels + 4, text, kLabelScale,
-                kInk);
-  }
-  canvas.Text(kLeftMarginPixels + (kPlotWidthPixels - TextWidthPixels(kAxisTitle) * kLabelScale) / 2,
-              kHeightPixels - 6 - labelHeight, kAxisTitle, kLabelScale, kInk);
-  return image;
+bool WriteRasterPng(const RunRecord& record, const GlyphCache* font, const std::string& path) {
+  const RgbImage image = BuildRasterImage(record, font);
+  static_assert(sizeof(Rgb) == 3, "the pixels are handed on as rows of RGB bytes");
+  return WritePng(path, image.width, image.height, PngPixelFormat::kRgb24,
+                  reinterpret_cast<const std::uint8_t*>(image.pixels.data()));
 }
 
 }  // namespace velmora::sim

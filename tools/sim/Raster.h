@@ -1,13 +1,15 @@
 #pragma once
 // The spike raster of a run: one row per input source and per neuron, a tick for
 // every spike at its simulated time, a time axis and the timed actions, so that the
-// network's rhythm shows at a glance. Drawn as SVG text or as an RGB image for PNG.
+// network's rhythm shows at a glance. Laid out once as shapes, written as SVG or drawn
+// into pixels for PNG.
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
+#include "tools/sim/ShapeList.h"
 #include "tools/sim/SimRun.h"
+
 
 namespace velmora::sim {
 
@@ -15,17 +17,17 @@ namespace velmora::sim {
 inline constexpr int kRasterRowCount = kSourceCount + kSomaCount;
 extern const char* const kRasterRowLabels[kRasterRowCount];
 
-struct RgbImage {
-  std::int32_t widthPixels = 0;
-  std::int32_t heightPixels = 0;
-  std::vector<std::uint8_t> rgb;  // rows top first, 3 bytes per pixel, no padding
-};
+// The raster's layout.
+ShapeList BuildRasterShapes(const RunRecord& record);
 
 // The raster as a complete SVG document.
 std::string BuildRasterSvg(const RunRecord& record);
 
-// The same raster as pixels.
-RgbImage BuildRasterImage(const RunRecord& record);
+// The same raster as pixels, its texts set in `font` (left out when it is null).
+RgbImage BuildRasterImage(const RunRecord& record, const GlyphCache* font);
+
+// The pixels written as a PNG file; false when it cannot be written.
+bool WriteRasterPng(const RunRecord& record, const GlyphCache* font, const std::string& path);
 
 // Evenly spaced axis marks from 0 up to `endMs`: a step of 1, 2 or 5 times a power of
 // ten, the smallest that gives at most `maxIntervals` intervals. Always holds 0.

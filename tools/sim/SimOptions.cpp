@@ -3,10 +3,12 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
-#include <set>
+#include <optional>
 #include <string_view>
+#include <utility>
 
 #include "model/SpeedRule.h"
+#include "platform/CommandLineApp.h"
 
 namespace velmora::sim {
 namespace {
@@ -53,6 +55,8 @@ Complaint ParseSpeed(std::string_view what, std::string_view text, float& speed)
   return {};
 }
 
+std::string WeightRange() { return std::to_string(kMinWeight) + " to " + std::to_string(kMaxWeight); }
+
 Complaint ParseWeights(std::string_view what, std::string_view text, Weights& weights) {
   const std::string complaint = std::string(what) + " needs six integers separated by commas, got '" +
                                 std::string(text) + "'";
@@ -63,8 +67,8 @@ Complaint ParseWeights(std::string_view what, std::string_view text, Weights& we
     const std::string_view field = text.substr(start, comma == std::string_view::npos ? text.npos : comma - start);
     std::int64_t value = 0;
     if (filled == weights.size() || !ParseInt64(field, value)) return complaint;
-    if (value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max()) {
-      return std::string(what) + " has a weight out of the 32-bit range: '" + std::string(field) + "'";
+    if (value < kMinWeight || value > kMaxWeight) {
+      return std::string(what) + " has a weight outside " + WeightRange() + ": '" + std::string(field) + "'";
     }
     weights[filled++] = static_cast<std::int32_t>(value);
     if (comma == std::string_view::npos) break;
@@ -104,181 +108,192 @@ Complaint ParseTimedAction(std::string_view text, TimedAction& action) {
   return {};
 }
 
+// The option texts as given, before they are checked.
+struct Given {
+  std::optional<std::string> step, speed, until, steps, weights, csv, raster, geometry, picture, images;
+  std::vector<std::string> actions;
+  bool labeled = false;
+};
+
+void AddOptions(CommandLineApp& app, Given& given) {
+  const std::string step = "Step (give at most one)";
+  app.Value(step, "--step", "MS", "simulated ms per model step at the start (default 1.0); 0 is allowed only with --steps",
+            given.step);
+  app.Value(step, "--speed", "S",
+            "the start step from the visitors' speed setting S (0 to 30): 1.18 * (S/30)^6 + 0.02 ms", given.speed);
+  const std::string length = "Run length (give at most one; default --until 1000)";
+  app.Value(length, "--until", "MS",
+            "advance while the model's time is below MS; the last step reaches or passes it (a reset sends the time "
+            "back to 0)",
+            given.until);
+  app.Value(length, "--steps", "N", "exactly N model steps (0 or more)", given.steps);
+  const std::string network = "Network";
+  app.Value(network, "--weights", "a,b,c,d,e,f",
+            "the six adjustable synapse weights before the first step: integers from " + WeightRange() +
+                ", the panel's byte range and the widest the exhibit ever sees",
+            given.weights);
+  const std::string actions = "Timed actions";
+  app.Repeatable(actions, "--at", "T:ACTION",
+                 "apply ACTION right before the first model step taken while the model's time is at or past T ms; "
+                 "each action is applied once; several due together are applied in order of T, then in "
+                 "command-line order. ACTION is one of\n"
+                 "  stim1      a manual spike into stimulus input 1\n"
+                 "  stim2      a manual spike into stimulus input 2\n"
+                 "  weights=a,b,c,d,e,f\n"
+                 "             set the six weights (" + WeightRange() + ")\n"
+                 "  speed=S    step from speed setting S (0 to 30),\n"
+                 "             without a reset, as the speed keys do\n"
+                 "  reset      what the reset key does: default\n"
+                 "             weights, default speed 15 and a model\n"
+                 "             reset (time back to 0)\n",
+                 given.actions);
+  const std::string outputs = "Outputs (written in addition to the firing lines)";
+  app.Value(outputs, "--csv", "FILE", "the three neurons' summed input after every step: step,time,s1,s2,s3",
+            given.csv);
+  app.Value(outputs, "--raster", "FILE",
+            "spike raster of both inputs and the three neurons over the run, with a time axis; FILE ends in .svg "
+            "or .png. Its time axis is the simulated time elapsed since the start, which keeps counting across a "
+            "reset",
+            given.raster);
+  app.Value(outputs, "--geometry", "FILE",
+            "every point of the 23 axon and dendrite paths as stored, before any scaling: element,index,x,y,nx,ny",
+            given.geometry);
+  app.Value(outputs, "--picture", "FILE",
+            "the exhibit's screen (1024 x 768) at the end of the run, as a PNG file (FILE ends in .png): the plain "
+            "background, the three cell bodies glowing by the final activity, the status line of the final step as "
+            "at a steady 50 frames per second, and the spikes, waves and synapses of the final state. Needs no "
+            "display",
+            given.picture);
+  app.Flag(outputs, "--labeled",
+           "with --picture: use the labelled background, which shows the numbers of the six adjustable synapses",
+           given.labeled);
+  app.Value(outputs, "--images", "DIR",
+            "the three built-in images as bitmap files, unchanged: DIR/BACKGROUND.bmp, DIR/LABELEDBACK.bmp and "
+            "DIR/SOMAS.bmp (DIR is created if missing)",
+            given.images);
+  app.Help(outputs);
+}
+
+// The simulator's options and where their texts go.
+struct SimCommandLine {
+  SimCommandLine() { AddOptions(app, given); }
+  Given given;
+  CommandLineApp app{
+      "velmora-sim",
+      "Runs the three-neuron network without a screen and prints every firing of a\n"
+      "neuron on standard output, one line each, in firing order:\n"
+      "\n"
+      "  <time> <soma> <note>\n"
+      "\n"
+      "time is the simulated time in ms handed to the neuron in the step it fired\n"
+      "(printed with up to six significant digits), soma is 1, 2 or 3, and note the\n"
+      "MIDI note it played. The model starts as the exhibit's does: the default\n"
+      "weights 6,6,6,7,6,6 and a step of 1.0 ms.",
+      "The output is deterministic: the same arguments give the same bytes.\n"
+      "Exit status: 0 on success, 1 when an output cannot be written or a step is too\n"
+      "small to move the time on."};
+};
+
+// The checked options; empty when all are fine, else the first complaint.
+Complaint Check(const Given& given, SimOptions& options) {
+  const std::pair<const char*, const std::optional<std::string>*> valued[] = {
+      {"--step", &given.step},         {"--speed", &given.speed},     {"--until", &given.until},
+      {"--steps", &given.steps},       {"--weights", &given.weights}, {"--csv", &given.csv},
+      {"--raster", &given.raster},     {"--geometry", &given.geometry}, {"--picture", &given.picture},
+      {"--images", &given.images}};
+  for (const auto& [name, value] : valued) {
+    if (*value && (*value)->empty()) return std::string(name) + " needs a value";
+  }
+  for (const std::string& action : given.actions) {
+    if (action.empty()) return "--at needs a value";
+  }
+
+  if (given.step) {
+    double stepMs = 0.0;
+    if (Complaint c = ParseMilliseconds("--step", *given.step, true, stepMs); !c.empty()) return c;
+    options.initialStepMs = static_cast<float>(stepMs);
+  }
+  if (given.speed) {
+    float speed = 0.0f;
+    if (Complaint c = ParseSpeed("--speed", *given.speed, speed); !c.empty()) return c;
+    options.initialSpeedSetting = speed;
+  }
+  if (given.until) {
+    if (Complaint c = ParseMilliseconds("--until", *given.until, false, options.untilMs); !c.empty()) return c;
+  }
+  if (given.steps) {
+    if (!ParseInt64(*given.steps, options.stepCount) || options.stepCount < 0) {
+      return "--steps needs a whole number of steps, 0 or more, got '" + *given.steps + "'";
+    }
+    options.runByStepCount = true;
+  }
+  if (given.weights) {
+    Weights weights{};
+    if (Complaint c = ParseWeights("--weights", *given.weights, weights); !c.empty()) return c;
+    options.initialWeights = weights;
+  }
+  for (const std::string& text : given.actions) {
+    TimedAction action;
+    if (Complaint c = ParseTimedAction(text, action); !c.empty()) return c;
+    options.actions.push_back(std::move(action));
+  }
+  options.csvPath = given.csv.value_or("");
+  options.geometryPath = given.geometry.value_or("");
+  options.imagesDirectory = given.images.value_or("");
+  if (given.raster) {
+    if (!given.raster->ends_with(".svg") && !given.raster->ends_with(".png")) {
+      return "--raster needs a file name ending in .svg or .png, got '" + *given.raster + "'";
+    }
+    options.rasterPath = *given.raster;
+  }
+  if (given.picture) {
+    if (!given.picture->ends_with(".png")) {
+      return "--picture needs a file name ending in .png, got '" + *given.picture + "'";
+    }
+    options.picturePath = *given.picture;
+  }
+  options.labeledPicture = given.labeled;
+  if (options.labeledPicture && options.picturePath.empty()) {
+    return "--labeled chooses the background of --picture; give --picture FILE.png with it";
+  }
+
+  if (given.step && given.speed) return "give either --step or --speed, not both";
+  if (given.until && given.steps) return "give either --until or --steps, not both";
+  // A zero step never moves the model's time, so a run measured in time would not end.
+  if (!options.runByStepCount && given.step && options.initialStepMs == 0.0f) {
+    return "--step 0 never reaches the end time; use --steps N to run a zero step";
+  }
+  if (options.initialSpeedSetting) options.initialStepMs = StepFactorForSpeed(*options.initialSpeedSetting);
+  if (!options.runByStepCount && options.untilMs / options.initialStepMs > kMaxUntilStepCount) {
+    return "--until at this step would take more than 1e10 steps";
+  }
+  return {};
+}
+
 }  // namespace
 
 ParseOutcome ParseSimArguments(const std::vector<std::string>& arguments) {
   ParseOutcome outcome;
-  SimOptions& options = outcome.options;
-  auto fail = [&outcome](std::string message) {
-    outcome.status = ParseStatus::kError;
-    outcome.message = std::move(message);
-    return outcome;
-  };
-
-  std::set<std::string> seen;  // single-valued options already given
-  bool stepGiven = false;
-  bool untilGiven = false;
-  for (std::size_t i = 0; i < arguments.size(); ++i) {
-    std::string name = arguments[i];
-    std::optional<std::string> inlineValue;
-    if (const std::size_t equals = name.find('='); name.starts_with("--") && equals != std::string::npos) {
-      inlineValue = name.substr(equals + 1);
-      name.resize(equals);
-    }
-    if (name == "--help" || name == "-h") {
-      if (inlineValue) return fail("--help takes no value");
+  SimCommandLine line;
+  std::string error;
+  switch (line.app.Parse(arguments, error)) {
+    case CommandLineApp::Outcome::kHelp:
       outcome.status = ParseStatus::kHelp;
       return outcome;
-    }
-    static const std::set<std::string> kKnown = {"--step",   "--speed",    "--until",   "--steps",
-                                                 "--weights", "--at",      "--csv",     "--raster",
-                                                 "--geometry", "--picture", "--labeled", "--images"};
-    if (!kKnown.contains(name)) return fail("unknown option '" + arguments[i] + "' (try --help)");
-    if (name != "--at" && !seen.insert(name).second) return fail(name + " is given twice");
-    if (name == "--labeled") {
-      if (inlineValue) return fail("--labeled takes no value");
-      options.labeledPicture = true;
-      continue;
-    }
-
-    std::string value;
-    if (inlineValue) {
-      value = *inlineValue;
-    } else if (i + 1 < arguments.size()) {
-      value = arguments[++i];
-    } else {
-      return fail(name + " needs a value");
-    }
-    if (value.empty()) return fail(name + " needs a value");
-
-    if (name == "--step") {
-      double stepMs = 0.0;
-      if (Complaint c = ParseMilliseconds("--step", value, true, stepMs); !c.empty()) return fail(c);
-      options.initialStepMs = static_cast<float>(stepMs);
-      stepGiven = true;
-    } else if (name == "--speed") {
-      float speed = 0.0f;
-      if (Complaint c = ParseSpeed("--speed", value, speed); !c.empty()) return fail(c);
-      options.initialSpeedSetting = speed;
-    } else if (name == "--until") {
-      if (Complaint c = ParseMilliseconds("--until", value, false, options.untilMs); !c.empty()) return fail(c);
-      untilGiven = true;
-    } else if (name == "--steps") {
-      if (!ParseInt64(value, options.stepCount) || options.stepCount < 0) {
-        return fail("--steps needs a whole number of steps, 0 or more, got '" + value + "'");
-      }
-      options.runByStepCount = true;
-    } else if (name == "--weights") {
-      Weights weights{};
-      if (Complaint c = ParseWeights("--weights", value, weights); !c.empty()) return fail(c);
-      options.initialWeights = weights;
-    } else if (name == "--at") {
-      TimedAction action;
-      if (Complaint c = ParseTimedAction(value, action); !c.empty()) return fail(c);
-      options.actions.push_back(std::move(action));
-    } else if (name == "--csv") {
-      options.csvPath = value;
-    } else if (name == "--raster") {
-      if (!value.ends_with(".svg") && !value.ends_with(".png")) {
-        return fail("--raster needs a file name ending in .svg or .png, got '" + value + "'");
-      }
-      options.rasterPath = value;
-    } else if (name == "--geometry") {
-      options.geometryPath = value;
-    } else if (name == "--picture") {
-      if (!value.ends_with(".png")) return fail("--picture needs a file name ending in .png, got '" + value + "'");
-      options.picturePath = value;
-    } else if (name == "--images") {
-      options.imagesDirectory = value;
-    }
+    case CommandLineApp::Outcome::kError:
+      outcome.status = ParseStatus::kError;
+      outcome.message = error;
+      return outcome;
+    case CommandLineApp::Outcome::kRun:
+      break;
   }
-
-  if (options.labeledPicture && options.picturePath.empty()) {
-    return fail("--labeled chooses the background of --picture; give --picture FILE.png with it");
-  }
-
-  if (stepGiven && options.initialSpeedSetting) return fail("give either --step or --speed, not both");
-  if (untilGiven && options.runByStepCount) return fail("give either --until or --steps, not both");
-  // A zero step never moves the model's time, so a run measured in time would not end.
-  if (!options.runByStepCount && stepGiven && options.initialStepMs == 0.0f) {
-    return fail("--step 0 never reaches the end time; use --steps N to run a zero step");
-  }
-  if (options.initialSpeedSetting) options.initialStepMs = StepFactorForSpeed(*options.initialSpeedSetting);
-  if (!options.runByStepCount && options.untilMs / options.initialStepMs > kMaxUntilStepCount) {
-    return fail("--until at this step would take more than 1e10 steps");
+  if (Complaint complaint = Check(line.given, outcome.options); !complaint.empty()) {
+    outcome.status = ParseStatus::kError;
+    outcome.message = OneLine(std::move(complaint));
   }
   return outcome;
 }
 
-const char* SimHelpText() {
-  return R"(Usage: velmora-sim [OPTIONS]
-
-Runs the three-neuron network without a screen and prints every firing of a neuron
-on standard output, one line each, in firing order:
-
-  <time> <soma> <note>
-
-time is the simulated time in ms handed to the neuron in the step it fired (printed
-with up to six significant digits), soma is 1, 2 or 3, and note the MIDI note it
-played. The model starts as the exhibit's does: the default weights 6,6,6,7,6,6
-and a step of 1.0 ms.
-
-Step (give at most one):
-  --step MS            simulated ms per model step at the start (default 1.0);
-                       0 is allowed only with --steps
-  --speed S            the start step from the visitors' speed setting S (0 to 30):
-                       1.18 * (S/30)^6 + 0.02 ms
-
-Run length (give at most one; default --until 1000):
-  --until MS           advance while the model's time is below MS; the last step
-                       reaches or passes it (a reset sends the time back to 0)
-  --steps N            exactly N model steps (0 or more)
-
-Network:
-  --weights a,b,c,d,e,f
-                       the six adjustable synapse weights (integers) before the
-                       first step
-
-Timed actions (repeatable):
-  --at T:ACTION        apply ACTION right before the first model step taken while
-                       the model's time is at or past T ms; each action is applied
-                       once; several due together are applied in order of T, then
-                       in command-line order. ACTION is one of
-                         stim1                 a manual spike into stimulus input 1
-                         stim2                 a manual spike into stimulus input 2
-                         weights=a,b,c,d,e,f   set the six weights
-                         speed=S               step from speed setting S (0 to 30),
-                                               without a reset, as the speed keys do
-                         reset                 what the reset key does: default
-                                               weights, default speed 15 and a model
-                                               reset (time back to 0)
-
-Outputs (written in addition to the firing lines):
-  --csv FILE           the three neurons' summed input after every step:
-                       step,time,s1,s2,s3
-  --raster FILE        spike raster of both inputs and the three neurons over the
-                       run, with a time axis; FILE ends in .svg or .png. Its time
-                       axis is the simulated time elapsed since the start, which
-                       keeps counting across a reset
-  --geometry FILE      every point of the 23 axon and dendrite paths as stored,
-                       before any scaling: element,index,x,y,nx,ny
-  --picture FILE       the exhibit's screen (1024 x 768) at the end of the run, as
-                       a PNG file (FILE ends in .png): the plain background, the
-                       three cell bodies glowing by the final activity, the status
-                       line of the final step as at a steady 50 frames per second,
-                       and the spikes, waves and synapses of the final state.
-                       Needs no display
-  --labeled            with --picture: use the labelled background, which shows
-                       the numbers of the six adjustable synapses
-  --images DIR         the three built-in images as bitmap files, unchanged:
-                       DIR/BACKGROUND.bmp, DIR/LABELEDBACK.bmp and DIR/SOMAS.bmp
-                       (DIR is created if missing)
-  --help               this text
-
-The output is deterministic: the same arguments give the same bytes.
-Exit status: 0 on success, 2 for bad arguments, 1 when an output cannot be written
-or a step is too small to move the time on.
-)";
-}
+std::string SimHelpText() { return SimCommandLine().app.HelpText(); }
 
 }  // namespace velmora::sim

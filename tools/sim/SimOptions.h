@@ -8,6 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/CommandLineSupport.h"
+#include "platform/PanelProtocol.h"
+
 namespace velmora::sim {
 
 // Run length when the command line gives neither --until nor --steps: one simulated
@@ -23,8 +26,12 @@ inline constexpr float kMaxSpeedSetting = 30.0f;
 // would take hours, and a step this small against the end time is almost surely a typo.
 inline constexpr double kMaxUntilStepCount = 1e10;
 
-// Exit status for arguments that cannot be run.
-inline constexpr int kExitBadArguments = 2;
+// Range of a weight given to the simulator: the panel's signed byte, the widest range
+// the exhibit ever sees. The drawing sizes synapses from the weight, and weights far
+// beyond it would not fit the picture's integer coordinates.
+inline constexpr std::int32_t kMinWeight = kPanelValueMin;
+inline constexpr std::int32_t kMaxWeight = kPanelValueMax;
+
 // Exit status when an output file cannot be written or the run cannot progress.
 inline constexpr int kExitRunFailed = 1;
 
@@ -70,11 +77,10 @@ struct ParseOutcome {
   std::string message;   // the complaint with kError
 };
 
-// Reads the arguments after the program name. Options take their value as the next
-// argument or after '=' (--until=500).
+// Reads the arguments after the program name.
 ParseOutcome ParseSimArguments(const std::vector<std::string>& arguments);
 
 // The --help text.
-const char* SimHelpText();
+std::string SimHelpText();
 
 }  // namespace velmora::sim

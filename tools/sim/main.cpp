@@ -1,10 +1,11 @@
 // velmora-sim: runs the network without a screen and prints every firing; see --help.
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "platform/PngWriter.h"
+#include "display/GlyphCache.h"
 #include "tools/sim/Raster.h"
 #include "tools/sim/SimOptions.h"
 #include "tools/sim/SimOutput.h"
@@ -34,10 +35,10 @@ int main(int argc, char** argv) {
   const std::vector<std::string> arguments(argv + 1, argv + argc);
   const ParseOutcome parsed = ParseSimArguments(arguments);
   if (parsed.status == ParseStatus::kHelp) {
-    std::fputs(SimHelpText(), stdout);
+    std::fputs(SimHelpText().c_str(), stdout);
     return 0;
   }
-  if (parsed.status == ParseStatus::kError) return Fail(parsed.message + " (see --help)", kExitBadArguments);
+  if (parsed.status == ParseStatus::kError) return Fail(parsed.message + " (see --help)", kBadArgumentsExitCode);
   const SimOptions& options = parsed.options;
 
   if (!options.geometryPath.empty() && !WriteTextFile(options.geometryPath, BuildGeometryCsv())) {
@@ -84,9 +85,9 @@ int main(int argc, char** argv) {
   if (!options.rasterPath.empty()) {
     bool written = false;
     if (options.rasterPath.ends_with(".png")) {
-      const RgbImage image = BuildRasterImage(record);
-      written = WritePng(options.rasterPath, image.widthPixels, image.heightPixels, PngPixelFormat::kRgb24,
-                         image.rgb.data());
+      // Without the font (it says why) the raster is still drawn, without its texts.
+      const std::unique_ptr<GlyphCache> font = GlyphCache::Load();
+      written = WriteRasterPng(record, font.get(), options.rasterPath);
     } else {
       written = WriteTextFile(options.rasterPath, BuildRasterSvg(record));
     }
