@@ -3,7 +3,6 @@
 #include <SDL.h>
 #include <SDL_ttf.h>
 
-#include <algorithm>
 #include <csignal>
 
 #include "platform/Clock.h"
@@ -85,26 +84,13 @@ void Window::PostStart() {
   SDL_PushEvent(&start);
 }
 
-void Window::SetTimer(std::uint32_t intervalMs) {
-  timerIntervalMs = intervalMs;
-  lastTimerTick = ActiveClock().TickCount();
-}
+void Window::SetTimer(std::uint32_t intervalMs) { timer.Start(intervalMs, ActiveClock().TickCount()); }
 
 void Window::SetEventObserver(std::function<void(const SDL_Event&)> observer) {
   eventObserver = std::move(observer);
 }
 
-bool Window::TimerDue(std::uint32_t& waitMs) {
-  if (timerIntervalMs == 0) return false;
-  const std::uint32_t now = ActiveClock().TickCount();
-  const std::uint32_t elapsed = now - lastTimerTick;
-  if (elapsed >= timerIntervalMs) {
-    lastTimerTick = now;
-    return true;
-  }
-  waitMs = std::min(waitMs, timerIntervalMs - elapsed);
-  return false;
-}
+bool Window::TimerDue(std::uint32_t& waitMs) { return timer.Due(ActiveClock().TickCount(), waitMs); }
 
 bool Window::NextMessage(WindowMessage& message, std::uint32_t waitMs) {
   SDL_Event event;
