@@ -12,6 +12,11 @@ public:
   virtual std::uint32_t TickCount() = 0;      // ms
   // Waits about `milliseconds`; used only by the frame pacing's coarse part.
   virtual void Sleep(std::uint32_t milliseconds) = 0;
+  // Waits until the tick reaches `targetTick`, and no longer than it must: the tick
+  // reads at least `targetTick` on return. Compared across the wrap: a target up to
+  // 2^31 ms behind the tick counts as reached. Unless a clock knows better, it sleeps
+  // what is left in whole milliseconds until the tick reads the target.
+  virtual void SleepUntil(std::uint32_t targetTick);
 };
 
 // The monotonic system clock.
