@@ -42,8 +42,10 @@ pid_t LockFileOwner(const std::string& path) {
 
 enum class LockFileResult { Taken, HeldByOther, NotPossible };
 
-// Makes the lock file, replacing one whose process has ended. Where no lock file can
-// be made (no such folder, no permission), the other two locks still hold.
+// Makes the lock file, replacing one whose process has ended (or that names this
+// process: a port of this program holding the line would have refused us by its
+// flock() already). Where no lock file can be made (no such folder, no permission),
+// the other two locks still hold.
 LockFileResult TakeLockFile(const std::string& path) {
   char content[16];
   const int length = std::snprintf(content, sizeof content, "%10d\n", static_cast<int>(::getpid()));
@@ -107,9 +109,9 @@ bool SerialPort::Open(const std::string& devicePath) {
   }
   // Anything but a terminal is no line to share; its settings will not read.
   if (::isatty(fd_) == 0) return true;
-  const bool locked = ::flock(fd_, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
+  const bool flockedElsewhere = ::flock(fd_, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
   const std::string lockFile = SerialLockFilePath(devicePath);
-  const LockFileResult lockFileResult = locked ? TakeLockFile(lockFile) : LockFileResult::HeldByOther;
+  const LockFileResult lockFileResult = flockedElsewhere ? LockFileResult::HeldByOther : TakeLockFile(lockFile);
   if (lockFileResult == LockFileResult::HeldByOther) {
     Close();
     openFailure_ = SerialOpenFailure::Busy;

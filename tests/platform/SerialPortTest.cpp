@@ -16,7 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <memory>
+#include <sstream>
 #include <string>
 
 namespace velmora {
@@ -24,8 +24,7 @@ namespace {
 
 // A pseudo-terminal; the exhibit opens its line end by path, as the panel's device.
 struct Line {
-  int panelFd = -1;
-  int lineFd = -1;
+  int panelFd = -1, lineFd = -1;
   std::string path;
   Line() {
     char name[256] = {};
@@ -38,96 +37,75 @@ struct Line {
   }
 };
 
-bool WriteLockFile(const std::string& devicePath, pid_t owner) {
-  std::ofstream file(SerialLockFilePath(devicePath), std::ios::trunc);
+std::string LockFileText(pid_t owner) {
   char text[16];
   std::snprintf(text, sizeof text, "%10d\n", static_cast<int>(owner));
-  return static_cast<bool>(file << text);
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream file(path);
-  return std::string(std::istreambuf_iterator<char>(file), {});
-}
-
-// The number of a process that has ended.
-pid_t EndedProcess() {
-  const pid_t child = fork();
-  if (child == 0) _exit(0);
-  waitpid(child, nullptr, 0);
-  return child;
+  return text;
 }
 
 TEST(SerialPortTest, ALineHeldByAnyOfTheLocksIsRefusedAsBusyUntilReleased) {
-  using Release = std::function<void()>;
+  using Step = std::function<void(const std::string& device)>;
+  SerialPort otherPort;
+  int flockedFd = -1;
   const struct {
     const char* holder;
-    std::function<Release(const std::string& device)> hold;
+    Step hold, release;
   } holders[] = {
-      {"another port of this program",
-       [](const std::string& device) -> Release {
-         auto first = std::make_shared<SerialPort>();
-         EXPECT_TRUE(first->Open(device));
-         return [first] { first->Close(); };
-       }},
-      {"a descriptor locked with flock()",
-       [](const std::string& device) -> Release {
-         const int fd = open(device.c_str(), O_RDWR | O_NOCTTY);
-         EXPECT_EQ(flock(fd, LOCK_EX | LOCK_NB), 0);
-         return [fd] { close(fd); };
-       }},
+      {"another port of this program", [&](const auto& device) { EXPECT_TRUE(otherPort.Open(device)); },
+       [&](const auto&) { otherPort.Close(); }},
+      {"flock() on another descriptor",
+       [&](const auto& device) {
+         flockedFd = open(device.c_str(), O_RDWR | O_NOCTTY);
+         EXPECT_EQ(flock(flockedFd, LOCK_EX | LOCK_NB), 0);
+       },
+       [&](const auto&) { close(flockedFd); }},
       {"a lock file of a running process (the first)",
-       [](const std::string& device) -> Release {
-         EXPECT_TRUE(WriteLockFile(device, 1));
-         return [device] { std::filesystem::remove(SerialLockFilePath(device)); };
-       }},
+       [](const auto& device) { std::ofstream(SerialLockFilePath(device)) << LockFileText(1); },
+       [](const auto& device) { std::filesystem::remove(SerialLockFilePath(device)); }},
   };
   for (const auto& h : holders) {
     SCOPED_TRACE(h.holder);
     Line line;
-    const Release release = h.hold(line.path);
+    h.hold(line.path);
     SerialPort port;
     errno = 0;
     EXPECT_FALSE(port.Open(line.path));
     EXPECT_EQ(errno, EBUSY);
     EXPECT_EQ(port.OpenFailure(), SerialOpenFailure::Busy);
-    EXPECT_FALSE(port.IsOpen());
-    release();
+    h.release(line.path);
     EXPECT_TRUE(port.Open(line.path));
-    EXPECT_EQ(port.OpenFailure(), SerialOpenFailure::None);
   }
 }
 
-TEST(SerialPortTest, TheLockFileNamesThisProcessWhileOpenAndGoesWithClose) {
+TEST(SerialPortTest, TheLockFileNamesThisProcessWhileOpenReplacesAStaleOneAndGoesWithClose) {
   Line line;
   const std::string lockFile = SerialLockFilePath(line.path);
-  EXPECT_EQ(lockFile, "/var/lock/LCK.." + line.path.substr(5).replace(3, 1, "_"));
-  // One left behind by a process that ended is taken over.
-  ASSERT_TRUE(WriteLockFile(line.path, EndedProcess()));
-  // Reached through a link, as a stable name under /dev/serial/by-id/.
+  EXPECT_EQ(lockFile, "/var/lock/LCK.." + line.path.substr(5).replace(3, 1, "_"));  // LCK..pts_N
+  const pid_t ended = fork();
+  if (ended == 0) _exit(0);
+  waitpid(ended, nullptr, 0);
+  std::ofstream(lockFile) << LockFileText(ended);
+  // Reached through a link, as a stable name under /dev/serial/by-id/ is.
   const std::string link = testing::TempDir() + "velmora-panel-link";
   std::filesystem::remove(link);
   std::filesystem::create_symlink(line.path, link);
   {
     SerialPort port;
     ASSERT_TRUE(port.Open(link));
-    char expected[16];
-    std::snprintf(expected, sizeof expected, "%10d\n", static_cast<int>(getpid()));
-    EXPECT_EQ(ReadFile(lockFile), expected);
+    std::ostringstream text;
+    text << std::ifstream(lockFile).rdbuf();
+    EXPECT_EQ(text.str(), LockFileText(getpid()));
   }
   EXPECT_FALSE(std::filesystem::exists(lockFile));
   std::filesystem::remove(link);
 }
 
-TEST(SerialPortTest, MissingDevicesAreToldApartAndOtherFilesAreNotLocked) {
-  SerialPort port;
+TEST(SerialPortTest, AMissingDeviceIsToldApartAndFilesThatAreNoTerminalAreNotLocked) {
+  SerialPort port, second;
   EXPECT_FALSE(port.Open("/dev/velmora-no-such-tty"));
   EXPECT_EQ(port.OpenFailure(), SerialOpenFailure::Missing);
-  // Not a terminal: opens (its settings then fail to read) and takes no lock.
-  SerialPort second;
   EXPECT_TRUE(port.Open("/dev/null"));
   EXPECT_TRUE(second.Open("/dev/null"));
-  EXPECT_FALSE(second.RetrieveState());
 }
 
 }  // namespace
