@@ -1,7 +1,8 @@
 #pragma once
 // A clock for tests: time moves when the test moves it, when the code under test
-// sleeps (to the target, for a sleep until a tick), and by 1 ms once the same tick has been read `readsPerMs` times in a row, as
-// a loop polling a real millisecond tick sees it (so such a loop always ends).
+// sleeps (to the target, for a sleep until a tick), and by 1 ms once the same tick has
+// been read `readsPerMs` times in a row, as a loop polling a real millisecond tick
+// sees it (so such a loop always ends).
 
 #include <cstdint>
 
