@@ -1,7 +1,7 @@
 // How late the system clock's sleep until a tick wakes: sleeps to a tick 1 to 20 ms
 // ahead (as the frame wait does), each measured from the moment the tick turned to the
-// target to the moment the sleep returned. Prints the mean, 99th percentile and
-// largest lateness, and for comparison the same for a relative sleep of the
+// target to the moment the sleep returned. Prints the mean, median, 99th percentile
+// and largest lateness, and for comparison the same for a relative sleep of the
 // milliseconds left, which wakes mid-millisecond and so counts from its own target.
 //
 //   velmora_sleep_lateness [SLEEPS]      (default 2000)
@@ -31,6 +31,7 @@ std::uint64_t MonotonicNs() {
 
 struct Figures {
   double meanUs;
+  double medianUs;
   double p99Us;
   double maxUs;
   int early;  // returns before the target moment
@@ -39,10 +40,11 @@ struct Figures {
 Figures Summarise(std::vector<std::int64_t> latenessNs) {
   std::sort(latenessNs.begin(), latenessNs.end());
   const double sum = std::accumulate(latenessNs.begin(), latenessNs.end(), 0.0);
+  const auto median = latenessNs[latenessNs.size() / 2];
   const auto p99 = latenessNs[latenessNs.size() * 99 / 100];
   const int early = static_cast<int>(std::count_if(latenessNs.begin(), latenessNs.end(), [](auto ns) { return ns < 0; }));
-  return {sum / static_cast<double>(latenessNs.size()) / 1000.0, static_cast<double>(p99) / 1000.0,
-          static_cast<double>(latenessNs.back()) / 1000.0, early};
+  return {sum / static_cast<double>(latenessNs.size()) / 1000.0, static_cast<double>(median) / 1000.0,
+          static_cast<double>(p99) / 1000.0, static_cast<double>(latenessNs.back()) / 1000.0, early};
 }
 
 // Each sleep's lateness (ns) behind the start of the target tick.
@@ -71,8 +73,8 @@ std::vector<std::int64_t> RelativeSleeps(int count) {
 }
 
 void Print(const char* what, const Figures& f) {
-  std::printf("%-46s mean %7.1f us   p99 %7.1f us   max %8.1f us   early %d\n", what, f.meanUs, f.p99Us, f.maxUs,
-              f.early);
+  std::printf("%-42s mean %7.1f us  median %6.1f us  p99 %7.1f us  max %8.1f us  early %d\n", what, f.meanUs,
+              f.medianUs, f.p99Us, f.maxUs, f.early);
 }
 
 }  // namespace
