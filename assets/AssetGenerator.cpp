@@ -4,19 +4,25 @@
 //
 //   velmora-assetgen --path-tables OUT.cpp   write the generated tables
 //   velmora-assetgen --images DIR            write BACKGROUND.bmp, LABELEDBACK.bmp, SOMAS.bmp
+//   velmora-assetgen --icons DIR SIZE,...    write velmora-SIZE.png for each size and the
+//                                            window's icon as raw pixels, window-icon.rgba
 //   velmora-assetgen --report                print every path's length and padding
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <string_view>
 
+#include "assets/BuiltInFiles.h"
+#include "assets/Icon.h"
 #include "assets/Labels.h"
 #include "assets/NeuritePaths.h"
 #include "assets/Painting.h"
+#include "platform/PngWriter.h"
 
 namespace {
 
@@ -106,11 +112,35 @@ int WriteImages(const std::vector<std::vector<PathPoint>>& paths, const std::str
   return faults;
 }
 
+// The icon at each of the comma-separated sizes as a PNG file, and at the window
+// icon's size as the raw pixels built into the program.
+int WriteIcons(const std::string& folder, const std::string& sizes) {
+  int faults = 0;
+  std::istringstream list(sizes);
+  for (std::string size; std::getline(list, size, ',');) {
+    const int pixels = std::atoi(size.c_str());
+    const std::string path = folder + "/velmora-" + size + ".png";
+    const RgbaImage icon = PaintIcon(pixels);
+    if (pixels <= 0 || !WritePng(path, icon.width, icon.height, PngPixelFormat::kRgba32, icon.rgba.data())) {
+      std::fprintf(stderr, "velmora-assetgen: cannot write %s\n", path.c_str());
+      ++faults;
+    }
+  }
+  const std::string raw = folder + "/window-icon.rgba";
+  if (!WriteIfChanged(raw, PaintIcon(kWindowIconPixels).rgba)) {
+    std::fprintf(stderr, "velmora-assetgen: cannot write %s\n", raw.c_str());
+    ++faults;
+  }
+  return faults;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::string tablesPath;
   std::string imagesFolder;
+  std::string iconsFolder;
+  std::string iconSizes;
   bool report = false;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
@@ -118,12 +148,21 @@ int main(int argc, char** argv) {
       tablesPath = argv[++i];
     } else if (arg == "--images" && i + 1 < argc) {
       imagesFolder = argv[++i];
+    } else if (arg == "--icons" && i + 2 < argc) {
+      iconsFolder = argv[++i];
+      iconSizes = argv[++i];
     } else if (arg == "--report") {
       report = true;
     } else {
-      std::fprintf(stderr, "usage: velmora-assetgen [--path-tables OUT.cpp] [--images DIR] [--report]\n");
+      std::fprintf(stderr,
+                   "usage: velmora-assetgen [--path-tables OUT.cpp] [--images DIR] [--icons DIR SIZE,...] [--report]\n");
       return 2;
     }
+  }
+
+  if (!iconsFolder.empty()) {
+    if (WriteIcons(iconsFolder, iconSizes) != 0) return 1;
+    if (tablesPath.empty() && imagesFolder.empty() && !report) return 0;
   }
 
   const std::vector<std::vector<PathPoint>> paths = BuildAllNeuritePaths();

@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include "assets/BuiltInFiles.h"
+
 namespace velmora {
 namespace {
 
@@ -12,15 +14,24 @@ constexpr int kFirstPrintableCode = 32;
 
 }  // namespace
 
+std::unique_ptr<GlyphCache> GlyphCache::Load(int sizePoints) {
+  const BuiltInFile face = BuiltInFont(FontFace::Bold);
+  return FromSource(SDL_RWFromConstMem(face.data, static_cast<int>(face.size)), "built in", sizePoints);
+}
+
 std::unique_ptr<GlyphCache> GlyphCache::Load(const std::string& path, int sizePoints) {
+  return FromSource(SDL_RWFromFile(path.c_str(), "rb"), path, sizePoints);
+}
+
+std::unique_ptr<GlyphCache> GlyphCache::FromSource(SDL_RWops* source, const std::string& name, int sizePoints) {
   if (TTF_Init() != 0) {
     std::fprintf(stderr, "Text is not drawn: the font renderer cannot start (%s)\n", TTF_GetError());
+    if (source != nullptr) SDL_RWclose(source);
     return nullptr;
   }
-  TTF_Font* font = TTF_OpenFont(path.c_str(), sizePoints);
+  TTF_Font* font = source != nullptr ? TTF_OpenFontRW(source, 1, sizePoints) : nullptr;
   if (font == nullptr) {
-    std::fprintf(stderr, "Text is not drawn: font %s cannot be loaded (%s)\n", path.c_str(),
-                 TTF_GetError());
+    std::fprintf(stderr, "Text is not drawn: font %s cannot be loaded (%s)\n", name.c_str(), TTF_GetError());
     TTF_Quit();
     return nullptr;
   }

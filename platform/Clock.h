@@ -13,6 +13,11 @@ public:
   virtual std::uint32_t TickCount() = 0;      // ms
   // Waits about `milliseconds`; used only by the frame pacing's coarse part.
   virtual void Sleep(std::uint32_t milliseconds) = 0;
+  // Waits until the tick reaches `targetTick`, and no longer than it must: the tick
+  // reads at least `targetTick` on return. Compared across the wrap: a target up to
+  // 2^31 ms behind the tick counts as reached. Unless a clock knows better, it sleeps
+  // what is left in whole milliseconds until the tick reads the target.
+  virtual void SleepUntil(std::uint32_t targetTick);
 };
 
 // The monotonic system clock.
@@ -20,6 +25,10 @@ class SystemClock final : public Clock {
 public:
   std::uint32_t TickCount() override;
   void Sleep(std::uint32_t milliseconds) override;
+  // One sleep to the very moment the tick turns to the target: an absolute deadline
+  // on the tick's own clock cannot overshoot by the time spent before the call, nor
+  // return early because a relative wait started in the middle of a millisecond.
+  void SleepUntil(std::uint32_t targetTick) override;
 };
 
 // The clock's tick in minutes, computed in extended precision; callers store it as float.

@@ -3,7 +3,9 @@
 #include <RtMidi.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
+#include <chrono>
 #include <cctype>
 #include <functional>
 #include <memory>
@@ -37,56 +39,122 @@ std::string Lowered(std::string text) {
 }
 
 // Hands each message to a sender thread of its own, so the exhibit's sends never wait
-// for the port. The first failed send (the port went away, the sequencer failed)
-// makes the output quiet for good: later messages are dropped, nothing is reported.
+// for the port. A failed send (the port went away, the sequencer failed) closes the
+// port; while it is down messages are dropped, nothing is reported, and the sender
+// thread alone tries to open it again now and then.
 class PortOutput final : public MidiOutput {
 public:
-  PortOutput(MidiPortSend send, std::function<void()> close)
-      : send_(std::move(send)), close_(std::move(close)), sender_([this] { Send(); }) {}
+  PortOutput(MidiPortSend send, std::function<void()> close, MidiPortReopen reopen,
+             std::chrono::milliseconds reopenInterval)
+      : send_(std::move(send)),
+        close_(std::move(close)),
+        reopen_(std::move(reopen)),
+        reopenInterval_(reopenInterval),
+        sender_([this] { Run(); }) {}
 
   ~PortOutput() override {
     stopping_.store(true, std::memory_order_release);
     pending_.release();
     sender_.join();
-    if (close_) close_();
+    if (!down_.load(std::memory_order_relaxed)) Close();
   }
   PortOutput(const PortOutput&) = delete;
   PortOutput& operator=(const PortOutput&) = delete;
 
+  // While the port is down only program changes are queued, to be given again when it
+  // is back.
   MidiSendResult ShortMessage(std::uint32_t message) override {
-    if (failed_.load(std::memory_order_acquire)) return MidiSendResult::Accepted;
+    if (down_.load(std::memory_order_acquire) && !IsProgramChange(message)) return MidiSendResult::Accepted;
     if (queue_.Push(message)) pending_.release();
     return MidiSendResult::Accepted;
   }
 
 private:
-  // Sends everything queued; at the end it drains the queue first, so the closing
-  // all-notes-off messages still reach the port.
-  void Send() {
+  using Moment = std::chrono::steady_clock::time_point;
+
+  // Sends everything queued, and while the port is down tries to reopen it when due.
+  // At the end it drains the queue first, so the closing all-notes-off messages still
+  // reach a working port.
+  void Run() {
+    Moment reopenDue{};
     for (;;) {
-      pending_.acquire();
+      const bool retrying = down_.load(std::memory_order_relaxed) && reopen_;
+      if (retrying) {
+        static_cast<void>(pending_.try_acquire_until(reopenDue));
+      } else {
+        pending_.acquire();
+      }
+      const bool stopping = stopping_.load(std::memory_order_acquire);
+      if (retrying && !stopping && std::chrono::steady_clock::now() >= reopenDue) {
+        if (!Reopen()) reopenDue = std::chrono::steady_clock::now() + reopenInterval_;
+      }
       std::uint32_t message = 0;
       while (queue_.Pop(message)) {
-        const MidiBytes m = UnpackShortMessage(message);
-        if (m.count == 0 || failed_.load(std::memory_order_relaxed)) continue;
-        bool sent = false;
-        try {
-          sent = send_(m.bytes, m.count);
-        } catch (...) {
-          sent = false;
+        if (IsProgramChange(message)) programs_[message & 0x0F] = message;
+        if (!down_.load(std::memory_order_relaxed) && !Deliver(message)) {
+          GoDown();
+          reopenDue = std::chrono::steady_clock::now() + reopenInterval_;
         }
-        if (!sent) failed_.store(true, std::memory_order_release);
       }
-      if (stopping_.load(std::memory_order_acquire) && queue_.Empty()) return;
+      if (stopping && queue_.Empty()) return;
     }
   }
 
+  static bool IsProgramChange(std::uint32_t message) { return (message & 0xF0) == kProgramChange; }
+
+  // False when the port failed.
+  bool Deliver(std::uint32_t message) {
+    const MidiBytes m = UnpackShortMessage(message);
+    if (m.count == 0) return true;
+    try {
+      return send_(m.bytes, m.count);
+    } catch (...) {
+      return false;
+    }
+  }
+
+  void GoDown() {
+    down_.store(true, std::memory_order_release);
+    Close();
+  }
+
+  void Close() {
+    try {
+      if (close_) close_();
+    } catch (...) {
+    }
+  }
+
+  // Opens the port again and gives each channel its program back, as a device plugged
+  // in again starts from its own defaults. False when it is still gone.
+  bool Reopen() {
+    try {
+      if (!reopen_()) return false;
+    } catch (...) {
+      return false;
+    }
+    // Open from here on, so that messages sent from now on are queued behind the programs.
+    down_.store(false, std::memory_order_release);
+    for (const std::uint32_t program : programs_) {
+      if (program != 0 && !Deliver(program)) {
+        GoDown();
+        return false;
+      }
+    }
+    return true;
+  }
+
+  static constexpr std::uint32_t kProgramChange = 0xC0;  // status, channel in the low 4 bits
+
   MidiPortSend send_;
   std::function<void()> close_;
+  MidiPortReopen reopen_;
+  std::chrono::milliseconds reopenInterval_;
   MidiMessageQueue<kQueueMessages> queue_;
   std::counting_semaphore<> pending_{0};
   std::atomic<bool> stopping_{false};
-  std::atomic<bool> failed_{false};
+  std::atomic<bool> down_{false};            // closed after a failure, not yet reopened
+  std::array<std::uint32_t, 16> programs_{};  // each channel's last program change; 0: none (sender thread only)
   std::thread sender_;  // last: starts once everything it uses exists
 };
 
@@ -98,8 +166,9 @@ void NoteRtMidiError(RtMidiError::Type, const std::string&, void* failedFlag) {
 
 }  // namespace
 
-std::unique_ptr<MidiOutput> MakeQueuedPortOutput(MidiPortSend send, std::function<void()> close) {
-  return std::make_unique<PortOutput>(std::move(send), std::move(close));
+std::unique_ptr<MidiOutput> MakeQueuedPortOutput(MidiPortSend send, std::function<void()> close,
+                                                 MidiPortReopen reopen, std::chrono::milliseconds reopenInterval) {
+  return std::make_unique<PortOutput>(std::move(send), std::move(close), std::move(reopen), reopenInterval);
 }
 
 std::vector<std::string> MidiPortNames(std::string& error) {
@@ -155,7 +224,18 @@ std::unique_ptr<MidiOutput> OpenMidiPortOutput(const std::string& wanted, std::s
           port->sendMessage(bytes, byteCount);
           return !failed->load(std::memory_order_acquire);
         },
-        [port] { port->closePort(); });
+        [port] { port->closePort(); },
+        // Found by name again: a device plugged back in may come with another number.
+        [port, failed, wanted] {
+          std::vector<std::string> current;
+          const unsigned available = port->getPortCount();
+          for (unsigned i = 0; i < available; ++i) current.push_back(port->getPortName(i));
+          const int again = FindMidiPort(current, wanted);
+          if (again < 0) return false;
+          failed->store(false, std::memory_order_release);
+          port->openPort(static_cast<unsigned>(again), kClientName);
+          return port->isPortOpen() && !failed->load(std::memory_order_acquire);
+        });
   } catch (const RtMidiError& e) {
     error = e.getMessage();
     return nullptr;

@@ -1,7 +1,14 @@
 #include "platform/SerialPort.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace velmora {
@@ -10,14 +17,110 @@ namespace {
 // The panel's line: 9600 baud, 8N1.
 constexpr speed_t kPanelBaud = B9600;
 
+// Exclusive use of a terminal takes three locks, because the programs that might
+// share the line honour different ones (checked against Debian 12's serial terminal
+// programs on a pseudo-terminal):
+// - flock() on the device: picocom takes it and refuses a line another descriptor
+//   holds so; it takes no lock file. Another exhibit is refused the same way, also as
+//   root.
+// - a UUCP lock file, /var/lock/LCK..<device> holding the owner's process number:
+//   minicom takes and honours only this, not flock().
+// - TIOCEXCL: the kernel refuses every further open() of the terminal, also by
+//   programs that lock nothing, but never to a privileged process, so alone it would
+//   not stop a second exhibit run as root.
+constexpr const char* kLockFileDirectory = "/var/lock";
+
+// The process number a lock file holds (ASCII, "%10d\n"); 0 when it holds none.
+pid_t LockFileOwner(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return 0;
+  char text[32] = {};
+  const ssize_t n = ::read(fd, text, sizeof text - 1);
+  ::close(fd);
+  return n > 0 ? static_cast<pid_t>(std::strtol(text, nullptr, 10)) : 0;
+}
+
+enum class LockFileResult { Taken, HeldByOther, NotPossible };
+
+// Makes the lock file, replacing one whose process has ended (or that names this
+// process: a port of this program holding the line would have refused us by its
+// flock() already). Where no lock file can be made (no such folder, no permission),
+// the other two locks still hold.
+LockFileResult TakeLockFile(const std::string& path) {
+  char content[16];
+  const int length = std::snprintf(content, sizeof content, "%10d\n", static_cast<int>(::getpid()));
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd >= 0) {
+      const bool written = ::write(fd, content, static_cast<std::size_t>(length)) == length;
+      ::close(fd);
+      if (written) return LockFileResult::Taken;
+      ::unlink(path.c_str());
+      return LockFileResult::NotPossible;
+    }
+    if (errno != EEXIST) return LockFileResult::NotPossible;
+    const pid_t owner = LockFileOwner(path);
+    const bool ownerRuns = owner > 0 && owner != ::getpid() && (::kill(owner, 0) == 0 || errno == EPERM);
+    if (ownerRuns) return LockFileResult::HeldByOther;
+    ::unlink(path.c_str());
+  }
+  return LockFileResult::HeldByOther;
+}
+
+SerialOpenFailure FailureOf(int error) {
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+    case ENODEV:
+    case ENXIO:
+      return SerialOpenFailure::Missing;
+    case EACCES:
+    case EPERM:
+      return SerialOpenFailure::NoPermission;
+    case EBUSY:  // another program holds the terminal with TIOCEXCL
+      return SerialOpenFailure::Busy;
+    default:
+      return SerialOpenFailure::Other;
+  }
+}
+
 }  // namespace
+
+// Named as the terminal programs name it; from the real path, so that a stable name
+// under /dev/serial/by-id/ meets the same lock as the device's own name.
+std::string SerialLockFilePath(const std::string& devicePath) {
+  std::error_code error;
+  std::string name = std::filesystem::canonical(devicePath, error).string();
+  if (error) name = devicePath;
+  if (name.starts_with("/dev/")) name.erase(0, 5);
+  std::replace(name.begin(), name.end(), '/', '_');
+  return std::string(kLockFileDirectory) + "/LCK.." + name;
+}
 
 SerialPort::~SerialPort() { Close(); }
 
 bool SerialPort::Open(const std::string& devicePath) {
   Close();
+  openFailure_ = SerialOpenFailure::None;
   fd_ = ::open(devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  return fd_ >= 0;
+  if (fd_ < 0) {
+    openFailure_ = FailureOf(errno);
+    return false;
+  }
+  // Anything but a terminal is no line to share; its settings will not read.
+  if (::isatty(fd_) == 0) return true;
+  const bool flockedElsewhere = ::flock(fd_, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+  const std::string lockFile = SerialLockFilePath(devicePath);
+  const LockFileResult lockFileResult = flockedElsewhere ? LockFileResult::HeldByOther : TakeLockFile(lockFile);
+  if (lockFileResult == LockFileResult::HeldByOther) {
+    Close();
+    openFailure_ = SerialOpenFailure::Busy;
+    errno = EBUSY;
+    return false;
+  }
+  if (lockFileResult == LockFileResult::Taken) lockFilePath_ = lockFile;
+  ::ioctl(fd_, TIOCEXCL);
+  return true;
 }
 
 bool SerialPort::RetrieveState() {
@@ -58,8 +161,13 @@ void SerialPort::AbortOutput() {
 }
 
 void SerialPort::Close() {
-  if (fd_ >= 0) ::close(fd_);
+  if (fd_ >= 0) {
+    ::ioctl(fd_, TIOCNXCL);
+    ::close(fd_);  // releases the flock()
+  }
   fd_ = -1;
+  if (!lockFilePath_.empty() && LockFileOwner(lockFilePath_) == ::getpid()) ::unlink(lockFilePath_.c_str());
+  lockFilePath_.clear();
   stateRetrieved_ = false;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
-// A serial line opened non-blocking on POSIX termios. Transfers are started and then
-// only checked: nothing here ever waits for the line.
+// A serial line opened non-blocking on POSIX termios, for the exhibit's use alone.
+// Transfers are started and then only checked: nothing here ever waits for the line.
 
 #include <cstddef>
 #include <cstdint>
@@ -17,6 +17,19 @@ enum class LineStatus {
   HungUp,    // the other end went away (read gave 0, EIO, or a hang-up)
 };
 
+// Why the last Open failed.
+enum class SerialOpenFailure {
+  None,          // it opened
+  Missing,       // no such device
+  NoPermission,  // the user may not open it (not in the device's group)
+  Busy,          // in use by another program, or by another port of this one
+  Other,
+};
+
+// The UUCP lock file that marks the device in use: "/var/lock/LCK.." and the device's
+// real path below /dev with '/' as '_' (LCK..ttyUSB0, LCK..pts_3).
+std::string SerialLockFilePath(const std::string& devicePath);
+
 class SerialPort {
 public:
   SerialPort() = default;
@@ -25,8 +38,11 @@ public:
   SerialPort& operator=(const SerialPort&) = delete;
 
   // Opens an existing device for reading and writing, non-blocking, not as the
-  // controlling terminal. False when it cannot be opened.
+  // controlling terminal, and takes a terminal for exclusive use. False when it cannot
+  // be opened or is in use; OpenFailure() then says which, and errno is set (EBUSY
+  // when in use).
   bool Open(const std::string& devicePath);
+  SerialOpenFailure OpenFailure() const { return openFailure_; }
   // Reads the line's current settings. False when there is no line or they cannot be read.
   bool RetrieveState();
   // 9600 baud, 8 data bits, no parity, 1 stop bit, raw bytes; every other setting as
@@ -38,6 +54,7 @@ public:
   void DiscardInput();
   // Aborts bytes still waiting to go out.
   void AbortOutput();
+  // Gives the device up, and with it every lock taken on it.
   void Close();
 
   bool IsOpen() const { return fd_ >= 0; }
@@ -49,6 +66,8 @@ public:
 
 private:
   int fd_ = -1;
+  std::string lockFilePath_;  // the lock file this port made; empty if none
+  SerialOpenFailure openFailure_ = SerialOpenFailure::None;
   bool stateRetrieved_ = false;
   termios state_{};  // as retrieved; the exhibit's settings are applied on top of it
 };

@@ -3,14 +3,15 @@
 #include <SDL.h>
 #include <SDL_ttf.h>
 
-#include <algorithm>
 #include <csignal>
+
+#include "assets/BuiltInFiles.h"
 
 namespace velmora {
 namespace {
 
-// The window's default font: a plain sans face at the size of a system dialog font.
-constexpr const char* kWindowFontPath = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+// The window's default font: the built-in plain sans face at the size of a system
+// dialog font.
 constexpr int kWindowFontSizePoints = 13;
 constexpr SDL_Color kTextColor = {255, 255, 255, 255};
 
@@ -38,6 +39,14 @@ bool Window::Create(const WindowPlacement& placement, std::string* error) {
     if (error != nullptr) *error = SDL_GetError();
     return false;
   }
+  const BuiltInFile icon = BuiltInWindowIcon();
+  // SDL takes a copy of the pixels; the surface only lends it the built-in ones.
+  if (SDL_Surface* iconSurface = SDL_CreateRGBSurfaceWithFormatFrom(
+          const_cast<std::uint8_t*>(icon.data), kWindowIconPixels, kWindowIconPixels, 32, kWindowIconPixels * 4,
+          SDL_PIXELFORMAT_RGBA32)) {
+    SDL_SetWindowIcon(window, iconSurface);
+    SDL_FreeSurface(iconSurface);
+  }
   // The exhibit paces its frames itself; a renderer waiting for vertical sync would halve them.
   SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
   renderer = SDL_CreateRenderer(window, -1, 0);
@@ -63,7 +72,9 @@ void Window::DrawText(std::string_view text, int x, int y) {
   if (renderer == nullptr) return;
   const bool ttfStarted = TTF_WasInit() == 0 && TTF_Init() == 0;
   if (TTF_WasInit() == 0) return;
-  if (TTF_Font* font = TTF_OpenFont(kWindowFontPath, kWindowFontSizePoints)) {
+  const BuiltInFile face = BuiltInFont(FontFace::Regular);
+  if (TTF_Font* font = TTF_OpenFontRW(SDL_RWFromConstMem(face.data, static_cast<int>(face.size)), 1,
+                                      kWindowFontSizePoints)) {
     const std::string textCopy(text);
     if (SDL_Surface* rendered = TTF_RenderUTF8_Blended(font, textCopy.c_str(), kTextColor)) {
       if (SDL_Texture* texture = SDL_CreateTextureFromSurface(renderer, rendered)) {
@@ -85,26 +96,13 @@ void Window::PostStart() {
   SDL_PushEvent(&start);
 }
 
-void Window::SetTimer(std::uint32_t intervalMs) {
-  timerIntervalMs = intervalMs;
-  lastTimerTick = clock.TickCount();
-}
+void Window::SetTimer(std::uint32_t intervalMs) { timer.Start(intervalMs, clock.TickCount()); }
 
 void Window::SetEventObserver(std::function<void(const SDL_Event&)> observer) {
   eventObserver = std::move(observer);
 }
 
-bool Window::TimerDue(std::uint32_t& waitMs) {
-  if (timerIntervalMs == 0) return false;
-  const std::uint32_t now = clock.TickCount();
-  const std::uint32_t elapsed = now - lastTimerTick;
-  if (elapsed >= timerIntervalMs) {
-    lastTimerTick = now;
-    return true;
-  }
-  waitMs = std::min(waitMs, timerIntervalMs - elapsed);
-  return false;
-}
+bool Window::TimerDue(std::uint32_t& waitMs) { return timer.Due(clock.TickCount(), waitMs); }
 
 bool Window::NextMessage(WindowMessage& message, std::uint32_t waitMs) {
   SDL_Event event;

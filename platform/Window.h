@@ -10,6 +10,7 @@
 
 #include "platform/Clock.h"
 #include "platform/Keys.h"
+#include "platform/PeriodicTimer.h"
 
 struct SDL_Window;
 struct SDL_Renderer;
@@ -54,7 +55,8 @@ public:
   void DrawText(std::string_view text, int x, int y);
 
   void PostStart();
-  // The timer's interval; 0 stops it. Its ticks come only when no other message waits.
+  // The timer's interval; 0 stops it. Its ticks come only when no other message
+  // waits, at the interval on average however late each was noticed.
   void SetTimer(std::uint32_t intervalMs);
 
   // The next message, false if none; waits up to `waitMs` for one.
@@ -74,8 +76,7 @@ private:
   SDL_Renderer* renderer = nullptr;
   std::uint32_t startEventType = 0;
   std::uint32_t paintEventType = 0;
-  std::uint32_t timerIntervalMs = 0;  // 0: stopped
-  std::uint32_t lastTimerTick = 0;    // tick (ms) of the last timer message
+  PeriodicTimer timer;
   std::function<void(const SDL_Event&)> eventObserver;
 };
 

@@ -1,9 +1,11 @@
 """The real exhibit full screen in a real X server (Xvfb), driven like a visitor with
-xdotool: a key press shows the labelled picture, Esc ends it with exit code 0, and
-so does SIGTERM. Skipped when Xvfb, xdotool or ImageMagick are missing."""
+xdotool: the window carries its icon, a key press shows the labelled picture, Esc ends
+it with exit code 0, and so does SIGTERM. Skipped when Xvfb, xdotool, xprop or
+ImageMagick are missing."""
 
 import argparse
 import os
+import re
 import signal
 import subprocess
 import sys
@@ -47,6 +49,10 @@ def inside(options):
     with tempfile.TemporaryDirectory() as folder, PanelTerminal() as panel:
         exhibit = start(options.velmora, panel.path, folder, "keys.txt")
         window = find_window()
+        icon = subprocess.run(["xprop", "-id", window, "-notype", "-f", "_NET_WM_ICON", "32c", "_NET_WM_ICON"],
+                              capture_output=True, text=True, timeout=STEP_TIMEOUT_S).stdout
+        check(re.match(r"_NET_WM_ICON = (\d+), \1, ", icon) is not None,
+              "the window has a square icon (%s)" % icon[:40].strip())
         time.sleep(1.0)
         screenshot(os.path.join(folder, "before.png"))
         subprocess.run(["xdotool", "key", "--window", window, "1"], check=True, timeout=STEP_TIMEOUT_S)
@@ -82,7 +88,7 @@ def main():
     if os.environ.get(INNER) == "1":
         inside(options)
         return
-    require("xvfb-run", "xdotool", "import", "convert")
+    require("xvfb-run", "xdotool", "xprop", "import", "convert")
     environment = dict(os.environ, **{INNER: "1"})
     environment.pop("SDL_VIDEODRIVER", None)
     # The whole run is killed should anything in it hang (a message box would).

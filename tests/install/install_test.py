@@ -1,6 +1,6 @@
 """Installs the build into a temporary prefix and checks what an operator relies on:
 the three programs, the manual page (naming every option of --help), the desktop
-entry, the systemd user unit (naming the installed program, restarting it, with a
+entry and its icon in the icon theme, the built-in font's licence, the systemd user unit (naming the installed program, restarting it, with a
 watchdog) and the example settings file (options the program knows). The unit is also
 checked by systemd-analyze when that program is present."""
 
@@ -8,6 +8,7 @@ import argparse
 import os
 import re
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
@@ -81,9 +82,32 @@ class InstalledFilesTest(unittest.TestCase):
         self.assertEqual(keys["Type"], ["Application"])
         self.assertEqual(keys["Exec"], ["velmora"])
         self.assertEqual(keys["Name"], ["Velmora"])
+        self.assertEqual(keys["Icon"], ["velmora"])
         categories = keys["Categories"][0].rstrip(";").split(";")
         self.assertIn("Education", categories)
         self.assertIn("Science", categories)
+
+    def test_the_icon_is_in_the_icon_theme_at_each_size_as_an_rgba_png(self):
+        theme = os.path.join(self.prefix, "share", "icons", "hicolor")
+        found = {}
+        for folder in os.listdir(theme):
+            path = os.path.join(theme, folder, "apps", "velmora.png")
+            if os.path.exists(path):
+                found[folder] = path
+        self.assertTrue({"48x48", "128x128", "256x256"} <= set(found), sorted(found))
+        for folder, path in found.items():
+            with open(path, "rb") as f:
+                head = f.read(26)
+            # The signature, then the header chunk: width, height, bit depth, colour type.
+            self.assertEqual(head[:8], b"\x89PNG\r\n\x1a\n", path)
+            width, height, depth, colour = struct.unpack(">IIBB", head[16:26])
+            self.assertEqual("%dx%d" % (width, height), folder, path)
+            self.assertEqual((depth, colour), (8, 6), path + " is not 8-bit RGBA")
+
+    def test_the_licence_of_the_built_in_font_comes_with_the_docs(self):
+        licence = read(os.path.join(self.prefix, "share", "doc", "velmora", "DejaVuFonts-LICENSE.txt"))
+        self.assertIn("Bitstream Vera", licence)
+        self.assertIn("DejaVu changes are in public domain", licence)
 
     def test_the_user_unit_runs_the_installed_program_and_restarts_it(self):
         keys = entries(read(self.unit_path))

@@ -1,7 +1,8 @@
 #pragma once
 // A clock for tests: time moves when the test moves it, when the code under test
-// sleeps, and by 1 ms once the same tick has been read `readsPerMs` times in a row, as
-// a loop polling a real millisecond tick sees it (so such a loop always ends).
+// sleeps (to the target, for a sleep until a tick), and by 1 ms once the same tick has
+// been read `readsPerMs` times in a row, as a loop polling a real millisecond tick
+// sees it (so such a loop always ends).
 
 #include <cstdint>
 
@@ -30,6 +31,10 @@ public:
     nowMs += milliseconds;
     sleptMs += milliseconds;
     ++sleeps;
+  }
+  void SleepUntil(std::uint32_t targetTick) override {
+    const auto leftMs = static_cast<std::int32_t>(targetTick - nowMs);
+    if (leftMs > 0) Sleep(static_cast<std::uint32_t>(leftMs));
   }
 
   std::uint32_t nowMs;

@@ -1,0 +1,112 @@
+// The panel's line is the exhibit's alone: a second opener is refused as busy, by
+// whichever lock the other program took, and the line is free again once closed.
+
+#include "platform/SerialPort.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <pty.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+
+namespace velmora {
+namespace {
+
+// A pseudo-terminal; the exhibit opens its line end by path, as the panel's device.
+struct Line {
+  int panelFd = -1, lineFd = -1;
+  std::string path;
+  Line() {
+    char name[256] = {};
+    EXPECT_EQ(openpty(&panelFd, &lineFd, name, nullptr, nullptr), 0);
+    path = name;
+  }
+  ~Line() {
+    close(panelFd);
+    close(lineFd);
+  }
+};
+
+std::string LockFileText(pid_t owner) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%10d\n", static_cast<int>(owner));
+  return text;
+}
+
+TEST(SerialPortTest, ALineHeldByAnyOfTheLocksIsRefusedAsBusyUntilReleased) {
+  using Step = std::function<void(const std::string& device)>;
+  SerialPort otherPort;
+  int flockedFd = -1;
+  const struct {
+    const char* holder;
+    Step hold, release;
+  } holders[] = {
+      {"another port of this program", [&](const auto& device) { EXPECT_TRUE(otherPort.Open(device)); },
+       [&](const auto&) { otherPort.Close(); }},
+      {"flock() on another descriptor",
+       [&](const auto& device) {
+         flockedFd = open(device.c_str(), O_RDWR | O_NOCTTY);
+         EXPECT_EQ(flock(flockedFd, LOCK_EX | LOCK_NB), 0);
+       },
+       [&](const auto&) { close(flockedFd); }},
+      {"a lock file of a running process (the first)",
+       [](const auto& device) { std::ofstream(SerialLockFilePath(device)) << LockFileText(1); },
+       [](const auto& device) { std::filesystem::remove(SerialLockFilePath(device)); }},
+  };
+  for (const auto& h : holders) {
+    SCOPED_TRACE(h.holder);
+    Line line;
+    h.hold(line.path);
+    SerialPort port;
+    errno = 0;
+    EXPECT_FALSE(port.Open(line.path));
+    EXPECT_EQ(errno, EBUSY);
+    EXPECT_EQ(port.OpenFailure(), SerialOpenFailure::Busy);
+    h.release(line.path);
+    EXPECT_TRUE(port.Open(line.path));
+  }
+}
+
+TEST(SerialPortTest, TheLockFileNamesThisProcessWhileOpenReplacesAStaleOneAndGoesWithClose) {
+  Line line;
+  const std::string lockFile = SerialLockFilePath(line.path);
+  EXPECT_EQ(lockFile, "/var/lock/LCK.." + line.path.substr(5).replace(3, 1, "_"));  // LCK..pts_N
+  const pid_t ended = fork();
+  if (ended == 0) _exit(0);
+  waitpid(ended, nullptr, 0);
+  std::ofstream(lockFile) << LockFileText(ended);
+  // Reached through a link, as a stable name under /dev/serial/by-id/ is.
+  const std::string link = testing::TempDir() + "velmora-panel-link";
+  std::filesystem::remove(link);
+  std::filesystem::create_symlink(line.path, link);
+  {
+    SerialPort port;
+    ASSERT_TRUE(port.Open(link));
+    std::ostringstream text;
+    text << std::ifstream(lockFile).rdbuf();
+    EXPECT_EQ(text.str(), LockFileText(getpid()));
+  }
+  EXPECT_FALSE(std::filesystem::exists(lockFile));
+  std::filesystem::remove(link);
+}
+
+TEST(SerialPortTest, AMissingDeviceIsToldApartAndFilesThatAreNoTerminalAreNotLocked) {
+  SerialPort port, second;
+  EXPECT_FALSE(port.Open("/dev/velmora-no-such-tty"));
+  EXPECT_EQ(port.OpenFailure(), SerialOpenFailure::Missing);
+  EXPECT_TRUE(port.Open("/dev/null"));
+  EXPECT_TRUE(second.Open("/dev/null"));
+}
+
+}  // namespace
+}  // namespace velmora
