@@ -190,10 +190,9 @@ StatusServer::StatusServer(ListenAddress address, std::string token, SnapshotExc
       response.set_content("no picture yet\n", "text/plain");
       return;
     }
-    response.set_content_provider(png->size(), "image/png",
-                                  [png](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
-                                    return sink.write(png->data() + offset, length);
-                                  });
+    // A copy: httplib's streamed content would take the server for shutting down, since
+    // the listening socket is this class's own.
+    response.set_content(png->data(), png->size(), "image/png");
   });
 
   // Without a token there is no action to ask for: the paths do not exist.

@@ -101,12 +101,17 @@ UsageDatabase::Status UsageDatabase::Open(const std::string& path, std::string& 
   }
   sqlite3_busy_timeout(db_, kBusyTimeoutMs);
   // A damaged or foreign file shows here, before anything is written to it.
-  Statement check(db_, "PRAGMA quick_check");
-  const int checked = check.Step();
-  if (checked != SQLITE_ROW || check.Text(0) != "ok") {
-    const Status status = checked == SQLITE_ROW ? Status::Corrupt : Classify(checked, error, path);
-    if (checked == SQLITE_ROW) error = path + ": damaged (" + check.Text(0) + ")";
-    return status;
+  int checked = SQLITE_OK;
+  std::string verdict;
+  {
+    Statement check(db_, "PRAGMA quick_check");
+    checked = check.Step();
+    if (checked == SQLITE_ROW) verdict = check.Text(0);
+  }
+  if (checked != SQLITE_ROW) return Classify(checked, error, path);
+  if (verdict != "ok") {
+    error = path + ": damaged (" + verdict + ")";
+    return Status::Corrupt;
   }
   const int version = Version();
   if (version > kUsageSchemaVersion) {

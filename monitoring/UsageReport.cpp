@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <limits>
 
 #include "monitoring/LocalTime.h"
 
@@ -93,8 +94,12 @@ UsageReport BuildUsageReport(std::int64_t fromDayStartMs, std::int64_t toDayStar
     if (DayUsage* day = dayOf(record.timeMs)) ++day->resets[IndexOf(record.cause)];
   }
 
+  // Only one exhibit runs at a time: a run without an end is still running only when
+  // no later run started and it was seen lately; otherwise it crashed.
+  std::int64_t latestStart = std::numeric_limits<std::int64_t>::min();
+  for (const RunRecord& run : runs) latestStart = std::max(latestStart, run.startedMs);
   for (const RunRecord& run : runs) {
-    const bool running = !run.endedMs && nowMs - run.lastSeenMs < kLiveRunMs;
+    const bool running = !run.endedMs && run.startedMs == latestStart && nowMs - run.lastSeenMs < kLiveRunMs;
     const std::int64_t end = run.endedMs ? *run.endedMs : running ? nowMs : run.lastSeenMs;
     if (DayUsage* day = dayOf(run.startedMs)) ++day->runs;
     if (!run.endedMs && !running) {

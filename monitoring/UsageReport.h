@@ -14,8 +14,8 @@ namespace velmora::monitoring {
 
 // Interactions less than this far apart belong to one visit.
 inline constexpr std::int64_t kVisitGapMs = 60'000;
-// A run without an end that was seen this recently is still running, not crashed:
-// the store writes at least once a minute.
+// The newest run, without an end, seen this recently is still running rather than
+// crashed: the store writes at least once a minute.
 inline constexpr std::int64_t kLiveRunMs = 3 * 60'000;
 
 struct DayUsage {

@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <optional>
@@ -99,7 +100,9 @@ int main(int argc, char** argv) {
   }
   const std::int64_t end = NextLocalDayStart(*to);
   const UsageReport report = BuildUsageReport(*from, end, now, database.Interactions(*from, end),
-                                              database.Resets(*from, end), database.Runs(*from, end));
+                                              database.Resets(*from, end),
+                                              // Later runs too: they tell a crashed run from a running one.
+                                              database.Runs(*from, std::max(end, now + 1)));
   std::cout << (csv ? FormatUsageCsv(report) : FormatUsageTable(report));
   return 0;
 }
