@@ -4,6 +4,7 @@
 #include <netdb.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -23,6 +24,11 @@ using Clock = std::chrono::steady_clock;
 constexpr std::chrono::milliseconds kStopCheckInterval{100};
 constexpr std::size_t kReceiveChunkBytes = 4096;
 constexpr int kListenBacklog = 64;
+// The server's threads yield the processor to the frame loop: on a busy machine a
+// flood of requests slows the answers, not the frames.
+constexpr int kServerThreadNice = 10;
+
+void LowerThreadPriority() { ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kServerThreadNice); }
 
 constexpr std::string_view kBusyAnswer =
     "HTTP/1.1 503 Service Unavailable\r\nContent-Type: text/plain\r\nContent-Length: 22\r\n"
@@ -305,6 +311,7 @@ void StatusServer::AddStartupMessage(std::string text) {
 }
 
 void StatusServer::AcceptLoop() {
+  LowerThreadPriority();
   std::array<pollfd, 2> waits = {{{listenFd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}}};
   while (!stopRequested_.load()) {
     if (::poll(waits.data(), waits.size(), -1) < 0 && errno != EINTR) return;
@@ -329,6 +336,7 @@ void StatusServer::AcceptLoop() {
 }
 
 void StatusServer::WorkerLoop() {
+  LowerThreadPriority();
   std::unique_lock<std::mutex> lock(connectionsMutex_);
   for (;;) {
     ++idleWorkers_;

@@ -1,5 +1,8 @@
 #include "monitoring/UsageStore.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +15,8 @@
 namespace velmora::monitoring {
 namespace {
 
+// The store's thread yields the processor to the frame loop.
+constexpr int kStoreThreadNice = 10;
 // A day counts as an opening day when the exhibit ran this long on it.
 constexpr std::int64_t kOpeningDayMinimumMs = kMsPerHour;
 // While the file cannot be written, events wait in memory up to this many; then the
@@ -133,6 +138,7 @@ void UsageStore::Report(const std::string& text) {
 }
 
 void UsageStore::ThreadMain() {
+  ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kStoreThreadNice);
   if (!config_.path.empty()) OpenDatabase(startedMs_);
   lastCommitMs_ = startedMs_;
   std::unique_lock<std::mutex> lock(wakeMutex_);
