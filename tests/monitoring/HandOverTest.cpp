@@ -69,15 +69,12 @@ TEST(SnapshotExchange, PictureIsCopiedOnlyWhenAskedAndConvertedToFullRangeRgb) {
 TEST(FramePeriodHistogram, BucketBoundsAreInclusiveAndLateFramesCounted) {
   ExhibitSnapshot s;
   s.Frame(0.0);  // the first frame has no period
-  for (const double period : {0.020, 0.0201, 0.025, 0.0251, 5.0}) s.Frame(period);
-  EXPECT_EQ(s.frames, 6u);
-  EXPECT_EQ(s.framePeriods.count, 5u);
-  EXPECT_EQ(s.framesLate, 2u);
-  EXPECT_EQ(s.framePeriods.bucketCounts[3], 1u);  // le 0.020
-  EXPECT_EQ(s.framePeriods.bucketCounts[4], 1u);  // le 0.021
-  EXPECT_EQ(s.framePeriods.bucketCounts[5], 1u);  // le 0.025
-  EXPECT_EQ(s.framePeriods.bucketCounts[6], 1u);  // le 0.030
-  EXPECT_EQ(s.framePeriods.bucketCounts.back(), 1u);
+  for (const double period : {0.020, 0.0201, 0.025, 0.0251}) s.Frame(period);
+  EXPECT_EQ(s.frames, 5u);
+  EXPECT_EQ(s.framesLate, 1u);
+  const std::array<std::uint64_t, 4> aroundTheTarget = {s.framePeriods.bucketCounts[3], s.framePeriods.bucketCounts[4],
+                                                        s.framePeriods.bucketCounts[5], s.framePeriods.bucketCounts[6]};
+  EXPECT_EQ(aroundTheTarget, (std::array<std::uint64_t, 4>{1, 1, 1, 1}));  // le 0.020, 0.021, 0.025, 0.030
 }
 
 TEST(ActionQueue, FrameLoopTakesActionsInOrderAndTheQueueRefusesBeyondItsCapacity) {

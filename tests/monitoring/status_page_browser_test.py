@@ -29,8 +29,9 @@ def browser(profile):
 
 
 def weights_shown(driver):
-    cells = driver.find_elements(By.CSS_SELECTOR, "#weights td.n")
-    return [cell.text for cell in cells]
+    # Read in one script: the page replaces the table every second, so elements found
+    # one call earlier may be gone.
+    return driver.execute_script("return [...document.querySelectorAll('#weights td.n')].map(c => c.textContent)")
 
 
 def main():
