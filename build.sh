@@ -16,9 +16,11 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libsdl2-dev libsdl2-ttf-dev fonts-dejavu-core libspng-dev libcli11-dev
   libfluidsynth-dev timgm6mb-soundfont librtmidi-dev libasound2-dev
+  libcpp-httplib-dev libsqlite3-dev
 )
 if [[ $action == test || $action == sanitize ]]; then
   packages+=(python3 xvfb xauth xdotool x11-utils imagemagick)
+  packages+=(python3-prometheus-client chromium chromium-driver python3-selenium)
 fi
 if [[ $action == test || $action == fuzz ]]; then
   packages+=(clang libclang-rt-14-dev)

@@ -1,0 +1,77 @@
+#include "monitoring/SnapshotExchange.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace velmora::monitoring {
+
+void FramePeriodHistogram::Observe(double periodSeconds) {
+  const auto bound = std::lower_bound(kFramePeriodBucketBounds.begin(), kFramePeriodBucketBounds.end(),
+                                      periodSeconds);
+  ++bucketCounts[static_cast<std::size_t>(bound - kFramePeriodBucketBounds.begin())];
+  sumSeconds += periodSeconds;
+  ++count;
+}
+
+SnapshotExchange::SnapshotExchange(int width, int height)
+    : width_(width), height_(height),
+      picture_(static_cast<std::size_t>(std::max(width, 0)) * static_cast<std::size_t>(std::max(height, 0))) {}
+
+void SnapshotExchange::Publish(const ExhibitSnapshot& snapshot) {
+  PublishedSnapshot& slot = slots_[writerSlot_];
+  slot.snapshot = snapshot;
+  slot.publishedAt = std::chrono::steady_clock::now();
+  slot.sequence = ++published_;
+  // Release: the reader that swaps this slot in sees everything written above.
+  writerSlot_ = middleSlot_.exchange(static_cast<std::uint8_t>(writerSlot_ | kFresh), std::memory_order_acq_rel) &
+                kSlotMask;
+}
+
+std::optional<PublishedSnapshot> SnapshotExchange::Latest() {
+  std::lock_guard<std::mutex> lock(readerMutex_);
+  if ((middleSlot_.load(std::memory_order_relaxed) & kFresh) != 0) {
+    readerSlot_ = middleSlot_.exchange(readerSlot_, std::memory_order_acq_rel) & kSlotMask;
+  }
+  const PublishedSnapshot& slot = slots_[readerSlot_];
+  if (slot.sequence == 0) return std::nullopt;
+  return slot;
+}
+
+void SnapshotExchange::OfferPicture(const std::uint16_t* pixels, std::size_t pitchBytes) {
+  if (!PictureWanted() || pixels == nullptr) return;
+  std::unique_lock<std::mutex> lock(pictureMutex_, std::try_to_lock);
+  if (!lock.owns_lock()) return;
+  const auto rowPixels = static_cast<std::size_t>(width_);
+  const auto* source = reinterpret_cast<const unsigned char*>(pixels);
+  for (int y = 0; y < height_; ++y) {
+    std::memcpy(picture_.data() + static_cast<std::size_t>(y) * rowPixels,
+                source + static_cast<std::size_t>(y) * pitchBytes, rowPixels * sizeof(std::uint16_t));
+  }
+  ++pictureSerial_;
+  pictureWanted_.store(false, std::memory_order_relaxed);
+  lock.unlock();
+  pictureOffered_.notify_all();
+}
+
+bool SnapshotExchange::TakePicture(std::vector<std::uint8_t>& rgb, std::chrono::milliseconds timeout) {
+  std::unique_lock<std::mutex> lock(pictureMutex_);
+  const std::uint64_t before = pictureSerial_;
+  pictureWanted_.store(true, std::memory_order_relaxed);
+  if (!pictureOffered_.wait_for(lock, timeout, [&] { return pictureSerial_ != before; })) {
+    pictureWanted_.store(false, std::memory_order_relaxed);
+    return false;
+  }
+  // RGB565 to 8 bits a channel, the top bits repeated into the low ones so that full
+  // intensity stays 255.
+  rgb.resize(picture_.size() * 3);
+  std::uint8_t* out = rgb.data();
+  for (const std::uint16_t pixel : picture_) {
+    const unsigned red = pixel >> 11, green = (pixel >> 5) & 0x3Fu, blue = pixel & 0x1Fu;
+    *out++ = static_cast<std::uint8_t>((red << 3) | (red >> 2));
+    *out++ = static_cast<std::uint8_t>((green << 2) | (green >> 4));
+    *out++ = static_cast<std::uint8_t>((blue << 3) | (blue >> 2));
+  }
+  return true;
+}
+
+}  // namespace velmora::monitoring

@@ -1,0 +1,71 @@
+#pragma once
+// The hand-over from the exhibit's frame loop to the status server's threads. The
+// frame loop never waits here: Publish is wait-free (a triple buffer: the writer and
+// the reader each own a slot and swap through a third with one atomic exchange), and
+// the picture is copied only when the server has asked for one and only if the
+// server is not holding the picture buffer at that moment (try-lock).
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+#include "monitoring/ExhibitSnapshot.h"
+
+namespace velmora::monitoring {
+
+struct PublishedSnapshot {
+  ExhibitSnapshot snapshot;
+  std::chrono::steady_clock::time_point publishedAt;  // when the frame loop handed it over
+  std::uint64_t sequence = 0;                         // 1 for the first hand-over
+};
+
+class SnapshotExchange {
+public:
+  // Pictures are `width` x `height` RGB565 pixels; the buffer is allocated here, once.
+  SnapshotExchange(int width, int height);
+
+  // Frame loop (one thread only).
+  void Publish(const ExhibitSnapshot& snapshot);
+  // True while the server waits for a picture: then the frame loop offers its frame.
+  bool PictureWanted() const { return pictureWanted_.load(std::memory_order_relaxed); }
+  // Copies the frame (rows of RGB565 pixels, `pitchBytes` apart) if a picture is wanted
+  // and the buffer is free at once; otherwise does nothing and a later frame serves.
+  void OfferPicture(const std::uint16_t* pixels, std::size_t pitchBytes);
+
+  // Server side (any thread).
+  // The newest snapshot, or nothing before the first hand-over.
+  std::optional<PublishedSnapshot> Latest();
+  // Asks the frame loop for a picture and waits at most `timeout` for it; true with
+  // the picture as 8-bit RGB rows in `rgb`, false when no frame offered one in time.
+  bool TakePicture(std::vector<std::uint8_t>& rgb, std::chrono::milliseconds timeout);
+
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+
+private:
+  static constexpr std::uint8_t kSlotMask = 0x3;
+  static constexpr std::uint8_t kFresh = 0x4;  // the middle slot holds an unread hand-over
+
+  std::array<PublishedSnapshot, 3> slots_;
+  std::uint8_t writerSlot_ = 0;               // frame loop's own
+  std::atomic<std::uint8_t> middleSlot_{1};   // slot index | kFresh
+  std::mutex readerMutex_;                    // the server threads take turns reading
+  std::uint8_t readerSlot_ = 2;               // under readerMutex_
+  std::uint64_t published_ = 0;               // frame loop's count of hand-overs
+
+  const int width_;
+  const int height_;
+  std::atomic<bool> pictureWanted_{false};
+  std::mutex pictureMutex_;
+  std::condition_variable pictureOffered_;
+  std::vector<std::uint16_t> picture_;        // RGB565, tightly packed, under pictureMutex_
+  std::uint64_t pictureSerial_ = 0;           // pictures copied, under pictureMutex_
+};
+
+}  // namespace velmora::monitoring
