@@ -6,6 +6,7 @@
 
 #include "assets/Bitmap.h"
 #include "assets/NeuriteControlPoints.h"
+#include "assets/ScaledPictures.h"
 
 namespace velmora {
 

@@ -817,6 +817,7 @@ ScaledPainting PaintNetworkAt(const std::vector<std::vector<PathPoint>>& paths, 
 }
 
 int GlowStep(std::uint8_t green) {
+  static_assert(kTopGlowLevel == kSpriteColumns - 1);
   return std::max(1, (kGlowGreenFloor - green + kSpriteColumns - 2) / (kSpriteColumns - 1));
 }
 
