@@ -15,7 +15,6 @@
 
 namespace velmora {
 
-inline constexpr int kStatusBandTop = 680;           // pixels: nothing is painted from this row down
 inline constexpr std::int32_t kPictureResolution = 2834;  // pixels per metre (72 per inch)
 inline constexpr std::int32_t kSheetResolution = 0;       // the sprite sheet states none
 inline constexpr int kSpriteCellPixels = 80;         // width and height of one sprite cell

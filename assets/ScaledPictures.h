@@ -15,6 +15,7 @@ namespace velmora {
 
 inline constexpr int kPictureWidth = 1024;  // pixels
 inline constexpr int kPictureHeight = 768;  // pixels
+inline constexpr int kStatusBandTop = 680;  // pixels: nothing is painted from this row down
 
 // Where the 1024 x 768 design lies on a canvas: picture pixel centre p (whole
 // numbers at pixel centres, as the picture's own pixels) falls on canvas pixel

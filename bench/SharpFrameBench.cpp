@@ -35,7 +35,6 @@ constexpr int kSomaY[3] = {185, 446, 273};
 constexpr int kSpriteCellPixels = 80;
 constexpr int kSpriteCopyPixels = 79;
 constexpr int kTopLevel = 31;
-constexpr int kPaintThreads = 2;             // the exhibit machine's cores
 constexpr double kBytesPerMegabyte = 1024.0 * 1024.0;
 constexpr const char* kStatusText = "Geschwindigkeit:  26 mal so langsam wie in Wirklichkeit";
 
@@ -134,7 +133,7 @@ SharpScreen& ScreenOfSize(int width, int height) {
   screen.window = MakeWindow(width, height);
   screen.renderer = SDL_CreateRenderer(screen.window, -1, 0);
   if (screen.renderer == nullptr) std::abort();
-  std::shared_ptr<SharpPictures> pictures = PaintSharpPictures(width, height, SharpFit::kFill, kPaintThreads);
+  std::shared_ptr<SharpPictures> pictures = PaintSharpPictures(width, height, SharpFit::kFill, kSharpPaintThreads);
   if (!AddSharpLabels(*pictures, kDefaultFontPath, nullptr)) std::abort();
   screen.display = SharpDisplay::CreateForRenderer(screen.renderer, pictures, kDefaultFontPath, nullptr);
   if (!screen.display) std::abort();
@@ -170,7 +169,7 @@ void BM_PaintSharpPictures(benchmark::State& state) {
   for (auto _ : state) {
     std::unique_ptr<SharpPictures> pictures = PaintSharpPictures(static_cast<int>(state.range(0)),
                                                                  static_cast<int>(state.range(1)), SharpFit::kFill,
-                                                                 kPaintThreads);
+                                                                 kSharpPaintThreads);
     AddSharpLabels(*pictures, kDefaultFontPath, nullptr);
     bytes = pictures->HeldBytes();
   }

@@ -354,4 +354,16 @@ SharpFigures SharpDisplay::Figures() const {
   return result;
 }
 
+bool ComposeSharpPicture(int width, int height, SharpFit fit, const std::string& fontPath,
+                         const std::function<bool(SharpDisplay&)>& compose, PackedImage& picture, std::string* error) {
+  std::shared_ptr<SharpPictures> pictures = PaintSharpPictures(width, height, fit, kSharpPaintThreads);
+  if (!AddSharpLabels(*pictures, fontPath, error)) return false;
+  const std::unique_ptr<SharpDisplay> display = SharpDisplay::CreateOffscreen(pictures, fontPath);
+  if (!compose(*display) || !display->Screenshot(picture)) {
+    if (error != nullptr) *error = "cannot compose the picture";
+    return false;
+  }
+  return true;
+}
+
 }  // namespace velmora

@@ -21,6 +21,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -138,5 +139,14 @@ private:
   SharpFigures figures;
   std::size_t pendingUploadBytes = 0;  // sent to the renderer in the frame being made
 };
+
+// The sharp picture of one frame for a width x height screen, made without a window:
+// the pictures are painted for that size, then `compose` makes the frame on a
+// display composing in memory, as the frame cycle or the simulator's picture makes
+// it. The result is what a screenshot of the same frame on a screen of that size
+// shows. False, with the reason in `error`, if the labels' font cannot be used or
+// `compose` fails.
+bool ComposeSharpPicture(int width, int height, SharpFit fit, const std::string& fontPath,
+                         const std::function<bool(SharpDisplay&)>& compose, PackedImage& picture, std::string* error);
 
 }  // namespace velmora

@@ -45,6 +45,9 @@ enum class SharpFit {
   kLetterbox,  // black bars there
 };
 
+// Threads that paint the pictures: the exhibit machine's cores.
+inline constexpr int kSharpPaintThreads = 2;
+
 // Paints the background and the bodies for a width x height screen on `threads`
 // threads. Uses no fonts, so it may run on any thread, e.g. while the classic
 // picture is already shown.
