@@ -1,5 +1,7 @@
 #include "display/SharpPictures.h"
 
+#include <chrono>
+
 #include "assets/Painting.h"
 #include "model/NetworkTables.h"
 
@@ -40,6 +42,27 @@ std::unique_ptr<SharpPictures> PaintSharpPictures(int width, int height, SharpFi
     }
   }
   pictures->sheetCellPixels = kSpriteCellPixels;
+  return pictures;
+}
+
+SharpPicturePainter::SharpPicturePainter(int width, int height, SharpFit fit)
+    : painting(std::async(std::launch::async, PaintSharpPictures, width, height, fit, kSharpPaintThreads)) {}
+
+SharpPicturePainter::~SharpPicturePainter() {
+  if (painting.valid()) painting.wait();
+}
+
+bool SharpPicturePainter::Ready() const {
+  return painting.valid() && painting.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+}
+
+std::shared_ptr<SharpPictures> SharpPicturePainter::Take(const std::string& fontPath, std::string* error) {
+  if (!painting.valid()) {
+    if (error != nullptr) *error = "the pictures were taken already";
+    return nullptr;
+  }
+  std::shared_ptr<SharpPictures> pictures = painting.get();
+  if (!AddSharpLabels(*pictures, fontPath, error)) return nullptr;
   return pictures;
 }
 

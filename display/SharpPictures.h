@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <future>
 #include <memory>
 #include <string>
 #include <vector>
@@ -57,5 +58,27 @@ std::unique_ptr<SharpPictures> PaintSharpPictures(int width, int height, SharpFi
 // renderer, so it runs on the thread that draws text. False, with the reason in
 // `error`, if the font cannot be used.
 bool AddSharpLabels(SharpPictures& pictures, const std::string& fontPath, std::string* error);
+
+// Paints the pictures on other threads while the caller goes on, e.g. showing the
+// classic picture until the sharp one is ready.
+class SharpPicturePainter {
+public:
+  // Starts painting at once.
+  SharpPicturePainter(int width, int height, SharpFit fit);
+  // Waits for a painting still under way.
+  ~SharpPicturePainter();
+  SharpPicturePainter(const SharpPicturePainter&) = delete;
+  SharpPicturePainter& operator=(const SharpPicturePainter&) = delete;
+
+  // True once the painting is done and the pictures not yet taken.
+  bool Ready() const;
+  // Waits for the painting if need be, then sets the labels on the calling thread
+  // (the one that draws text). Null, with the reason in `error`, if the labels' font
+  // cannot be used or the pictures were taken already.
+  std::shared_ptr<SharpPictures> Take(const std::string& fontPath, std::string* error);
+
+private:
+  std::future<std::unique_ptr<SharpPictures>> painting;
+};
 
 }  // namespace velmora
