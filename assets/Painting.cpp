@@ -544,6 +544,38 @@ public:
     }
   }
 
+  // Transparent sprites the size of each body's cell on the canvas, placed on it.
+  std::array<BodySprite, kSomaCount> EmptyBodies() const {
+    std::array<BodySprite, kSomaCount> bodies;
+    for (std::size_t s = 0; s < somas_.size(); ++s) {
+      BodySprite& sprite = bodies[s];
+      sprite.left = somas_[s].columns.first;
+      sprite.top = somas_[s].rows.first;
+      sprite.width = std::max(0, somas_[s].columns.last - somas_[s].columns.first + 1);
+      sprite.height = std::max(0, somas_[s].rows.last - somas_[s].rows.first + 1);
+      sprite.pixels.assign(static_cast<std::size_t>(sprite.width) * static_cast<std::size_t>(sprite.height), 0u);
+    }
+    return bodies;
+  }
+
+  // Bands are handed out in order to the threads; each writes only its own rows.
+  void Paint(const PaintOutput& out, int threads) const {
+    const int bands = (placement_.height + kBandRows - 1) / kBandRows;
+    std::atomic<int> next{0};
+    const auto work = [&] {
+      Band band(placement_.width);
+      for (int b = next++; b < bands; b = next++) {
+        const int top = b * kBandRows;
+        PaintBand(band, top, std::min(kBandRows, placement_.height - top), out);
+      }
+    };
+    std::vector<std::thread> helpers;
+    for (int t = 1; t < std::max(1, threads); ++t) helpers.emplace_back(work);
+    work();
+    for (std::thread& helper : helpers) helper.join();
+  }
+
+private:
   void PaintBand(Band& band, int firstRow, int rowCount, const PaintOutput& out) const {
     band.Start(firstRow, rowCount);
     for (const Mark& mark : pathMarks_) Stamp(band, mark);
@@ -553,7 +585,6 @@ public:
     Compose(band, out);
   }
 
-private:
   // The canvas pixel span whose centres lie within `reach` picture pixels of a
   // centre coordinate, one pixel wider either side: pixels in the widening get
   // nothing from a mark.
@@ -721,38 +752,6 @@ private:
     }
   }
 
-public:
-  std::array<BodySprite, kSomaCount> EmptyBodies() const {
-    std::array<BodySprite, kSomaCount> bodies;
-    for (std::size_t s = 0; s < somas_.size(); ++s) {
-      BodySprite& sprite = bodies[s];
-      sprite.left = somas_[s].columns.first;
-      sprite.top = somas_[s].rows.first;
-      sprite.width = std::max(0, somas_[s].columns.last - somas_[s].columns.first + 1);
-      sprite.height = std::max(0, somas_[s].rows.last - somas_[s].rows.first + 1);
-      sprite.pixels.assign(static_cast<std::size_t>(sprite.width) * static_cast<std::size_t>(sprite.height), 0u);
-    }
-    return bodies;
-  }
-
-  // Bands are handed out in order to the threads; each writes only its own rows.
-  void Paint(const PaintOutput& out, int threads) const {
-    const int bands = (placement_.height + kBandRows - 1) / kBandRows;
-    std::atomic<int> next{0};
-    const auto work = [&] {
-      Band band(placement_.width);
-      for (int b = next++; b < bands; b = next++) {
-        const int top = b * kBandRows;
-        PaintBand(band, top, std::min(kBandRows, placement_.height - top), out);
-      }
-    };
-    std::vector<std::thread> helpers;
-    for (int t = 1; t < std::max(1, threads); ++t) helpers.emplace_back(work);
-    work();
-    for (std::thread& helper : helpers) helper.join();
-  }
-
-private:
   PaintPlacement placement_;
   DesignGrid grid_;
   std::vector<SomaPlan> somas_;
