@@ -50,11 +50,12 @@ sanitized_tests() {
   local asan=halt_on_error=1:abort_on_error=1:detect_stack_use_after_return=1
   export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
   export LSAN_OPTIONS="suppressions=$PWD/tests/lsan-suppressions.txt:print_suppressions=0"
-  # The runs that open a real video driver (the X server run, and the start without a
-  # display, where SDL tries every driver) load Mesa's GL driver, which leaks and is
-  # unloaded again before the leak check, so its leaks come without a library name no
-  # suppression could match: these runs alone check memory errors without leaks.
-  local video_driver_runs='^(velmora_e2e_xvfb_run|velmora_startup_faults)$'
+  # The runs that open a real video driver (the X server run, the start without a
+  # display, where SDL tries every driver, and the sharp display's OpenGL run) load
+  # Mesa's GL driver, which leaks and is unloaded again before the leak check, so its
+  # leaks come without a library name no suppression could match: these runs alone
+  # check memory errors without leaks.
+  local video_driver_runs='^(velmora_e2e_xvfb_run|velmora_startup_faults|velmora_sharp_display_gpu)$'
   ASAN_OPTIONS=detect_leaks=1:$asan ctest --test-dir "$dir" --output-on-failure -j2 -E "$video_driver_runs" "$@"
   ASAN_OPTIONS=detect_leaks=0:$asan ctest --test-dir "$dir" --output-on-failure -R "$video_driver_runs" "$@"
 }

@@ -13,9 +13,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "assets/BuiltInFiles.h"
 #include "assets/Icon.h"
@@ -75,6 +77,12 @@ int CheckAll(const std::vector<std::vector<PathPoint>>& paths, bool report) {
   return faults;
 }
 
+bool ReadWholeFile(const char* path, std::vector<std::uint8_t>& bytes) {
+  std::ifstream in(path, std::ios::binary);
+  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return in.good() || in.eof();
+}
+
 int WriteImages(const std::vector<std::vector<PathPoint>>& paths, const std::string& folder, bool report) {
   const auto start = std::chrono::steady_clock::now();
   const Painting painting = PaintNetwork(paths);
@@ -85,7 +93,14 @@ int WriteImages(const std::vector<std::vector<PathPoint>>& paths, const std::str
   }
   RgbImage labelled;
   std::string error;
-  if (!DrawLabels(painting.picture, kLabelFontPath, labelled, error)) {
+  // The generator reads the font from the system; the program carries its own copy.
+  std::vector<std::uint8_t> font;
+  if (!ReadWholeFile(kLabelFontPath, font)) {
+    error = std::string("cannot read the labels' font ") + kLabelFontPath;
+  } else {
+    DrawLabels(painting.picture, BuiltInFile{font.data(), font.size()}, labelled, error);
+  }
+  if (!error.empty()) {
     std::fprintf(stderr, "velmora-assetgen: %s\n", error.c_str());
     ++faults;
   }

@@ -33,14 +33,12 @@ struct Coverage {
   double At(int x, int y) const { return alpha[static_cast<std::size_t>(y * width + x)]; }
 };
 
-bool Render(const char* fontPath, int size, const char* text, Coverage& out, std::string& error) {
-  TTF_Font* font = TTF_OpenFont(fontPath, size);
-  if (font == nullptr) {
-    error = std::string("cannot open font ") + fontPath + ": " + TTF_GetError();
+bool Render(TTF_Font* font, int size, const char* text, Coverage& out, std::string& error) {
+  if (TTF_SetFontSize(font, size) != 0) {
+    error = std::string("cannot size the font: ") + TTF_GetError();
     return false;
   }
   SDL_Surface* rendered = TTF_RenderUTF8_Blended(font, text, SDL_Color{255, 255, 255, 255});
-  TTF_CloseFont(font);
   if (rendered == nullptr) {
     error = std::string("cannot render \"") + text + "\": " + TTF_GetError();
     return false;
@@ -97,39 +95,91 @@ Coverage Narrowed(const Coverage& in, int width) {
   return out;
 }
 
-}  // namespace
+// The canvas pixels whose centres lie in the picture pixels first .. last, inclusive,
+// along one axis.
+struct CanvasRange {
+  int first, last;
+};
+CanvasRange ScaledRange(int first, int last, double scale, int offset) {
+  const auto design = [&](int canvas) { return (canvas + 0.5 - offset) / scale - 0.5; };
+  int from = static_cast<int>(std::floor(first * scale + offset)) - 1;
+  while (design(from) < first - 0.5) ++from;
+  int to = static_cast<int>(std::ceil((last + 1) * scale + offset)) + 1;
+  while (design(to) >= last + 0.5) --to;
+  return {from, to};
+}
 
-bool DrawLabels(const RgbImage& picture, const char* fontPath, RgbImage& labelled, std::string& error) {
+// A label's ink and where it goes: the largest size whose ink is no taller than
+// wanted, narrowed to the box if need be, centred across the box and down within the
+// height the glyphs stand in, so descender room stays at the bottom of the caption
+// boxes.
+struct PlacedInk {
+  Coverage ink;
+  int left = 0, top = 0;  // canvas pixels of the ink's top-left corner
+  PixelBox box;           // canvas pixels, inclusive
+};
+
+bool PlaceLabel(TTF_Font* font, const LabelSpec& label, const PaintPlacement& placement, PlacedInk& placed,
+                std::string& error) {
+  const CanvasRange columns = ScaledRange(label.box.xMin, label.box.xMax, placement.scale, placement.offsetX);
+  const CanvasRange rows = ScaledRange(label.box.yMin, label.box.yMax, placement.scale, placement.offsetY);
+  placed.box = {columns.first, columns.last, rows.first, rows.last};
+  const int boxWidth = columns.last - columns.first + 1;
+  const int boxHeight = rows.last - rows.first + 1;
+  const int wantedHeight =
+      std::min(static_cast<int>(std::lround(label.glyphHeightPixels * placement.scale)), boxHeight);
+  // Ink grows with the size, so the sizes are bisected: `fits` is a size whose ink
+  // is no taller than wanted, `tooTall` one whose ink is taller.
+  int fits = 0, tooTall = kLargestSizePerPixel * wantedHeight + 1;
+  Coverage fitting;
+  while (tooTall - fits > 1) {
+    const int size = fits + (tooTall - fits) / 2;
+    if (!Render(font, size, label.text, placed.ink, error)) return false;
+    if (placed.ink.height <= wantedHeight) {
+      fits = size;
+      fitting = std::move(placed.ink);
+    } else {
+      tooTall = size;
+    }
+  }
+  placed.ink = std::move(fitting);
+  if (placed.ink.width > boxWidth) placed.ink = Narrowed(placed.ink, boxWidth);
+  placed.left = columns.first + (boxWidth - placed.ink.width) / 2;
+  placed.top = rows.first + (wantedHeight - placed.ink.height) / 2;
+  return true;
+}
+
+// Runs `use` on every label placed at the placement, with the font open.
+template <typename Use>
+bool ForEachPlacedLabel(BuiltInFile face, const PaintPlacement& placement, std::string& error, Use use) {
   if (TTF_Init() != 0) {
     error = std::string("cannot start the font renderer: ") + TTF_GetError();
     return false;
   }
+  TTF_Font* font = TTF_OpenFontRW(SDL_RWFromConstMem(face.data, static_cast<int>(face.size)), 1, kLargestSizePerPixel);
+  bool ok = font != nullptr;
+  if (!ok) error = std::string("cannot open the labels' font: ") + TTF_GetError();
+  for (std::size_t k = 0; ok && k < kLabels.size(); ++k) {
+    PlacedInk placed;
+    ok = PlaceLabel(font, kLabels[k], placement, placed, error);
+    if (ok) use(placed);
+  }
+  if (font != nullptr) TTF_CloseFont(font);
+  TTF_Quit();
+  return ok;
+}
+
+}  // namespace
+
+bool DrawLabels(const RgbImage& picture, BuiltInFile font, RgbImage& labelled, std::string& error) {
   labelled = picture;
-  bool ok = true;
-  for (const LabelSpec& label : kLabels) {
-    const int boxWidth = label.box.xMax - label.box.xMin + 1;
-    const int boxHeight = label.box.yMax - label.box.yMin + 1;
-    const int wantedHeight = std::min(label.glyphHeightPixels, boxHeight);
-    // The largest size whose ink is no taller than wanted.
-    Coverage ink;
-    for (int size = kLargestSizePerPixel * wantedHeight; size > 0; --size) {
-      if (!Render(fontPath, size, label.text, ink, error)) {
-        ok = false;
-        break;
-      }
-      if (ink.height <= wantedHeight) break;
-    }
-    if (!ok) break;
-    if (ink.width > boxWidth) ink = Narrowed(ink, boxWidth);
-    // Centred across the box, and down within the height the glyphs stand in, so
-    // descender room stays at the bottom of the caption boxes.
-    const int left = label.box.xMin + (boxWidth - ink.width) / 2;
-    const int top = label.box.yMin + (wantedHeight - ink.height) / 2;
-    for (int y = 0; y < ink.height; ++y) {
-      for (int x = 0; x < ink.width; ++x) {
-        const int px = left + x, py = top + y;
-        if (px < label.box.xMin || px > label.box.xMax || py < label.box.yMin || py > label.box.yMax) continue;
-        const double a = ink.At(x, y);
+  return ForEachPlacedLabel(font, PaintPlacement{}, error, [&](const PlacedInk& placed) {
+    const PixelBox& box = placed.box;
+    for (int y = 0; y < placed.ink.height; ++y) {
+      for (int x = 0; x < placed.ink.width; ++x) {
+        const int px = placed.left + x, py = placed.top + y;
+        if (px < box.xMin || px > box.xMax || py < box.yMin || py > box.yMax) continue;
+        const double a = placed.ink.At(x, y);
         Rgb& p = labelled.At(px, py);
         auto blend = [a](std::uint8_t under, std::uint8_t over) {
           return static_cast<std::uint8_t>(std::lround(under + (over - under) * a));
@@ -137,9 +187,31 @@ bool DrawLabels(const RgbImage& picture, const char* fontPath, RgbImage& labelle
         p = {blend(p.r, kLabelColour.r), blend(p.g, kLabelColour.g), blend(p.b, kLabelColour.b)};
       }
     }
-  }
-  TTF_Quit();
-  return ok;
+  });
+}
+
+bool MakeLabelOverlays(BuiltInFile font, const PaintPlacement& placement, std::vector<LabelOverlay>& overlays,
+                       std::string& error) {
+  overlays.clear();
+  return ForEachPlacedLabel(font, placement, error, [&](const PlacedInk& placed) {
+    LabelOverlay overlay;
+    overlay.left = placed.box.xMin;
+    overlay.top = placed.box.yMin;
+    overlay.width = placed.box.xMax - placed.box.xMin + 1;
+    overlay.height = placed.box.yMax - placed.box.yMin + 1;
+    overlay.colour = 0xFF000000u | static_cast<std::uint32_t>(kLabelColour.r) << 16 |
+                     static_cast<std::uint32_t>(kLabelColour.g) << 8 | kLabelColour.b;
+    overlay.alpha.assign(static_cast<std::size_t>(overlay.width) * static_cast<std::size_t>(overlay.height), 0);
+    for (int y = 0; y < placed.ink.height; ++y) {
+      for (int x = 0; x < placed.ink.width; ++x) {
+        const int cx = placed.left + x - overlay.left, cy = placed.top + y - overlay.top;
+        if (cx < 0 || cx >= overlay.width || cy < 0 || cy >= overlay.height) continue;
+        overlay.alpha[static_cast<std::size_t>(cy * overlay.width + cx)] =
+            static_cast<std::uint8_t>(std::lround(placed.ink.At(x, y) * 255.0));
+      }
+    }
+    overlays.push_back(std::move(overlay));
+  });
 }
 
 }  // namespace velmora

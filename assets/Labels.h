@@ -6,6 +6,7 @@
 
 #include "assets/Bitmap.h"
 #include "assets/NeuriteControlPoints.h"
+#include "assets/ScaledPictures.h"
 
 namespace velmora {
 
@@ -23,6 +24,6 @@ inline constexpr const char* kLabelFontPath = "/usr/share/fonts/truetype/dejavu/
 
 // The picture with the labels blended in; pixels outside the label boxes keep their
 // values. False with a reason in `error` if the font cannot be used.
-bool DrawLabels(const RgbImage& picture, const char* fontPath, RgbImage& labelled, std::string& error);
+bool DrawLabels(const RgbImage& picture, BuiltInFile font, RgbImage& labelled, std::string& error);
 
 }  // namespace velmora

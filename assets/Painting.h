@@ -1,6 +1,7 @@
 #pragma once
-// The painted picture of the network and the glowing cell-body sprites, made from
-// the neurite paths and the cell-body outlines.
+// The painted picture of the network and the glowing cell-body sprites at the
+// picture's own 1024 x 768, made from the neurite paths and the cell-body outlines
+// (the same painting at other scales: assets/ScaledPictures.h).
 
 #include <array>
 #include <cstdint>
@@ -9,13 +10,11 @@
 
 #include "assets/Bitmap.h"
 #include "assets/NeuriteControlPoints.h"
+#include "assets/ScaledPictures.h"
 #include "model/Object.h"
 
 namespace velmora {
 
-inline constexpr int kPictureWidth = 1024;           // pixels
-inline constexpr int kPictureHeight = 768;           // pixels
-inline constexpr int kStatusBandTop = 680;           // pixels: nothing is painted from this row down
 inline constexpr std::int32_t kPictureResolution = 2834;  // pixels per metre (72 per inch)
 inline constexpr std::int32_t kSheetResolution = 0;       // the sprite sheet states none
 inline constexpr int kSpriteCellPixels = 80;         // width and height of one sprite cell

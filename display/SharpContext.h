@@ -1,0 +1,98 @@
+#pragma once
+// The drawing context of the sharp screen: the model's pens, brushes, lines and
+// triangles and the status line's text, given in the 1024 x 768 design's pixels,
+// turned into anti-aliased shapes on the screen at the design's scale and offset.
+//
+// Shapes are triangles with feathered edges: each stroke or filled triangle has a
+// core at full colour and a one-screen-pixel rim whose alpha falls from the core's to
+// 0, so the edge covers each pixel about as much as the shape does. The same list
+// goes to the GPU (SDL_RenderGeometry) or to the rasteriser in memory.
+//
+// Where the design's pixels land, fixed so the drawing lies on the painting:
+// - a line runs between the centres of its end pixels, (x + 0.5, y + 0.5) scaled,
+//   butt-ended, as wide as the pen times the scale; a run of LineTo calls with one
+//   pen is one stroke, mitred at its joints;
+// - a triangle's corners are the corner points (x, y) scaled, as the classic fill
+//   takes pixel centres inside the corners;
+// - text has its top-left corner at (x, y) scaled.
+
+#include <SDL.h>
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "display/FrameDisplay.h"
+
+namespace velmora {
+
+// What one frame draws over its pictures, in screen pixels and in drawing order.
+struct DrawList {
+  std::vector<SDL_Vertex> vertices;
+  std::vector<int> indices;  // three per triangle
+  struct Text {
+    std::size_t atIndex;  // drawn after the triangles before this index
+    int x, y;             // screen pixels: top-left corner
+    std::string text;     // Latin-1
+    ColorRef color;
+    bool opaqueBackground;  // on a white box the size of the text
+  };
+  std::vector<Text> texts;
+
+  void Clear();
+};
+
+// Where the design lies on the screen: design point p shows at p * scale + offset.
+struct ScreenTransform {
+  double scale = 1.0;    // screen pixels per design pixel
+  double offsetX = 0.0;  // screen pixels
+  double offsetY = 0.0;
+};
+
+class SharpContext final : public TextDeviceContext {
+public:
+  SharpContext(const ScreenTransform& transform, DrawList& list);
+
+  // Back to the fresh state of a newly lent context: no pen or brush, current
+  // position 0, 0, black text on an opaque white background.
+  void ResetState();
+  // Ends the stroke being drawn; call before the list is used.
+  void Finish();
+
+  void SelectPen(const Pen* pen) override;
+  void SelectBrush(const Brush* brush) override;
+  void MoveTo(int x, int y) override;
+  void LineTo(int x, int y) override;
+  void Polygon(const ScreenPoint (&corners)[3]) override;
+
+  void SetTextColor(ColorRef color) override;
+  void SetTransparentBackground() override;
+  void TextOut(int x, int y, std::string_view text) override;
+
+private:
+  struct Point {
+    double x, y;  // screen pixels
+  };
+  Point LinePoint(int x, int y) const;
+  void EndStroke();
+  void AddStroke(const std::vector<Point>& points, const Pen& strokePen);
+  void AddFilledTriangle(const Point (&corners)[3], ColorRef color);
+  int AddVertex(Point p, ColorRef color, double alpha);
+  void AddTriangle(int a, int b, int c);
+
+  // Parameters
+  ScreenTransform transform;
+  DrawList* list;
+
+  // State: the selections, the current position and the stroke being drawn.
+  const Pen* pen = nullptr;
+  const Brush* brush = nullptr;
+  int currentX = 0;  // design pixels
+  int currentY = 0;
+  std::vector<Point> stroke;  // screen pixels; the current position ends it
+  ColorRef textColor = 0;
+  bool transparentBackground = false;
+};
+
+}  // namespace velmora
