@@ -5,6 +5,7 @@ import os
 import shutil
 import subprocess
 import sys
+import time
 
 SKIP = 77  # ctest's SKIP_RETURN_CODE for these tests
 
@@ -99,3 +100,22 @@ def check(condition, message):
         print("FAILED: " + message)
         sys.exit(1)
     print("ok: " + message)
+
+
+def wait_until(condition, what, timeout_s=20.0, interval_s=0.05):
+    """Polls `condition` until it holds; fails the test naming `what` after `timeout_s`."""
+    deadline = time.monotonic() + timeout_s
+    while not condition():
+        if time.monotonic() > deadline:
+            check(False, "waited %.0f s for %s" % (timeout_s, what))
+            return
+        time.sleep(interval_s)
+
+
+def frames_logged(path):
+    """Frames a --frame-log file has recorded so far."""
+    try:
+        with open(path) as log:
+            return sum(1 for line in log if line[:1].isdigit())
+    except FileNotFoundError:
+        return 0

@@ -7,10 +7,9 @@ import os
 import signal
 import subprocess
 import tempfile
-import time
 
-from e2e_support import (PanelTerminal, SYN1_BOX, blue_pixels, check, labelled_share, read_picture,
-                         require, rows_differing)
+from e2e_support import (PanelTerminal, SYN1_BOX, blue_pixels, check, frames_logged, labelled_share, read_picture,
+                         require, rows_differing, wait_until)
 
 RUN_TIMEOUT_S = 60  # no run may take longer: the test must never hang
 STATUS_LINE_ROWS = 24  # the status line's figure depends on the measured frame rate
@@ -58,9 +57,10 @@ def main():
         check(limited.returncode == 0, "--frames ends the run with 0")
 
         exhibit = subprocess.Popen([options.velmora, "--headless", "--midi-out", "none", "--panel", panel.path,
-                                    "--frames", "3000", "--record-keys", "term.txt", "--keys", "2:F1"],
+                                    "--frames", "3000", "--record-keys", "term.txt", "--keys", "2:F1",
+                                    "--frame-log", "term.log"],
                                    cwd=folder, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-        time.sleep(1.5)
+        wait_until(lambda: frames_logged(os.path.join(folder, "term.log")) >= 10, "ten frames before SIGTERM")
         exhibit.send_signal(signal.SIGTERM)
         try:
             code = exhibit.wait(timeout=10)

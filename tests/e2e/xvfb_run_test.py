@@ -10,9 +10,8 @@ import signal
 import subprocess
 import sys
 import tempfile
-import time
 
-from e2e_support import PanelTerminal, check, labelled_share, read_picture, require
+from e2e_support import PanelTerminal, check, frames_logged, labelled_share, read_picture, require, wait_until
 
 INNER = "VELMORA_E2E_INSIDE_XVFB"
 STEP_TIMEOUT_S = 20
@@ -21,8 +20,19 @@ STEP_TIMEOUT_S = 20
 def start(velmora, panel, folder, record):
     # --frames bounds the run (about a minute) should every key get lost.
     return subprocess.Popen([velmora, "--midi-out", "none", "--panel", panel, "--frames", "3000",
-                             "--record-keys", record], cwd=folder,
+                             "--record-keys", record, "--frame-log", record + ".log"], cwd=folder,
                             stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+
+
+def resembles(shot, picture):
+    """Most pixels of the screenshot within a small distance of the picture's."""
+    _, _, s = shot
+    _, _, p = picture
+    if len(s) != len(p):
+        return False
+    close = sum(1 for i in range(0, len(p), 3 * 97)
+                if abs(s[i] - p[i]) + abs(s[i + 1] - p[i + 1]) + abs(s[i + 2] - p[i + 2]) < 60)
+    return close > 0.8 * (len(p) // (3 * 97))
 
 
 def find_window():
@@ -53,11 +63,22 @@ def inside(options):
                               capture_output=True, text=True, timeout=STEP_TIMEOUT_S).stdout
         check(re.match(r"_NET_WM_ICON = (\d+), \1, ", icon) is not None,
               "the window has a square icon (%s)" % icon[:40].strip())
-        time.sleep(1.0)
-        screenshot(os.path.join(folder, "before.png"))
+        wait_until(lambda: frames_logged(os.path.join(folder, "keys.txt.log")) >= 5, "the first frames shown")
+        before_path = os.path.join(folder, "before.png")
+
+        def picture_on_screen():
+            screenshot(before_path)
+            return resembles(read_picture(before_path), plain)
+
+        wait_until(picture_on_screen, "the exhibit's picture on the screen", interval_s=0.2)
         subprocess.run(["xdotool", "key", "--window", window, "1"], check=True, timeout=STEP_TIMEOUT_S)
-        time.sleep(0.5)
-        screenshot(os.path.join(folder, "after.png"))
+        after_path = os.path.join(folder, "after.png")
+
+        def labelled_on_screen():
+            screenshot(after_path)
+            return labelled_share(read_picture(after_path), plain, labelled) > 0.8
+
+        wait_until(labelled_on_screen, "the labelled picture after key 1", interval_s=0.2)
         subprocess.run(["xdotool", "key", "--window", window, "Escape"], check=True, timeout=STEP_TIMEOUT_S)
         code = wait(exhibit)
         check(code == 0, "Esc ends the exhibit with 0 (%s)" % code)
@@ -73,7 +94,7 @@ def inside(options):
 
         exhibit = start(options.velmora, panel.path, folder, "term.txt")
         find_window()
-        time.sleep(1.0)
+        wait_until(lambda: frames_logged(os.path.join(folder, "term.txt.log")) >= 5, "the first frames shown")
         exhibit.send_signal(signal.SIGTERM)
         code = wait(exhibit)
         check(code == 0, "SIGTERM ends the exhibit with 0 (%s)" % code)
