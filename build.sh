@@ -10,15 +10,26 @@ cd "$(dirname "$0")"
 
 action=${1:-run}
 shift || true
+case $action in
+  run | install | test | sanitize | fuzz) ;;
+  *)
+    echo "usage: ./build.sh [run|test|install|sanitize|fuzz] [arguments]" >&2
+    exit 2
+    ;;
+esac
 
+# What the exhibit needs to be built and to run: the compiler and build tools, the
+# libraries, the font the pictures are made with, the synthesiser's soundfont.
 packages=(
   cmake ninja-build g++ pkg-config
-  libgtest-dev libgmock-dev libbenchmark-dev
   libsdl2-dev libsdl2-ttf-dev fonts-dejavu-core libspng-dev libcli11-dev
   libfluidsynth-dev timgm6mb-soundfont librtmidi-dev libasound2-dev
   libcpp-httplib-dev libsqlite3-dev
 )
+# What the tests and benchmarks add: their frameworks, and the tools the end-to-end
+# runs drive the programs with (an X server, key presses, pictures, a browser).
 if [[ $action == test || $action == sanitize ]]; then
+  packages+=(libgtest-dev libgmock-dev libbenchmark-dev)
   packages+=(python3 xvfb xauth xdotool x11-utils imagemagick)
   packages+=(python3-prometheus-client chromium chromium-driver python3-selenium)
 fi
@@ -71,7 +82,12 @@ case $action in
 esac
 
 build_dir=${VELMORA_BUILD_DIR:-build}
-cmake -S . -B "$build_dir" -G Ninja -DVELMORA_WERROR=ON
+# Running or installing the exhibit builds the programs alone; the tests and
+# benchmarks are built only for `test`.
+with_tests=OFF
+[[ $action == test ]] && with_tests=ON
+cmake -S . -B "$build_dir" -G Ninja -DVELMORA_WERROR=ON \
+  -DVELMORA_BUILD_TESTS=$with_tests -DVELMORA_BUILD_BENCHMARKS=$with_tests
 cmake --build "$build_dir"
 
 case $action in
@@ -90,9 +106,5 @@ case $action in
     ctest --test-dir "$build_dir" --output-on-failure -j2 "$@"
     sanitized_tests "$@"
     fuzz/run.sh "${VELMORA_FUZZ_SECONDS:-25}"
-    ;;
-  *)
-    echo "usage: ./build.sh [run|test|install|sanitize|fuzz] [arguments]" >&2
-    exit 2
     ;;
 esac
