@@ -58,7 +58,7 @@ void AddOptions(CommandLineApp& app, Given& given) {
   app.Exclusive("--windowed", "--mode-switch");
   app.Flag(display, "--headless", "no display (SDL's dummy driver); messages go to standard error", given.headless);
   app.Flag(display, "--unattended",
-           "no message box waits for a click: messages go to standard error and onto the\nexhibit's screen for " +
+           "no message box waits for a click: messages go to standard error and onto the exhibit's screen for " +
                std::to_string(kNoticeShownMs / kMsPerSecond) + " s (implied when started by a service manager)",
            given.unattended);
   const std::string runs = "Runs for tests and demonstrations";
@@ -85,7 +85,7 @@ void AddOptions(CommandLineApp& app, Given& given) {
   const std::string checks = "Checks";
   app.Flag(checks, "--self-test",
            "check the display, the MIDI output and the panel with the other options given, print one "
-           "line per check, and exit (0 when all pass); the exhibit does not start",
+           "line per check, and exit (0 when none fails); the exhibit does not start",
            given.selfTest);
   app.Flag(checks, "--test-note", "with --self-test: play a short note on the MIDI output", given.testNote);
   app.Help(checks);
