@@ -169,21 +169,6 @@ TEST_F(FrameCycleTest, PacingFlipsTwentyMsLessFlipTimeAfterStartSleepingOnceToTh
   }
 }
 
-TEST(FrameCycleNotices, StandOverTheStatusLineInYellowInAnUnattendedRun) {
-  ExhibitOptions options;
-  options.unattended = true;
-  TestExhibit test(kStartMs, options);
-  test.display.clock = &test.clock;
-  test.exhibit.ResetToDefaults();
-  test.exhibit.GetMessageBoxes().Show("Error", "Can not open serial port!");
-  RunFrame(test.exhibit, Pacing::Sleep);
-  const testing::FakeTextContext& context = test.display.context;
-  ASSERT_EQ(context.texts.size(), 2u);
-  EXPECT_EQ(context.texts[1], "Error: Can not open serial port!");
-  EXPECT_EQ(context.textY, 748 - 16);
-  EXPECT_EQ(context.textColor, Rgb(255, 255, 0));
-}
-
 TEST_F(FrameCycleTest, LabelledBackgroundGivesWayAfterNinetyHundredthsOfAMinute) {
   InteractAt(kStartMs);
   FrameAt(kStartMs + 5400 - 20);
