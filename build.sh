@@ -31,6 +31,9 @@ packages=(
 if [[ $action == test || $action == sanitize ]]; then
   packages+=(libgtest-dev libgmock-dev libbenchmark-dev)
   packages+=(python3 xvfb xauth xdotool x11-utils imagemagick)
+  # The X server's core fonts: without them SDL cannot show a message box under Xvfb,
+  # and the test of the boxes' owner window has nothing to look at.
+  packages+=(xfonts-base)
   packages+=(python3-prometheus-client chromium chromium-driver python3-selenium)
 fi
 if [[ $action == test || $action == fuzz ]]; then

@@ -4,7 +4,13 @@
 # --busy-wait, and reports the mean frame period (target 20.0 ms +- 0.1), the 99th
 # percentile of a period's deviation from 20 ms (target under 1 ms), the time from
 # launch to the first frame shown (target under 300 ms) and the processor time per
-# second of running.
+# second of running (target at most 0.05 s with the sleeping wait).
+#
+# Then the panel's polls, over 10 s with a panel on a pseudo-terminal: one that answers
+# every poll (targets: mean interval 100 +- 2 ms, none over 130 ms), and one that never
+# answers (each poll given up after the reply wait, so a poll every 500 ms).
+#
+# Run it on a quiet machine: `uptime` shows the load average it ran at.
 #
 # Usage: bench/measure_pacing.sh [path/to/velmora] [frames]
 set -euo pipefail
@@ -26,7 +32,7 @@ measure() {
   launch_ns=$(date +%s%N)
   /usr/bin/time -f "%U %S %e" -o "$times" \
     timeout -s KILL $((frames / 25 + 60)) \
-    "$velmora" --headless --midi-out none --panel /dev/ptmx --frames "$frames" --frame-log "$log" "$@" \
+    "$velmora" --headless --midi-out none --panel none --frames "$frames" --frame-log "$log" "$@" \
     >/dev/null 2>"$work/$name.stderr"
   read -r user_s system_s elapsed_s <"$times"
   awk -v name="$name" -v launch_ns="$launch_ns" -v settled_from="$settled_from" \
@@ -67,5 +73,45 @@ measure() {
     }' "$log"
 }
 
+# The intervals between the polls arriving at a stand-in panel on a pseudo-terminal,
+# over `poll_window_s` from the first poll; with "answer" every poll gets a reply at once.
+measure_polls() {
+  local name=$1 answer=$2
+  python3 - "$velmora" "$answer" "$name" <<'PY'
+import os, select, subprocess, sys, time
+
+velmora, answer, name = sys.argv[1], sys.argv[2] == "answer", sys.argv[3]
+poll_window_s = 10.0
+reply = bytes([0, 0, 15, 6, 6, 6, 7, 6, 6])
+master, slave = os.openpty()
+# 12 s of frames: the start-up, then the whole window.
+exhibit = subprocess.Popen([velmora, "--headless", "--midi-out", "none", "--panel", os.ttyname(slave),
+                            "--panel-poll", "--frames", "600"], stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL)
+arrivals = []
+while exhibit.poll() is None:
+    if not select.select([master], [], [], 0.1)[0]:
+        continue
+    data = os.read(master, 256)
+    now = time.monotonic()
+    for byte in data:
+        if byte == ord("g"):
+            arrivals.append(now)
+            if answer:
+                os.write(master, reply)
+window = [t for t in arrivals if arrivals and t - arrivals[0] <= poll_window_s]
+intervals = [(b - a) * 1000.0 for a, b in zip(window, window[1:])]
+if not intervals:
+    print("%-12s no polls arrived" % name)
+    sys.exit(1)
+print("%-12s %d polls in %.0f s: mean interval %.2f ms, shortest %.1f ms, longest %.1f ms"
+      % (name, len(window), poll_window_s, sum(intervals) / len(intervals), min(intervals), max(intervals)))
+PY
+}
+
+echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
 measure sleeping
 measure busy-wait --busy-wait
+measure_polls answering answer
+measure_polls silent silent
+echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"

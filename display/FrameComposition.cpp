@@ -61,13 +61,22 @@ bool DrawSomaSprites(FrameDisplay& display, const Model& model) {
 }
 
 bool DrawStatusLineAndModel(FrameDisplay& display, const std::string& statusText, Model& model,
-                            const DrawingStyle& style) {
+                            const DrawingStyle& style, const std::vector<std::string>& noticeLines) {
   TextDeviceContext* dc = display.GetBackBufferDC();
   if (dc == nullptr) return false;
   dc->SetTextColor(kStatusTextColor);
   dc->SetTransparentBackground();
   dc->TextOut(kStatusLineX, kStatusLineY, statusText);
   model.Draw(*dc, style);
+  if (!noticeLines.empty()) {
+    dc->SetTextColor(kNoticeTextColor);
+    dc->SetTransparentBackground();
+    int y = kStatusLineY - static_cast<int>(noticeLines.size()) * kNoticeLineSpacingPixels;
+    for (const std::string& line : noticeLines) {
+      dc->TextOut(kStatusLineX, y, line);
+      y += kNoticeLineSpacingPixels;
+    }
+  }
   display.ReleaseBackBufferDC(dc);
   return true;
 }

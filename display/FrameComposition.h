@@ -8,6 +8,7 @@
 // failure, gives the frame up.
 
 #include <string>
+#include <vector>
 
 #include "display/FrameDisplay.h"
 #include "model/DrawingStyle.h"
@@ -32,6 +33,11 @@ inline constexpr int kSomaSpriteY[network::kSomaCount] = {185, 446, 273};
 inline constexpr int kStatusLineX = 0;    // pixels
 inline constexpr int kStatusLineY = 748;  // pixels
 inline constexpr ColorRef kStatusTextColor = Rgb(255, 255, 255);
+// Notice lines (an unattended run's messages) stand over the status line in the same
+// font, one line height apart, the newest lowest; yellow, so they read as a message
+// rather than as part of the exhibit.
+inline constexpr int kNoticeLineSpacingPixels = 16;  // the default font's line height
+inline constexpr ColorRef kNoticeTextColor = Rgb(255, 255, 0);
 // A relative speed at or below this counts as standstill (simulated ms per real ms).
 inline constexpr float kZeroSpeedLimit = 0.00001f;
 
@@ -61,10 +67,11 @@ std::string StatusText(float relativeSimSpeed);
 bool DrawBackground(FrameDisplay& display);
 // The soma sprites for the model's present activity. False: the frame is given up.
 bool DrawSomaSprites(FrameDisplay& display, const Model& model);
-// The status line and the model in the style, through the back buffer's drawing
-// context. False, with nothing drawn, when the display lends no context.
+// The status line and the model in the style, then the notice lines over both,
+// through the back buffer's drawing context. False, with nothing drawn, when the
+// display lends no context.
 bool DrawStatusLineAndModel(FrameDisplay& display, const std::string& statusText, Model& model,
-                            const DrawingStyle& style);
+                            const DrawingStyle& style, const std::vector<std::string>& noticeLines = {});
 
 // The composed picture to the screen. False: the frame is given up.
 bool FlipFrame(FrameDisplay& display);

@@ -10,7 +10,7 @@ namespace velmora {
 void SdlMessageBoxes::Show(std::string_view caption, std::string_view text) {
   const std::string captionText(caption);
   const std::string messageText(text);
-  if (SDL_ShowSimpleMessageBox(0, captionText.c_str(), messageText.c_str(), nullptr) == 0) return;
+  if (SDL_ShowSimpleMessageBox(0, captionText.c_str(), messageText.c_str(), owner) == 0) return;
   StandardErrorMessageBoxes().Show(caption, text);
 }
 

@@ -1,9 +1,11 @@
 #pragma once
 // Modal message boxes for the exhibit's start-up failures, as an object handed to
-// whoever may have to show one. With a display the box waits for OK; a headless run
-// writes the message to standard error instead, and tests record it.
+// whoever may have to show one. With a display the box waits for OK; a headless or
+// unattended run writes the message to standard error instead, and tests record it.
 
 #include <string_view>
+
+struct SDL_Window;
 
 namespace velmora {
 
@@ -20,6 +22,12 @@ public:
 class SdlMessageBoxes final : public MessageBoxes {
 public:
   void Show(std::string_view caption, std::string_view text) override;
+  // The window the boxes belong to: the window system keeps them above it, so a box
+  // never sits hidden behind a full-screen picture. Null (the start): no owner.
+  void SetOwner(SDL_Window* window) { owner = window; }
+
+private:
+  SDL_Window* owner = nullptr;
 };
 
 // "caption: text" on a line of standard error; nothing waits. For headless runs.

@@ -119,7 +119,7 @@ bool SerialPort::Open(const std::string& devicePath) {
     return false;
   }
   if (lockFileResult == LockFileResult::Taken) lockFilePath_ = lockFile;
-  ::ioctl(fd_, TIOCEXCL);
+  exclusive_ = ::ioctl(fd_, TIOCEXCL) == 0;
   return true;
 }
 
@@ -162,10 +162,13 @@ void SerialPort::AbortOutput() {
 
 void SerialPort::Close() {
   if (fd_ >= 0) {
-    ::ioctl(fd_, TIOCNXCL);
+    // Exclusive use is the terminal's state, not the descriptor's: only the port that
+    // set it ends it, never an opener that was refused the line.
+    if (exclusive_) ::ioctl(fd_, TIOCNXCL);
     ::close(fd_);  // releases the flock()
   }
   fd_ = -1;
+  exclusive_ = false;
   if (!lockFilePath_.empty() && LockFileOwner(lockFilePath_) == ::getpid()) ::unlink(lockFilePath_.c_str());
   lockFilePath_.clear();
   stateRetrieved_ = false;

@@ -67,6 +67,7 @@ public:
 private:
   int fd_ = -1;
   std::string lockFilePath_;  // the lock file this port made; empty if none
+  bool exclusive_ = false;    // this port put the terminal in exclusive mode (TIOCEXCL)
   SerialOpenFailure openFailure_ = SerialOpenFailure::None;
   bool stateRetrieved_ = false;
   termios state_{};  // as retrieved; the exhibit's settings are applied on top of it

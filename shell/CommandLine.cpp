@@ -7,11 +7,13 @@
 
 #include "platform/CommandLineApp.h"
 #include "platform/Keys.h"
+#include "shell/MessageLog.h"
 
 namespace velmora {
 namespace {
 
 constexpr std::size_t kBytesPerMebibyte = 1024 * 1024;
+constexpr std::uint32_t kMsPerSecond = 1000;
 
 bool ParseCount(std::string_view text, std::int64_t minimum, std::int64_t& value) {
   std::int64_t parsed = 0;
@@ -43,6 +45,7 @@ std::string ReadKeyScriptFile(const std::string& path, std::string& text) {
 struct Given {
   bool windowed = false, modeSwitch = false, headless = false, busyWait = false;
   bool listMidiPorts = false, panelPoll = false, selfTest = false, testNote = false;
+  bool unattended = false;
   std::optional<std::string> frames, recordKeys, frameLog, midiOut, soundfont, recordMidi, panel;
   std::vector<std::string> keys, screenshots;
 };
@@ -54,6 +57,10 @@ void AddOptions(CommandLineApp& app, Given& given) {
   app.Flag(display, "--mode-switch", "full screen by switching the monitor to 1024 x 768", given.modeSwitch);
   app.Exclusive("--windowed", "--mode-switch");
   app.Flag(display, "--headless", "no display (SDL's dummy driver); messages go to standard error", given.headless);
+  app.Flag(display, "--unattended",
+           "no message box waits for a click: messages go to standard error and onto the exhibit's screen for " +
+               std::to_string(kNoticeShownMs / kMsPerSecond) + " s (implied when started by a service manager)",
+           given.unattended);
   const std::string runs = "Runs for tests and demonstrations";
   app.Value(runs, "--frames", "N", "end as if Esc were pressed after N frames", given.frames);
   app.Repeatable(runs, "--keys", "SCRIPT",
@@ -72,12 +79,13 @@ void AddOptions(CommandLineApp& app, Given& given) {
             given.recordMidi);
   app.Flag(sound, "--list-midi-ports", "list the MIDI ports and exit", given.listMidiPorts);
   const std::string panel = "Control panel";
-  app.Value(panel, "--panel", "DEVICE", "the panel's serial device (default /dev/ttyS0)", given.panel);
-  app.Flag(panel, "--panel-poll", "poll the panel every 100 ms", given.panelPoll);
+  app.Value(panel, "--panel", "DEVICE|none",
+            "the panel's serial device (default /dev/ttyS0), or none: no panel, keyboard only", given.panel);
+  app.Flag(panel, "--panel-poll", "poll the panel every 100 ms (ignored with --panel none)", given.panelPoll);
   const std::string checks = "Checks";
   app.Flag(checks, "--self-test",
            "check the display, the MIDI output and the panel with the other options given, print one "
-           "line per check, and exit (0 when all pass); the exhibit does not start",
+           "line per check, and exit (0 when none fails); the exhibit does not start",
            given.selfTest);
   app.Flag(checks, "--test-note", "with --self-test: play a short note on the MIDI output", given.testNote);
   app.Help(checks);
@@ -99,6 +107,7 @@ std::string Check(const Given& given, ExhibitOptions& options) {
   if (given.windowed) options.screenMode = ScreenMode::Windowed;
   if (given.modeSwitch) options.screenMode = ScreenMode::ModeSwitch;
   options.headless = given.headless;
+  options.unattended = given.unattended;
   options.busyWait = given.busyWait;
   options.panelPoll = given.panelPoll;
   options.testNote = given.testNote;

@@ -17,10 +17,10 @@ Exhibit::Exhibit(const ExhibitOptions& runOptions, Clock& exhibitClock, MessageB
     : options(runOptions),
       lastPeriodicResetMinutes(static_cast<float>(CurrentMinutes(exhibitClock))),
       clock(exhibitClock),
-      boxes(failureBoxes),
       display(exhibitDisplay),
-      panelLink(exhibitClock, failureBoxes),
-      midi(options, exhibitClock, failureBoxes, std::move(opener)) {}
+      messageLog(exhibitClock, failureBoxes, options.unattended),
+      panelLink(exhibitClock, messageLog),
+      midi(options, exhibitClock, messageLog, std::move(opener)) {}
 
 Exhibit::~Exhibit() { Shutdown(); }
 
@@ -29,7 +29,9 @@ void Exhibit::OpenMidiOutput() {
   model.SetNoteOutput(midi.Output());
 }
 
-void Exhibit::OpenPanelPort() { panelLink.Open(options.panelDevice); }
+void Exhibit::OpenPanelPort() {
+  if (PanelChosen(options)) panelLink.Open(options.panelDevice);
+}
 
 void Exhibit::ResetToDefaults(ResetCause cause) {
   ++resetCounts[static_cast<std::size_t>(cause)];

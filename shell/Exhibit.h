@@ -3,8 +3,8 @@
 // works on it, that holds everything the exhibit keeps while it runs: the options,
 // the visitors' parameters, the interaction and idle state, the resets counted by
 // cause, the network, the frame cycle's state, the time of the last periodic reset,
-// the panel link and the MIDI output. It reaches the clock, the message boxes and
-// the display it is handed (a fake display in tests).
+// the panel link, the MIDI output and the messages it has shown. It reaches the
+// clock, the message boxes and the display it is handed (a fake display in tests).
 //
 // Start-up (the main window's first paint): ResetToDefaults, then the display is set
 // up by its owner, then OpenMidiOutput, OpenPanelPort. Shutdown releases, once and in
@@ -14,6 +14,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "display/FrameDisplay.h"
 #include "model/Model.h"
@@ -22,6 +24,7 @@
 #include "platform/MessageBoxes.h"
 #include "shell/ExhibitOptions.h"
 #include "shell/FrameCycle.h"
+#include "shell/MessageLog.h"
 #include "shell/MidiDevice.h"
 #include "shell/PanelLink.h"
 
@@ -50,7 +53,8 @@ public:
   Exhibit(const Exhibit&) = delete;
   Exhibit& operator=(const Exhibit&) = delete;
 
-  // Start-up.
+  // Start-up. With --panel none there is no panel port: the link stays closed, so
+  // it sends, polls and shows nothing.
   void OpenMidiOutput();
   void OpenPanelPort();
 
@@ -69,12 +73,18 @@ public:
   // The poll timer's tick.
   void PanelTimerTick();
 
+  // Every message shown so far, oldest first.
+  const std::vector<ShownMessage>& ShownMessages() const { return messageLog.Messages(); }
+  // The notice lines the frame draws now: in an unattended run, the messages of the
+  // last kNoticeShownMs.
+  std::vector<std::string> NoticeLines() { return messageLog.NoticeLines(); }
+
   // Releases, once: the display, the MIDI output, the panel port, in this order.
   void Shutdown();
 
   FrameDisplay& GetDisplay() { return display; }
   Clock& GetClock() { return clock; }
-  MessageBoxes& GetMessageBoxes() { return boxes; }
+  MessageBoxes& GetMessageBoxes() { return messageLog; }
   PanelLink& GetPanelLink() { return panelLink; }
   MidiOutput* GetMidiOutput() const { return midi.Output(); }
 
@@ -92,8 +102,8 @@ public:
 
 private:
   Clock& clock;
-  MessageBoxes& boxes;
   FrameDisplay& display;
+  MessageLog messageLog;  // before the panel link and the MIDI output, which show through it
   PanelLink panelLink;
   MidiDevice midi;
   bool displayReleased = false;

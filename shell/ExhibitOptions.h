@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/ScreenMode.h"
@@ -22,10 +23,16 @@ struct KeyPress {
 };
 
 
+// The panel device that chooses no panel at all: no serial line, keyboard only.
+inline constexpr std::string_view kNoPanel = "none";
+
 struct ExhibitOptions {
   // Display
   ScreenMode screenMode = ScreenMode::FullScreen;
   bool headless = false;            // dummy video driver, message boxes to standard error
+  // No message box waits for an answer: messages go to standard error and, for a
+  // while, onto the exhibit's screen. Also set when a service manager started it.
+  bool unattended = false;
   // Runs for tests
   std::optional<std::int64_t> frames;          // end as if Esc after this many frames
   std::vector<KeyPress> keys;                  // scripted key presses
@@ -38,10 +45,12 @@ struct ExhibitOptions {
   std::string soundfont;          // empty: the standard GM soundfont
   std::string recordMidiPath;     // Standard MIDI File of the run's messages
   // Control panel
-  std::string panelDevice = "/dev/ttyS0";
+  std::string panelDevice = "/dev/ttyS0";  // or kNoPanel
   bool panelPoll = false;  // run the 100 ms poll timer
   // Self-test
   bool testNote = false;  // play a short note on the chosen MIDI output
 };
+
+inline bool PanelChosen(const ExhibitOptions& options) { return options.panelDevice != kNoPanel; }
 
 }  // namespace velmora

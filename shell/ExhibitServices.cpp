@@ -61,7 +61,7 @@ void ExhibitServices::OpenPanelPort() { exhibit.OpenPanelPort(); }
 FrameReport ExhibitServices::RunFrame() {
   const std::int64_t startUs = frameLog.is_open() ? MicrosecondsSince(programStart) : 0;
   const FrameReport report =
-      velmora::RunFrame(exhibit, exhibit.options.busyWait ? Pacing::BusyWait : Pacing::SleepThenPoll);
+      velmora::RunFrame(exhibit, exhibit.options.busyWait ? Pacing::BusyWait : Pacing::Sleep);
   if (frameLog.is_open()) {
     frameLog << ++framesLogged << ' ' << report.frameStart << ' ' << (report.flipped ? 1 : 0) << ' '
              << report.flipTimeMs << ' ' << startUs << ' ' << MicrosecondsSince(programStart) << '\n';

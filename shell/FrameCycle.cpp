@@ -1,5 +1,7 @@
 #include "shell/FrameCycle.h"
 
+#include <cmath>
+
 #include "display/FrameComposition.h"
 #include "shell/Exhibit.h"
 
@@ -8,16 +10,17 @@ namespace {
 
 constexpr double kFlipSmoothing = 0.01;  // weight of the newest flip time
 
+// The pacing rule: the flip starts once the ticks since the frame's start reach the
+// frame period less the smoothed flip time.
 void WaitForFlipTime(Clock& clock, const FrameCycleState& cycle, std::uint32_t frameStart, Pacing pacing) {
   const float target = kFramePeriodMs - cycle.flipTimeAverage;
-  for (;;) {
-    const auto elapsed = static_cast<float>(clock.TickCount() - frameStart);
-    if (elapsed >= target) return;
-    const float remaining = target - elapsed;
-    if (pacing == Pacing::SleepThenPoll && remaining > kPollMarginMs) {
-      const auto sleepMs = static_cast<std::uint32_t>(remaining - kPollMarginMs);
-      if (sleepMs > 0) clock.Sleep(sleepMs);
-    }
+  const auto reached = [&] { return static_cast<float>(clock.TickCount() - frameStart) >= target; };
+  if (pacing == Pacing::Sleep && !reached()) {
+    // The first whole tick count that reaches the target: a sleep until that tick ends
+    // exactly where the rule lets the flip start.
+    clock.SleepUntil(frameStart + static_cast<std::uint32_t>(std::ceil(target)));
+  }
+  while (!reached()) {
   }
 }
 
@@ -44,7 +47,8 @@ FrameReport RunFrame(Exhibit& exhibit, Pacing pacing) {
   }
 
   if (!DrawSomaSprites(display, model)) return report;
-  DrawStatusLineAndModel(display, StatusText(cycle.relativeSimSpeed), model, kExhibitDrawingStyle);
+  DrawStatusLineAndModel(display, StatusText(cycle.relativeSimSpeed), model, kExhibitDrawingStyle,
+                         exhibit.NoticeLines());
   WaitForFlipTime(clock, cycle, frameStart, pacing);
 
   const std::uint32_t flipStart = clock.TickCount();

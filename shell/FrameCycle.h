@@ -11,9 +11,6 @@ class Exhibit;
 
 inline constexpr float kFramePeriodMs = 20.0f;
 inline constexpr std::uint32_t kCountingWindowMs = 1000;
-// The sleeping wait stops this far before the pacing deadline and polls the tick for
-// the rest, so sleep overshoot cannot make a frame late.
-inline constexpr float kPollMarginMs = 2.0f;
 
 // State of the frame cycle; lives as long as the exhibit and no reset touches it.
 struct FrameCycleState {
@@ -27,8 +24,8 @@ struct FrameCycleState {
 };
 
 enum class Pacing {
-  SleepThenPoll,  // sleep while more than kPollMarginMs remain, then poll the tick
-  BusyWait,       // poll the tick the whole time
+  Sleep,     // one sleep to the tick at which the flip is due (Clock::SleepUntil)
+  BusyWait,  // poll the tick the whole time
 };
 
 // What became of one frame, for the main loop's frame log.

@@ -71,7 +71,8 @@ std::string MidiRemedy(const ExhibitOptions& options) {
 }  // namespace
 
 std::string FormatCheck(const CheckResult& result) {
-  std::string line = (result.passed ? "PASS " : "FAIL ") + result.name + ": " + result.detail;
+  const char* verdict = result.skipped ? "SKIP " : result.passed ? "PASS " : "FAIL ";
+  std::string line = verdict + result.name + ": " + result.detail;
   if (!result.passed && !result.remedy.empty()) line += ". To fix: " + result.remedy;
   return line;
 }
@@ -80,15 +81,22 @@ int RunSelfTest(const ExhibitOptions& options, SelfTestProbes& probes, std::ostr
   const std::vector<CheckResult> results = {probes.CheckDisplay(options), probes.CheckMidiOutput(options),
                                             probes.CheckPanel(options)};
   int failures = 0;
+  int skipped = 0;
   for (const CheckResult& result : results) {
     out << FormatCheck(result) << '\n';
-    if (!result.passed) ++failures;
+    if (result.skipped) {
+      ++skipped;
+    } else if (!result.passed) {
+      ++failures;
+    }
   }
+  const int checked = static_cast<int>(results.size()) - skipped;
+  const std::string skippedText = skipped > 0 ? ", " + std::to_string(skipped) + " skipped" : "";
   if (failures == 0) {
-    out << "All " << results.size() << " checks passed: the exhibit can start with these options.\n";
+    out << "All " << checked << " checks passed" << skippedText << ": the exhibit can start with these options.\n";
     return kSelfTestPassedExitCode;
   }
-  out << failures << " of " << results.size() << " checks failed.\n";
+  out << failures << " of " << checked << " checks failed" << skippedText << ".\n";
   return kSelfTestFailedExitCode;
 }
 
@@ -167,10 +175,20 @@ CheckResult SystemProbes::CheckMidiOutput(const ExhibitOptions& options) {
 
 CheckResult SystemProbes::CheckPanel(const ExhibitOptions& options) {
   const std::string name = "panel";
+  if (!PanelChosen(options)) {
+    CheckResult skipped{name, false, "none chosen (--panel none): the exhibit runs without a panel, keyboard only", {}};
+    skipped.skipped = true;
+    return skipped;
+  }
   const std::string& device = options.panelDevice;
   SerialPort port;
   if (!port.Open(device)) {
     const int cause = errno;
+    // Refused before anything was read or written: the holder's replies stay its own.
+    if (port.OpenFailure() == SerialOpenFailure::Busy) {
+      return Failed(name, device + " is in use by another program (a running exhibit or a terminal program)",
+                    "end the other program, or check while the exhibit is stopped (systemctl --user stop velmora)");
+    }
     std::string remedy(kDeviceRemedy);
     if (cause == EACCES || cause == EPERM) {
       remedy = "add the exhibit's user to the dialout group (sudo usermod -aG dialout USER) and log in again";

@@ -58,12 +58,17 @@ int main(int argc, char** argv) {
     case CommandLineAction::Run:
       break;
   }
-  const ExhibitOptions& options = commandLine.options;
+  ExhibitOptions options = commandLine.options;
+  // Started by a service manager, nobody is there to click a box away: a box would
+  // hold up the start until the manager gave up on it and started the exhibit again.
+  if (ServiceNotifier::FromEnvironment().Enabled()) options.unattended = true;
 
-  // A headless run never shows a box: every message goes to standard error.
+  // A headless or unattended run never shows a box: every message goes to standard
+  // error (the exhibit's screen shows it too in an unattended run).
   SdlMessageBoxes screenBoxes;
   StandardErrorMessageBoxes errorStreamBoxes;
-  MessageBoxes& boxes = options.headless ? static_cast<MessageBoxes&>(errorStreamBoxes) : screenBoxes;
+  MessageBoxes& boxes =
+      options.headless || options.unattended ? static_cast<MessageBoxes&>(errorStreamBoxes) : screenBoxes;
 
   // Destroyed in the reverse order: the exhibit (which has released the display, the
   // MIDI output and the panel port by then, in that order) before its display.
@@ -90,6 +95,8 @@ int main(int argc, char** argv) {
       SDL_Quit();
       return kDisplayFailureExitCode;
     }
+    // Boxes belong to the main window, so none can hide behind the full-screen picture.
+    screenBoxes.SetOwner(window.Handle());
     ExhibitServices services(window, display, exhibit, programStart);
     OperatorControl control(
         options, clock, [&display](const std::string& path) { return display.SaveBackBufferPng(path); },
@@ -98,12 +105,13 @@ int main(int argc, char** argv) {
     // the frame loop, so a frozen loop gets the exhibit restarted.
     ServiceNotifier serviceNotifier = ServiceNotifier::FromEnvironment();
     control.NotifyService(&serviceNotifier);
-    if (options.panelPoll) window.SetTimer(kPanelPollIntervalMs);
+    if (options.panelPoll && PanelChosen(options)) window.SetTimer(kPanelPollIntervalMs);
     window.Show();
     exitCode = RunExhibit(services, control, exhibit);
     serviceNotifier.Stopping();
     control.Finish();
     if (services.DisplayFailed()) exitCode = kDisplayFailureExitCode;
+    screenBoxes.SetOwner(nullptr);
     window.Destroy();
   }
   SDL_Quit();

@@ -1,10 +1,13 @@
 """Helpers of the end-to-end tests: running the exhibit with a bounded run time,
-reading pictures through ImageMagick, and the picture checks both tests share."""
+reading pictures through ImageMagick, the picture checks the tests share, and the
+stand-ins for the panel on a pseudo-terminal."""
 
 import os
+import select
 import shutil
 import subprocess
 import sys
+import threading
 import time
 
 SKIP = 77  # ctest's SKIP_RETURN_CODE for these tests
@@ -93,6 +96,44 @@ class PanelTerminal:
     def __exit__(self, *exc):
         os.close(self.slave)
         os.close(self.master)
+
+
+class AnsweringPanel:
+    """The far end of a pseudo-terminal, standing in for the panel: answers every poll
+    "g" with `reply` (which the test may change at any time), counts the polls, and
+    keeps every other byte that arrives."""
+
+    def __init__(self, reply):
+        self.master, self.slave = os.openpty()
+        self.device = os.ttyname(self.slave)
+        self.reply = reply
+        self.polls = 0
+        self.other_bytes = b""
+        self.stop = False
+        self.thread = threading.Thread(target=self.serve, daemon=True)
+        self.thread.start()
+
+    def serve(self):
+        while not self.stop:
+            ready, _, _ = select.select([self.master], [], [], 0.05)
+            if not ready:
+                continue
+            try:
+                data = os.read(self.master, 64)
+            except OSError:
+                return
+            for byte in data:
+                if byte == ord("g"):
+                    self.polls += 1
+                    os.write(self.master, self.reply)
+                else:
+                    self.other_bytes += bytes([byte])
+
+    def close(self):
+        self.stop = True
+        self.thread.join(timeout=5)
+        os.close(self.master)
+        os.close(self.slave)
 
 
 def check(condition, message):

@@ -1,51 +1,18 @@
 """`velmora --self-test` as an operator runs it: headless, silent, with the panel on a
-pseudo-terminal whose far end answers the poll like a panel (passes, exit 0), and
-with a panel device that does not exist (exit non-zero, a line naming the device and
-saying what to do)."""
+pseudo-terminal whose far end answers the poll like a panel (passes, exit 0), with no
+panel (the panel check skipped, exit 0), and with a panel device that does not exist
+(exit non-zero, a line naming the device and saying what to do)."""
 
 import argparse
-import os
-import select
 import subprocess
 import sys
-import threading
 import unittest
+
+from e2e_support import AnsweringPanel
 
 RUN_TIMEOUT_S = 60
 REPLY = bytes([0, 0, 15, 6, 6, 6, 7, 6, 6])
 OPTIONS = None
-
-
-class Panel:
-    """The far end of a pseudo-terminal: answers every poll "g" with REPLY."""
-
-    def __init__(self):
-        self.master, self.slave = os.openpty()
-        self.device = os.ttyname(self.slave)
-        self.polls = 0
-        self.stop = False
-        self.thread = threading.Thread(target=self.serve, daemon=True)
-        self.thread.start()
-
-    def serve(self):
-        while not self.stop:
-            ready, _, _ = select.select([self.master], [], [], 0.05)
-            if not ready:
-                continue
-            try:
-                data = os.read(self.master, 64)
-            except OSError:
-                return
-            for byte in data:
-                if byte == ord("g"):
-                    self.polls += 1
-                    os.write(self.master, REPLY)
-
-    def close(self):
-        self.stop = True
-        self.thread.join(timeout=5)
-        os.close(self.master)
-        os.close(self.slave)
 
 
 def self_test(*arguments):
@@ -55,7 +22,7 @@ def self_test(*arguments):
 
 class SelfTestRunTest(unittest.TestCase):
     def test_every_check_passes_with_a_panel_that_answers(self):
-        panel = Panel()
+        panel = AnsweringPanel(REPLY)
         try:
             result = self_test("--panel", panel.device, "--panel-poll")
         finally:
@@ -68,6 +35,13 @@ class SelfTestRunTest(unittest.TestCase):
         self.assertIn("00 00 0f 06 06 06 07 06 06", lines[2])
         self.assertEqual(panel.polls, 1)
         self.assertIn("All 3 checks passed", lines[3])
+
+    def test_no_panel_is_skipped_and_the_rest_passing_exits_zero(self):
+        result = self_test("--panel", "none", "--panel-poll")
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        lines = result.stdout.splitlines()
+        self.assertTrue(lines[2].startswith("SKIP panel: none chosen"), result.stdout)
+        self.assertIn("All 2 checks passed, 1 skipped", lines[3])
 
     def test_a_missing_panel_device_fails_with_a_line_that_says_what_to_do(self):
         device = "/dev/velmora-panel-that-is-not-there"

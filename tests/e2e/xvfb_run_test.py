@@ -1,7 +1,8 @@
 """The real exhibit full screen in a real X server (Xvfb), driven like a visitor with
 xdotool: the window carries its icon, a key press shows the labelled picture, Esc ends
-it with exit code 0, and so does SIGTERM. Skipped when Xvfb, xdotool, xprop or
-ImageMagick are missing."""
+it with exit code 0, and so does SIGTERM; a start-up message box belongs to the
+exhibit's window, and an unattended start shows none. Skipped when Xvfb, xdotool,
+xprop, xwininfo or ImageMagick are missing."""
 
 import argparse
 import os
@@ -39,6 +40,20 @@ def find_window():
     found = subprocess.run(["xdotool", "search", "--sync", "--name", "^Velmora$"], capture_output=True,
                            text=True, timeout=STEP_TIMEOUT_S)
     return found.stdout.split()[0]
+
+
+def boxes(caption):
+    """The shown top-level windows with this title. SDL names its message boxes in a
+    way xdotool's name search does not read, so the window tree is asked."""
+    tree = subprocess.run(["xwininfo", "-root", "-children"], capture_output=True, text=True,
+                          timeout=STEP_TIMEOUT_S).stdout
+    found = re.findall(r"^\s*(0x[0-9a-f]+) \"%s\":" % re.escape(caption), tree, re.MULTILINE)
+    shown = []
+    for box in found:
+        state = subprocess.run(["xwininfo", "-id", box], capture_output=True, text=True, timeout=STEP_TIMEOUT_S)
+        if "IsViewable" in state.stdout:
+            shown.append(str(int(box, 16)))
+    return shown
 
 
 def screenshot(path):
@@ -100,6 +115,36 @@ def inside(options):
         check(code == 0, "SIGTERM ends the exhibit with 0 (%s)" % code)
         check(os.path.exists(os.path.join(folder, "term.txt")), "after SIGTERM the orderly shutdown still ran")
 
+        missing_panel = ["--midi-out", "none", "--panel", os.path.join(folder, "ttyS9"), "--frames", "50"]
+        exhibit = subprocess.Popen([options.velmora] + missing_panel, cwd=folder,
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        window = find_window()
+        # Each Return answers the box in front; the next one may come with the same window id.
+        owners = set()
+        deadline = time.monotonic() + STEP_TIMEOUT_S
+        while exhibit.poll() is None and time.monotonic() < deadline:
+            shown = boxes("Error")
+            if not shown:
+                time.sleep(0.05)
+                continue
+            owner = subprocess.run(["xprop", "-id", shown[0], "WM_TRANSIENT_FOR"], capture_output=True, text=True,
+                                   timeout=STEP_TIMEOUT_S).stdout
+            found = re.search(r"window id # (0x[0-9a-f]+)", owner)
+            owners.add(int(found.group(1), 16) if found else None)
+            subprocess.run(["xdotool", "windowfocus", shown[0], "key", "Return"], timeout=STEP_TIMEOUT_S)
+            time.sleep(0.2)
+        check(owners == {int(window)}, "the serial port's message boxes belong to the exhibit's window (%s, %s)"
+              % (owners, window))
+        code = wait(exhibit)
+        check(code == 0, "once the boxes are answered the exhibit runs its frames and ends with 0 (%s)" % code)
+
+        # Unattended, the same start waits for nobody: no box, the frames run, the messages go to stderr.
+        unattended = subprocess.run([options.velmora, "--unattended"] + missing_panel, cwd=folder,
+                                    capture_output=True, text=True, timeout=STEP_TIMEOUT_S)
+        check(unattended.returncode == 0 and "Error: Can not open serial port!" in unattended.stderr.splitlines(),
+              "--unattended shows no box, runs its frames and writes the message to standard error (%d, %r)"
+              % (unattended.returncode, unattended.stderr))
+
 
 def main():
     parser = argparse.ArgumentParser()
@@ -109,7 +154,7 @@ def main():
     if os.environ.get(INNER) == "1":
         inside(options)
         return
-    require("xvfb-run", "xdotool", "xprop", "import", "convert")
+    require("xvfb-run", "xdotool", "xprop", "xwininfo", "import", "convert")
     environment = dict(os.environ, **{INNER: "1"})
     environment.pop("SDL_VIDEODRIVER", None)
     # The whole run is killed should anything in it hang (a message box would).

@@ -72,7 +72,7 @@ protected:
     SDL_DestroyWindow(window);
     SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
   }
-  bool Frame() { return RunFrame(exhibit, Pacing::SleepThenPoll).flipped; }
+  bool Frame() { return RunFrame(exhibit, Pacing::Sleep).flipped; }
   // Spoils the image surfaces as a real loss would: only a reload brings them back.
   void SpoilImages() {
     for (const SDL_Surface* image : {display.BackgroundSurface(), display.LabeledBackgroundSurface(),
@@ -202,7 +202,7 @@ TEST(MidiFaultTest, AnExternalPortUnpluggedWhileRunningLeavesTheFramesGoingSilen
   int flipped = 0;
   for (int frame = 0; frame < 400; ++frame) {
     if (frame % 10 == 0) exhibit.model.Stimulate(true, frame % 20 == 0);
-    flipped += RunFrame(exhibit, Pacing::SleepThenPoll).flipped ? 1 : 0;
+    flipped += RunFrame(exhibit, Pacing::Sleep).flipped ? 1 : 0;
   }
   exhibit.Shutdown();
   EXPECT_EQ(flipped, 400);
@@ -281,7 +281,7 @@ TEST(PanelFaultTest, APanelUnpluggedAndPluggedBackInIsTakenUpAgainWhileFramesGoO
     int flipped = 0;
     for (int i = 0; i < count; ++i) {
       if (i % 5 == 0) exhibit.PanelTimerTick();
-      flipped += RunFrame(exhibit, Pacing::SleepThenPoll).flipped ? 1 : 0;
+      flipped += RunFrame(exhibit, Pacing::Sleep).flipped ? 1 : 0;
     }
     return flipped;
   };

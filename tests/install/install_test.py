@@ -1,7 +1,7 @@
 """Installs the build into a temporary prefix and checks what an operator relies on:
 the three programs, the manual page (naming every option of --help), the desktop
-entry and its icon in the icon theme, the built-in font's licence, the systemd user unit (naming the installed program, restarting it, with a
-watchdog) and the example settings file (options the program knows). The unit is also
+entry and its icon in the icon theme, the built-in font's licence, the systemd user unit (naming the installed program, unattended, restarting it, with a
+watchdog) and the example settings file (with a panel and without, options the program knows). The unit is also
 checked by systemd-analyze when that program is present."""
 
 import argparse
@@ -111,7 +111,7 @@ class InstalledFilesTest(unittest.TestCase):
 
     def test_the_user_unit_runs_the_installed_program_and_restarts_it(self):
         keys = entries(read(self.unit_path))
-        self.assertEqual(keys["ExecStart"], [os.path.join(self.bindir, "velmora") + " $VELMORA_OPTIONS"])
+        self.assertEqual(keys["ExecStart"], [os.path.join(self.bindir, "velmora") + " --unattended $VELMORA_OPTIONS"])
         expected = {
             "Type": "notify", "Restart": "always", "RestartSec": "2", "WatchdogSec": "10",
             "EnvironmentFile": "-%h/.config/velmora/velmora.conf",
@@ -137,17 +137,24 @@ class InstalledFilesTest(unittest.TestCase):
         self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
         self.assertEqual(said, [])
 
-    def test_the_example_settings_use_options_velmora_knows(self):
+    def test_the_example_settings_show_a_set_up_with_and_one_without_a_panel_in_options_velmora_knows(self):
         path = os.path.join(self.prefix, "share", "doc", "velmora", "velmora.conf.example")
-        keys = entries(read(path))
+        text = read(path)
+        keys = entries(text)
         self.assertEqual(len(keys["VELMORA_OPTIONS"]), 1)
-        words = keys["VELMORA_OPTIONS"][0].split()
-        self.assertIn("--panel", words)
-        self.assertIn("--midi-out", words)
+        # The other set-up is the commented-out setting, ready to take the first one's place.
+        alternatives = re.findall(r"^#VELMORA_OPTIONS=(.*)$", text, re.MULTILINE)
+        self.assertEqual(len(alternatives), 1)
+        set_ups = [keys["VELMORA_OPTIONS"][0].split(), alternatives[0].split()]
+        panels = [words[words.index("--panel") + 1] for words in set_ups]
+        self.assertEqual(panels[1], "none")
+        self.assertNotEqual(panels[0], "none")
         known = set(re.findall(r"--[a-z][a-z-]*", self.help_text()))
-        for word in words:
-            if word.startswith("--"):
-                self.assertIn(word, known)
+        for words in set_ups:
+            self.assertIn("--midi-out", words)
+            for word in words:
+                if word.startswith("--"):
+                    self.assertIn(word, known)
         # The example is a command line the program takes as it stands.
         result = run([os.path.join(self.bindir, "velmora"), "--self-test", "--headless"] + words)
         self.assertIn(result.returncode, (0, 1), result.stderr)

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <pty.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -50,18 +51,19 @@ TEST(SerialPortTest, ALineHeldByAnyOfTheLocksIsRefusedAsBusyUntilReleased) {
   const struct {
     const char* holder;
     Step hold, release;
+    int exclusive;  // the holder's exclusive mode of the terminal, which a refused opener must leave alone
   } holders[] = {
       {"another port of this program", [&](const auto& device) { EXPECT_TRUE(otherPort.Open(device)); },
-       [&](const auto&) { otherPort.Close(); }},
+       [&](const auto&) { otherPort.Close(); }, 1},
       {"flock() on another descriptor",
        [&](const auto& device) {
          flockedFd = open(device.c_str(), O_RDWR | O_NOCTTY);
          EXPECT_EQ(flock(flockedFd, LOCK_EX | LOCK_NB), 0);
        },
-       [&](const auto&) { close(flockedFd); }},
+       [&](const auto&) { close(flockedFd); }, 0},
       {"a lock file of a running process (the first)",
        [](const auto& device) { std::ofstream(SerialLockFilePath(device)) << LockFileText(1); },
-       [](const auto& device) { std::filesystem::remove(SerialLockFilePath(device)); }},
+       [](const auto& device) { std::filesystem::remove(SerialLockFilePath(device)); }, 0},
   };
   for (const auto& h : holders) {
     SCOPED_TRACE(h.holder);
@@ -72,6 +74,9 @@ TEST(SerialPortTest, ALineHeldByAnyOfTheLocksIsRefusedAsBusyUntilReleased) {
     EXPECT_FALSE(port.Open(line.path));
     EXPECT_EQ(errno, EBUSY);
     EXPECT_EQ(port.OpenFailure(), SerialOpenFailure::Busy);
+    int exclusive = -1;
+    EXPECT_EQ(ioctl(line.lineFd, TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, h.exclusive);
     h.release(line.path);
     EXPECT_TRUE(port.Open(line.path));
   }

@@ -84,6 +84,57 @@ TEST_F(ExhibitTest, MinutesSinceSpansTheTickWrapButNotRoundingError) {
   EXPECT_LT(std::abs(MinutesSince(clock, static_cast<float>(CurrentMinutes(clock)))), 0.01);
 }
 
+TEST(ExhibitWithoutPanel, OpensNoLineShowsNoMessageAndHasNothingToSendOrPoll) {
+  ExhibitOptions options;
+  options.panelDevice = "none";
+  options.panelPoll = true;
+  TestExhibit test(kStartMs, options);
+  test.exhibit.OpenPanelPort();
+  test.exhibit.ResetToDefaults();
+  test.exhibit.PanelTimerTick();
+  EXPECT_TRUE(test.boxes.shown.empty());
+  const PanelLinkState& state = test.exhibit.GetPanelLink().State();
+  EXPECT_FALSE(state.panelPort.IsOpen());
+  EXPECT_FALSE(state.sendReady || state.pollReady || state.lineLost);
+}
+
+TEST(ExhibitMessages, AreKeptHandedOnAndInAnUnattendedRunOnScreenForTenSeconds) {
+  struct Case {
+    bool unattended;
+    std::uint32_t startMs;
+    std::uint32_t afterMs;
+    bool onScreen;
+  };
+  const Case cases[] = {
+      {false, kStartMs, 0, false},    {true, kStartMs, 0, true},       {true, kStartMs, 9'999, true},
+      {true, kStartMs, 10'000, false}, {true, 0xFFFFF000u, 9'999, true},  // across the tick's wrap
+  };
+  const std::vector<std::string> messages = {"Velmora: Midi-Out Init FAILED", "Error: Can not open serial port!",
+                                             "Error: Can not retrieve serial state!",
+                                             "Error: Can not set serial state!"};
+  for (const Case& c : cases) {
+    ExhibitOptions options;
+    options.unattended = c.unattended;
+    options.panelDevice = "/dev/velmora-no-such-tty";
+    TestExhibit test(c.startMs, options, [](std::string& error) {
+      error = "no soundfont";
+      return std::unique_ptr<MidiOutput>();
+    });
+    test.exhibit.OpenMidiOutput();
+    test.exhibit.OpenPanelPort();
+    EXPECT_EQ(test.boxes.shown, messages);
+    std::vector<std::string> kept;
+    for (const ShownMessage& message : test.exhibit.ShownMessages()) {
+      kept.push_back(message.caption + ": " + message.text);
+      EXPECT_EQ(message.tickMs, c.startMs);
+    }
+    EXPECT_EQ(kept, messages);
+    test.clock.nowMs = c.startMs + c.afterMs;
+    EXPECT_EQ(test.exhibit.NoticeLines(), c.onScreen ? messages : std::vector<std::string>{})
+        << c.unattended << " " << c.afterMs;
+  }
+}
+
 // Calls back when it is destroyed, which closing the exhibit's MIDI output does.
 class ObservedOutput final : public MidiOutput {
 public:

@@ -37,7 +37,7 @@ protected:
     exhibit.ResetToDefaults();
   }
 
-  FrameReport Frame(Pacing pacing = Pacing::SleepThenPoll) { return RunFrame(exhibit, pacing); }
+  FrameReport Frame(Pacing pacing = Pacing::Sleep) { return RunFrame(exhibit, pacing); }
   FrameReport FrameAt(std::uint32_t tickMs) {
     clock.nowMs = tickMs;
     return Frame();
@@ -139,22 +139,33 @@ TEST_F(FrameCycleTest, SomaSpritesCopyCellsOfSeventyNinePixelsToTheirPlaces) {
   }
 }
 
-TEST_F(FrameCycleTest, PacingFlipsTwentyMsLessFlipTimeAfterStartSleepingOnlyWhenAsked) {
+TEST_F(FrameCycleTest, PacingFlipsTwentyMsLessFlipTimeAfterStartSleepingOnceToThatTickOnlyWhenAsked) {
   struct Case {
     Pacing pacing;
-    bool sleeps;
+    float flipTimeAverageMs;
+    std::uint32_t flipAfterMs;  // the first whole tick count at which the rule lets the flip start
   };
-  for (const Case c : {Case{Pacing::SleepThenPoll, true}, Case{Pacing::BusyWait, false}}) {
-    cycle = FrameCycleState{};  // flip time estimate 5 ms: the flip is due 15 ms in
+  const Case cases[] = {{Pacing::Sleep, 5.0f, 15}, {Pacing::Sleep, 4.5f, 16}, {Pacing::BusyWait, 5.0f, 15}};
+  for (const Case& c : cases) {
+    cycle = FrameCycleState{};
+    cycle.flipTimeAverage = c.flipTimeAverageMs;
     display = FakeFrameDisplay{};
     display.clock = &clock;
     clock.sleeps = 0;
+    clock.sleptMs = 0;
     const FrameReport report = Frame(c.pacing);
     ASSERT_EQ(display.flipTicks.size(), 1u);
     const std::uint32_t flipAfterMs = display.flipTicks[0] - report.frameStart;
-    EXPECT_GE(flipAfterMs, 15u);
-    EXPECT_LE(flipAfterMs, 18u);  // the few readings of the clock itself
-    EXPECT_EQ(clock.sleeps > 0, c.sleeps);
+    if (c.pacing == Pacing::Sleep) {
+      // One sleep, and all the time to the flip came from it: no polling of the tick.
+      EXPECT_EQ(flipAfterMs, c.flipAfterMs);
+      EXPECT_EQ(clock.sleeps, 1);
+      EXPECT_EQ(clock.sleptMs, c.flipAfterMs);
+    } else {
+      EXPECT_GE(flipAfterMs, c.flipAfterMs);
+      EXPECT_LE(flipAfterMs, c.flipAfterMs + 3);  // the few readings of the clock itself
+      EXPECT_EQ(clock.sleeps, 0);
+    }
   }
 }
 

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/Clock.h"
+#include "platform/SerialPort.h"
 #include "shell/CommandLine.h"
 #include "shell/ExhibitOptions.h"
 #include "shell/MidiDevice.h"
@@ -36,9 +37,11 @@ std::vector<std::string> Lines(const std::string& text) {
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
+enum class Outcome { Pass, Fail, Skip };
+
 class FakeProbes final : public SelfTestProbes {
 public:
-  explicit FakeProbes(std::vector<bool> outcomes) : passes(std::move(outcomes)) {}
+  explicit FakeProbes(std::vector<Outcome> outcomes) : results(std::move(outcomes)) {}
   CheckResult CheckDisplay(const ExhibitOptions&) override { return Result("display", 0); }
   CheckResult CheckMidiOutput(const ExhibitOptions&) override { return Result("MIDI output", 1); }
   CheckResult CheckPanel(const ExhibitOptions&) override { return Result("panel", 2); }
@@ -47,37 +50,47 @@ public:
 private:
   CheckResult Result(const std::string& name, std::size_t index) {
     asked.push_back(name);
-    if (passes[index]) return CheckResult{name, true, "fine", {}};
-    return CheckResult{name, false, "broken", "mend it"};
+    switch (results[index]) {
+      case Outcome::Pass:
+        return CheckResult{name, true, "fine", {}};
+      case Outcome::Fail:
+        return CheckResult{name, false, "broken", "mend it"};
+      case Outcome::Skip:
+        return CheckResult{name, false, "left out", {}, true};
+    }
+    return {};
   }
-  std::vector<bool> passes;
+  std::vector<Outcome> results;
 };
 
-TEST(SelfTestTest, EveryCheckGetsOneLineAndOnlyAllPassingExitsZero) {
+TEST(SelfTestTest, EveryCheckGetsOneLineAndOnlyAllPassingOrSkippedExitsZero) {
+  using enum Outcome;
   struct Case {
-    std::vector<bool> passes;
+    std::vector<Outcome> outcomes;
     int exitCode;
     std::string summary;
   };
   const Case cases[] = {
-      {{true, true, true}, kSelfTestPassedExitCode, "All 3 checks passed"},
-      {{false, true, true}, kSelfTestFailedExitCode, "1 of 3 checks failed."},
-      {{true, false, true}, kSelfTestFailedExitCode, "1 of 3 checks failed."},
-      {{true, true, false}, kSelfTestFailedExitCode, "1 of 3 checks failed."},
-      {{false, false, false}, kSelfTestFailedExitCode, "3 of 3 checks failed."},
+      {{Pass, Pass, Pass}, kSelfTestPassedExitCode, "All 3 checks passed:"},
+      {{Fail, Pass, Pass}, kSelfTestFailedExitCode, "1 of 3 checks failed."},
+      {{Pass, Fail, Pass}, kSelfTestFailedExitCode, "1 of 3 checks failed."},
+      {{Pass, Pass, Fail}, kSelfTestFailedExitCode, "1 of 3 checks failed."},
+      {{Fail, Fail, Fail}, kSelfTestFailedExitCode, "3 of 3 checks failed."},
+      {{Pass, Pass, Skip}, kSelfTestPassedExitCode, "All 2 checks passed, 1 skipped:"},
+      {{Pass, Fail, Skip}, kSelfTestFailedExitCode, "1 of 2 checks failed, 1 skipped."},
   };
   const std::string names[] = {"display", "MIDI output", "panel"};
   for (const Case& c : cases) {
-    FakeProbes probes(c.passes);
+    FakeProbes probes(c.outcomes);
     std::ostringstream out;
     EXPECT_EQ(RunSelfTest(ExhibitOptions{}, probes, out), c.exitCode);
     EXPECT_EQ(probes.asked, (std::vector<std::string>{"display", "MIDI output", "panel"}));
     const std::vector<std::string> lines = Lines(out.str());
     ASSERT_EQ(lines.size(), 4u) << out.str();
     for (std::size_t i = 0; i < 3; ++i) {
-      const std::string expected = c.passes[i] ? "PASS " + names[i] + ": fine"
-                                               : "FAIL " + names[i] + ": broken. To fix: mend it";
-      EXPECT_EQ(lines[i], expected);
+      const std::string expected[] = {"PASS " + names[i] + ": fine", "FAIL " + names[i] + ": broken. To fix: mend it",
+                                      "SKIP " + names[i] + ": left out"};
+      EXPECT_EQ(lines[i], expected[static_cast<std::size_t>(c.outcomes[i])]);
     }
     EXPECT_TRUE(Contains(lines[3], c.summary)) << lines[3];
   }
@@ -165,7 +178,18 @@ TEST_F(SelfTestPanelTest, PanelCheckReportsWhatCameBackFromThePoll) {
   }
 }
 
-TEST(SelfTestCheckTest, PanelDevicesThatCannotServeNameTheDeviceAndWhatToDo) {
+TEST_F(SelfTestPanelTest, PanelDevicesThatCannotServeNameTheDeviceAndWhatToDo) {
+  // The exhibit holds the line, with a reply of its panel waiting to be read.
+  SerialPort exhibitPort;
+  ASSERT_TRUE(exhibitPort.Open(device));
+  ASSERT_TRUE(exhibitPort.RetrieveState() && exhibitPort.ApplyExhibitSettings());
+  const std::uint8_t reply[] = {0, 0, 15, 6, 6, 6, 7, 6, 6};
+  ASSERT_EQ(write(panelFd, reply, sizeof reply), static_cast<ssize_t>(sizeof reply));
+  const auto limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(kArrivalLimitMs);
+  int queued = 0;
+  do {
+    ioctl(lineFd, FIONREAD, &queued);
+  } while (queued < static_cast<int>(sizeof reply) && std::chrono::steady_clock::now() < limit);
   struct Case {
     std::string device;
     std::string detail;
@@ -174,11 +198,13 @@ TEST(SelfTestCheckTest, PanelDevicesThatCannotServeNameTheDeviceAndWhatToDo) {
   const Case cases[] = {
       {"/dev/velmora-no-such-tty", "cannot open /dev/velmora-no-such-tty (No such file or directory)", "--panel"},
       {"/dev/null", "/dev/null is not a serial line", "--panel"},
+      {device, device + " is in use by another program", "systemctl --user stop velmora"},
   };
   SystemClock clock;
   for (const Case& c : cases) {
     ExhibitOptions options;
     options.panelDevice = c.device;
+    options.panelPoll = true;
     const CheckResult result = SystemProbes(clock).CheckPanel(options);
     EXPECT_FALSE(result.passed);
     EXPECT_TRUE(Contains(result.detail, c.detail)) << result.detail;
@@ -186,6 +212,23 @@ TEST(SelfTestCheckTest, PanelDevicesThatCannotServeNameTheDeviceAndWhatToDo) {
     EXPECT_TRUE(FormatCheck(result).starts_with("FAIL panel: " + c.detail)) << FormatCheck(result);
     EXPECT_TRUE(Contains(FormatCheck(result), ". To fix: ")) << FormatCheck(result);
   }
+  // The check neither polled the exhibit's panel nor took or flushed its reply.
+  pollfd polled{panelFd, POLLIN, 0};
+  EXPECT_EQ(poll(&polled, 1, 0), 0);
+  std::uint8_t received[sizeof reply] = {};
+  std::size_t count = 0;
+  EXPECT_EQ(exhibitPort.ReadSome(received, count), LineStatus::Ok);
+  EXPECT_EQ(count, sizeof reply);
+}
+
+TEST(SelfTestCheckTest, NoPanelIsSkippedNotFailed) {
+  SystemClock clock;
+  ExhibitOptions options;
+  options.panelDevice = "none";
+  options.panelPoll = true;
+  const CheckResult result = SystemProbes(clock).CheckPanel(options);
+  EXPECT_TRUE(result.skipped);
+  EXPECT_TRUE(FormatCheck(result).starts_with("SKIP panel: none chosen (--panel none)")) << FormatCheck(result);
 }
 
 using Sent = std::vector<std::pair<std::uint32_t, std::uint32_t>>;

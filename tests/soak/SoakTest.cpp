@@ -239,7 +239,7 @@ public:
   void OpenMidiOutput() override { exhibit->OpenMidiOutput(); }
   void OpenPanelPort() override { exhibit->OpenPanelPort(); }
   FrameReport RunFrame() override {
-    const FrameReport report = velmora::RunFrame(*exhibit, Pacing::SleepThenPoll);
+    const FrameReport report = velmora::RunFrame(*exhibit, Pacing::Sleep);
     // The next frame starts one period after this one, or at once if this one ran over.
     const std::uint32_t next = report.frameStart + periodMs;
     if (static_cast<std::int32_t>(next - clock.nowMs) > 0) clock.Set(next);
