@@ -17,6 +17,7 @@ packages=(
   libsdl2-dev libsdl2-ttf-dev fonts-dejavu-core libspng-dev libcli11-dev
   libfluidsynth-dev timgm6mb-soundfont librtmidi-dev libasound2-dev
   libcpp-httplib-dev libsqlite3-dev
+  gettext
 )
 if [[ $action == test || $action == sanitize ]]; then
   packages+=(python3 xvfb xauth xdotool x11-utils imagemagick)
@@ -55,7 +56,7 @@ sanitized_tests() {
   # Mesa's GL driver, which leaks and is unloaded again before the leak check, so its
   # leaks come without a library name no suppression could match: these runs alone
   # check memory errors without leaks.
-  local video_driver_runs='^(velmora_e2e_xvfb_run|velmora_startup_faults|velmora_sharp_display_gpu)$'
+  local video_driver_runs='^(velmora_e2e_xvfb_run|velmora_startup_faults|velmora_sharp_display_gpu|velmora_exhibit_display_screen)$'
   ASAN_OPTIONS=detect_leaks=1:$asan ctest --test-dir "$dir" --output-on-failure -j2 -E "$video_driver_runs" "$@"
   ASAN_OPTIONS=detect_leaks=0:$asan ctest --test-dir "$dir" --output-on-failure -R "$video_driver_runs" "$@"
 }

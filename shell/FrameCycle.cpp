@@ -44,7 +44,7 @@ FrameReport RunFrame(Exhibit& exhibit, Pacing pacing) {
   }
 
   if (!DrawSomaSprites(display, model)) return report;
-  DrawStatusLineAndModel(display, StatusText(cycle.relativeSimSpeed), model, kExhibitDrawingStyle);
+  DrawStatusLineAndModel(display, StatusText(cycle.relativeSimSpeed, exhibit.statusTexts), model, kExhibitDrawingStyle);
   WaitForFlipTime(clock, cycle, frameStart, pacing);
 
   const std::uint32_t flipStart = clock.TickCount();
