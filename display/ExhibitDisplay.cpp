@@ -32,15 +32,14 @@ void ExhibitDisplay::InitDisplay(SDL_Window* target, ScreenMode mode, bool headl
   }
   // Full screen: the screen's size, which the window takes as the events of its mode
   // change arrive; a window: its output. Should the output turn out otherwise, its
-  // size events say so.
+  // size events say so. The painting begins once the first frame is shown.
   SDL_DisplayMode screen{};
   if (mode == ScreenMode::FullScreen && SDL_GetCurrentDisplayMode(SDL_GetWindowDisplayIndex(window), &screen) == 0) {
     wantedWidth = screen.w;
     wantedHeight = screen.h;
-  } else if (SDL_GetRendererOutputSize(SDL_GetRenderer(window), &wantedWidth, &wantedHeight) != 0) {
-    return;
+  } else {
+    SDL_GetRendererOutputSize(SDL_GetRenderer(window), &wantedWidth, &wantedHeight);
   }
-  StartPainting();
 }
 
 FrameDisplay& ExhibitDisplay::Shown() {
@@ -75,7 +74,9 @@ void ExhibitDisplay::FollowScreen() {
       ShowPictures(std::move(pictures));
     }
   }
-  if (!sharp && !painter && !(wantedWidth == failedWidth && wantedHeight == failedHeight)) StartPainting();
+  if (!sharp && !painter && frameShown && !(wantedWidth == failedWidth && wantedHeight == failedHeight)) {
+    StartPainting();
+  }
 }
 
 void ExhibitDisplay::ShowPictures(std::shared_ptr<SharpPictures> pictures) {
@@ -112,7 +113,11 @@ TextDeviceContext* ExhibitDisplay::GetBackBufferDC() { return Shown().GetBackBuf
 
 void ExhibitDisplay::ReleaseBackBufferDC(TextDeviceContext* dc) { Shown().ReleaseBackBufferDC(dc); }
 
-DisplayResult ExhibitDisplay::FlipBuffers() { return Shown().FlipBuffers(); }
+DisplayResult ExhibitDisplay::FlipBuffers() {
+  const DisplayResult result = Shown().FlipBuffers();
+  frameShown = frameShown || result == DisplayResult::Ok;
+  return result;
+}
 
 DisplayResult ExhibitDisplay::RestoreSurfaces() { return Shown().RestoreSurfaces(); }
 

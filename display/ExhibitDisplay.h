@@ -4,9 +4,10 @@
 // FrameDisplay; every frame goes to whichever of the two shows.
 //
 // The sharp pictures take a while to paint (most of a second at 3840 x 2160), so on
-// a screen the classic picture shows first and the sharp one takes over at the start
-// of the first frame after they are painted, on other threads. A headless run waits
-// for them instead, so that its first frame is sharp and every screenshot the same.
+// a screen the classic picture shows first: the painting, on other threads, begins
+// once the first frame is shown, and the sharp picture takes over at the start of
+// the first frame after it is done. A headless run waits for the pictures instead,
+// so that its first frame is sharp and every screenshot the same.
 // The sharp display shows only pictures painted for the screen's present size: when
 // the size changes, the classic picture (which fits any size) shows again until
 // pictures for the new size are painted.
@@ -45,9 +46,9 @@ public:
   ExhibitDisplay(const ExhibitDisplay&) = delete;
   ExhibitDisplay& operator=(const ExhibitDisplay&) = delete;
 
-  // Sets up the classic display on the window (Display::InitDisplay), then, for the
-  // sharp picture, starts painting it for the screen (a headless run: for the
-  // pretend screen, to which the window is sized, and waits for it).
+  // Sets up the classic display on the window (Display::InitDisplay); for the sharp
+  // picture a headless run then sizes the window to the pretend screen and paints
+  // the pictures for it.
   void InitDisplay(SDL_Window* window, ScreenMode mode, bool headless);
   bool InitFailed() const { return classic.InitFailed(); }
   bool Ready() const { return classic.Ready(); }
@@ -96,6 +97,8 @@ private:
   int wantedWidth = 0;
   int wantedHeight = 0;
   bool outputMayHaveChanged = false;  // a size event came: look at the output again
+  // A frame has been shown: the painting, which takes both cores, does not delay the first.
+  bool frameShown = false;
   std::unique_ptr<SharpPicturePainter> painter;
   std::unique_ptr<SharpDisplay> sharp;
   // A size for which the sharp display could not be made; it is not tried again.
