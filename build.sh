@@ -25,6 +25,7 @@ packages=(
   libsdl2-dev libsdl2-ttf-dev fonts-dejavu-core libspng-dev libcli11-dev
   libfluidsynth-dev timgm6mb-soundfont librtmidi-dev libasound2-dev
   libcpp-httplib-dev libsqlite3-dev
+  gettext
 )
 # What the tests and benchmarks add: their frameworks, and the tools the end-to-end
 # runs drive the programs with (an X server, key presses, pictures, a browser).
@@ -69,7 +70,7 @@ sanitized_tests() {
   # Mesa's GL driver, which leaks and is unloaded again before the leak check, so its
   # leaks come without a library name no suppression could match: these runs alone
   # check memory errors without leaks.
-  local video_driver_runs='^(velmora_e2e_xvfb_run|velmora_startup_faults|velmora_sharp_display_gpu)$'
+  local video_driver_runs='^(velmora_e2e_xvfb_run|velmora_startup_faults|velmora_sharp_display_gpu|velmora_exhibit_display_screen)$'
   ASAN_OPTIONS=detect_leaks=1:$asan ctest --test-dir "$dir" --output-on-failure -j2 -E "$video_driver_runs" "$@"
   ASAN_OPTIONS=detect_leaks=0:$asan ctest --test-dir "$dir" --output-on-failure -R "$video_driver_runs" "$@"
 }

@@ -35,7 +35,7 @@ Display::Display(MessageBoxes& failureBoxes, BuiltInImageLookup imageLookup)
 
 Display::~Display() { Release(); }
 
-void Display::InitDisplay(SDL_Window* window, ScreenMode mode, bool headless) {
+void Display::InitDisplay(SDL_Window* window, ScreenMode mode, bool headless, int refreshHz) {
   const auto fail = [&] {
     initFailed = true;
     ShowDisplayFailure(window);
@@ -50,7 +50,7 @@ void Display::InitDisplay(SDL_Window* window, ScreenMode mode, bool headless) {
 
   // The screen mode; headless runs keep a plain window, the same everywhere.
   if (!presenter->EnterScreenMode(headless ? ScreenMode::Windowed : mode, kScreenWidthPixels,
-                                  kScreenHeightPixels)) {
+                                  kScreenHeightPixels, refreshHz)) {
     return fail();
   }
 

@@ -40,8 +40,9 @@ public:
   // (SelectHeadlessVideoDriver in platform/Presenter.h); without headless, SDL's
   // silent no-display drivers are refused as a failure.
   // If the window already has a renderer (the start-up banner's), it is reused and
-  // left to its creator to destroy.
-  void InitDisplay(SDL_Window* window, ScreenMode mode, bool headless);
+  // left to its creator to destroy. A `refreshHz` asks full screen for a display mode
+  // of that refresh rate (Presenter::EnterScreenMode).
+  void InitDisplay(SDL_Window* window, ScreenMode mode, bool headless, int refreshHz = 0);
 
   // The message box "DirectDraw Init FAILED" (caption "Velmora"), then a close
   // request for the window (an SDL_WINDOWEVENT_CLOSE event for it is queued).

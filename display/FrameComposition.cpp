@@ -35,12 +35,16 @@ float RelativeSimSpeed(float stepMs, float frameTimeMs) {
   return stepMs * static_cast<float>(kStepsPerFrame) / frameTimeMs;
 }
 
-std::string StatusText(float relativeSimSpeed) {
-  if (!(relativeSimSpeed > kZeroSpeedLimit)) return "Geschwindigkeit: Null!";
+std::string StatusText(float relativeSimSpeed, const StatusTexts& texts) {
+  if (!(relativeSimSpeed > kZeroSpeedLimit)) return texts.standstill;
   const auto slower = static_cast<int>(1.0 / relativeSimSpeed);
-  if (slower <= 1) return "Geschwindigkeit: wie in Wirklichkeit!";
-  char text[96];
-  std::snprintf(text, sizeof text, "Geschwindigkeit: % 3i mal so langsam wie in Wirklichkeit", slower);
+  if (slower <= 1) return texts.realTime;
+  // The format holds one integer conversion (StatusTexts keeps it so).
+  const int length = std::snprintf(nullptr, 0, texts.slower.c_str(), slower);
+  if (length < 0) return texts.slower;
+  std::string text(static_cast<std::size_t>(length) + 1, '\0');
+  std::snprintf(text.data(), text.size(), texts.slower.c_str(), slower);
+  text.pop_back();
   return text;
 }
 
@@ -85,9 +89,9 @@ bool FlipFrame(FrameDisplay& display) {
   return Succeeds(display, [&] { return display.FlipBuffers(); });
 }
 
-bool ComposeFrame(FrameDisplay& display, Model& model, float relativeSimSpeed) {
+bool ComposeFrame(FrameDisplay& display, Model& model, float relativeSimSpeed, const StatusTexts& texts) {
   return DrawBackground(display) && DrawSomaSprites(display, model) &&
-         DrawStatusLineAndModel(display, StatusText(relativeSimSpeed), model, kExhibitDrawingStyle);
+         DrawStatusLineAndModel(display, StatusText(relativeSimSpeed, texts), model, kExhibitDrawingStyle);
 }
 
 }  // namespace velmora

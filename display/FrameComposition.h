@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "display/FrameDisplay.h"
+#include "display/StatusTexts.h"
 #include "model/DrawingStyle.h"
 #include "model/NetworkData.h"
 
@@ -60,8 +61,9 @@ SourceRect SomaSpriteCell(int soma, float activity);
 // `frameTimeMs` (whole ms, as the frame count gives it).
 float RelativeSimSpeed(float stepMs, float frameTimeMs);
 
-// The status line for a relative speed (simulated ms per real ms).
-std::string StatusText(float relativeSimSpeed);
+// The status line for a relative speed (simulated ms per real ms), in the language
+// of `texts`.
+std::string StatusText(float relativeSimSpeed, const StatusTexts& texts = {});
 
 // The current background to the back buffer. False: the frame is given up.
 bool DrawBackground(FrameDisplay& display);
@@ -78,6 +80,6 @@ bool FlipFrame(FrameDisplay& display);
 
 // The whole picture in the exhibit's style, for a model that does not move while
 // it is composed: background, sprites, status line and model. False if any part failed.
-bool ComposeFrame(FrameDisplay& display, Model& model, float relativeSimSpeed);
+bool ComposeFrame(FrameDisplay& display, Model& model, float relativeSimSpeed, const StatusTexts& texts = {});
 
 }  // namespace velmora

@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/MessageCatalogue.h"
 #include "shell/CommandLine.h"
 #include "tools/sim/SimOptions.h"
 
@@ -33,6 +34,13 @@ const std::string& ScratchPath() {
   static const std::string path =
       "/tmp/velmora-fuzz-keys-" + std::to_string(static_cast<long>(getpid())) + ".txt";
   return path;
+}
+
+bool ScreenSizeAllowed(int width, int height) {
+  const auto side = [](int pixels) {
+    return pixels >= kSmallestScreenSidePixels && pixels <= kLargestScreenSidePixels;
+  };
+  return side(width) && side(height);
 }
 
 std::vector<std::string> SplitArguments(const std::uint8_t* data, std::size_t size) {
@@ -89,6 +97,11 @@ void CheckExhibit(const std::vector<std::string>& arguments) {
         "accepted an unknown MIDI output");
   Check(!options.panelDevice.empty(), "accepted an empty panel device");
   for (const KeyPress& press : options.keys) Check(press.frame >= 1, "accepted a key before frame 1");
+  if (options.pretendWidthPixels != 0) {
+    Check(options.headless && ScreenSizeAllowed(options.pretendWidthPixels, options.pretendHeightPixels),
+          "accepted a pretend screen out of range or without --headless");
+  }
+  Check(IsLanguageName(options.language), "accepted a language that is no language name");
 
   // The --record-keys format reads back as the same presses.
   std::vector<KeyPress> reread;
@@ -138,6 +151,11 @@ void CheckSimulator(const std::vector<std::string>& arguments) {
     }
   }
   if (!options.picturePath.empty()) Check(options.picturePath.ends_with(".png"), "accepted a picture not to .png");
+  if (options.pictureWidthPixels != 0) {
+    Check(!options.picturePath.empty() && ScreenSizeAllowed(options.pictureWidthPixels, options.pictureHeightPixels),
+          "accepted a picture size out of range or without --picture");
+  }
+  Check(IsLanguageName(options.language), "accepted a language that is no language name");
   if (options.labeledPicture) Check(!options.picturePath.empty(), "accepted --labeled without a picture");
 }
 

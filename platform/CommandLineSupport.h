@@ -2,12 +2,37 @@
 // What the command lines of all Velmora programs share and their callers need, without
 // the parser library itself.
 
+#include <charconv>
 #include <string>
+#include <string_view>
 
 namespace velmora {
 
 // Exit status of every program for arguments that cannot be used.
 inline constexpr int kBadArgumentsExitCode = 2;
+
+// Sides of a screen size given on a command line, pixels: below the smallest the
+// design's text is no longer legible; the largest is an 8K screen's width (a picture
+// that size holds about 240 MB).
+inline constexpr int kSmallestScreenSidePixels = 320;
+inline constexpr int kLargestScreenSidePixels = 7680;
+
+// "WIDTHxHEIGHT" in pixels, each side within the limits above; false for anything else.
+inline bool ParseScreenSize(std::string_view text, int& width, int& height) {
+  const std::size_t x = text.find('x');
+  if (x == std::string_view::npos) return false;
+  const auto side = [](std::string_view digits, int& value) {
+    const char* end = digits.data() + digits.size();
+    const auto [stop, error] = std::from_chars(digits.data(), end, value);
+    return !digits.empty() && error == std::errc() && stop == end && value >= kSmallestScreenSidePixels &&
+           value <= kLargestScreenSidePixels;
+  };
+  int w = 0, h = 0;
+  if (!side(text.substr(0, x), w) || !side(text.substr(x + 1), h)) return false;
+  width = w;
+  height = h;
+  return true;
+}
 
 // The text with every control character replaced by '?': a message quoting what was
 // typed (a line break pasted into an argument) stays on one line.

@@ -1,6 +1,9 @@
 #include "platform/Presenter.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <iterator>
 
 namespace velmora {
 
@@ -13,6 +16,68 @@ void SelectHeadlessVideoDriver() {
 bool VideoDriverShowsNothing() {
   const char* driver = SDL_GetCurrentVideoDriver();
   return driver == nullptr || std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0;
+}
+
+namespace {
+
+// glGetString's name for the renderer's description (GL_RENDERER).
+constexpr unsigned int kGlRendererName = 0x1F01;
+// How Mesa's drivers that run on the processor name themselves.
+constexpr const char* kEmulatedGlNames[] = {"llvmpipe", "softpipe", "swrast", "Software Rasterizer"};
+
+std::vector<SDL_DisplayMode> DisplayModes(int display) {
+  std::vector<SDL_DisplayMode> modes(static_cast<std::size_t>(std::max(0, SDL_GetNumDisplayModes(display))));
+  for (std::size_t i = 0; i < modes.size(); ++i) SDL_GetDisplayMode(display, static_cast<int>(i), &modes[i]);
+  return modes;
+}
+
+}  // namespace
+
+bool OpenGlIsEmulated(SDL_Renderer* renderer) {
+  SDL_RendererInfo info{};
+  if (renderer == nullptr || SDL_GetRendererInfo(renderer, &info) != 0 || std::strncmp(info.name, "opengl", 6) != 0 ||
+      SDL_GL_GetCurrentContext() == nullptr) {
+    return false;
+  }
+  // The renderer's context is the current one once it is made.
+  using GetString = const unsigned char* (*)(unsigned int);
+  const auto getString = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+  const unsigned char* name = getString != nullptr ? getString(kGlRendererName) : nullptr;
+  if (name == nullptr) return false;
+  const std::string description(reinterpret_cast<const char*>(name));
+  return std::any_of(std::begin(kEmulatedGlNames), std::end(kEmulatedGlNames),
+                     [&](const char* emulated) { return description.find(emulated) != std::string::npos; });
+}
+
+bool IsSoftwareRenderer(SDL_Renderer* renderer) {
+  SDL_RendererInfo info{};
+  return renderer != nullptr && SDL_GetRendererInfo(renderer, &info) == 0 && std::strcmp(info.name, "software") == 0;
+}
+
+RefreshModeChoice ChooseRefreshMode(const std::vector<SDL_DisplayMode>& modes, int width, int height, int refreshHz) {
+  RefreshModeChoice choice;
+  std::vector<int> offered;
+  for (const SDL_DisplayMode& mode : modes) {
+    if (mode.w != width || mode.h != height) continue;
+    if (mode.refresh_rate == refreshHz) {
+      choice.found = true;
+      choice.mode = mode;
+      return choice;
+    }
+    if (mode.refresh_rate > 0 && std::find(offered.begin(), offered.end(), mode.refresh_rate) == offered.end()) {
+      offered.push_back(mode.refresh_rate);
+    }
+  }
+  std::sort(offered.begin(), offered.end());
+  std::string rates;
+  for (std::size_t i = 0; i < offered.size(); ++i) {
+    rates += (i == 0 ? "" : i + 1 == offered.size() ? " and " : ", ") + std::to_string(offered[i]);
+  }
+  choice.message = "the screen offers no " + std::to_string(refreshHz) + " Hz mode at " + std::to_string(width) +
+                   " x " + std::to_string(height) + " (" +
+                   (offered.empty() ? std::string("it names no refresh rate there") : "only " + rates + " Hz") +
+                   "); the exhibit runs at the screen's present rate";
+  return choice;
 }
 
 Presenter::Presenter(SDL_Window* target) : window(target) {}
@@ -35,8 +100,9 @@ std::unique_ptr<Presenter> Presenter::Create(SDL_Window* window, std::string* er
 }
 
 bool Presenter::CreateRenderer(std::string* error) {
-  // Nearest-neighbour scaling keeps the painted picture crisp; no vsync, because the
-  // frame cycle paces itself and a vsync wait would halve its rate.
+  // Nearest-neighbour scaling keeps the painted picture crisp. The window's renderer
+  // and its vsync were chosen with the window (platform/Window.h); one made here, for
+  // a window without, does not wait for the vertical blank.
   SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
   SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
   renderer = SDL_GetRenderer(window);
@@ -50,8 +116,19 @@ bool Presenter::CreateRenderer(std::string* error) {
   return renderer != nullptr;
 }
 
-bool Presenter::EnterScreenMode(ScreenMode mode, int widthPixels, int heightPixels) {
+bool Presenter::EnterScreenMode(ScreenMode mode, int widthPixels, int heightPixels, int refreshHz) {
   screenMode = mode;
+  // The display mode of the refresh rate at `width` x `height`, if the screen has one.
+  const auto refreshMode = [&](int display, int width, int height, SDL_DisplayMode& chosen) {
+    if (refreshHz <= 0) return false;
+    const RefreshModeChoice choice = ChooseRefreshMode(DisplayModes(display), width, height, refreshHz);
+    if (!choice.found) {
+      std::fprintf(stderr, "velmora: %s\n", choice.message.c_str());
+      return false;
+    }
+    chosen = choice.mode;
+    return true;
+  };
   switch (mode) {
     case ScreenMode::Windowed:
       SDL_SetWindowFullscreen(window, 0);
@@ -65,6 +142,14 @@ bool Presenter::EnterScreenMode(ScreenMode mode, int widthPixels, int heightPixe
       const int display = SDL_GetWindowDisplayIndex(window);
       SDL_Rect bounds{};
       if (display < 0 || SDL_GetDisplayBounds(display, &bounds) != 0) return false;
+      // A refresh rate of its own takes a true mode switch at the screen's size.
+      if (SDL_DisplayMode chosen{}; refreshMode(display, bounds.w, bounds.h, chosen)) {
+        SDL_SetWindowSize(window, bounds.w, bounds.h);
+        if (SDL_SetWindowDisplayMode(window, &chosen) != 0) return false;
+        if (SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN) != 0) return false;
+        modeSwitched = true;
+        return true;
+      }
       SDL_SetWindowBordered(window, SDL_FALSE);
       SDL_SetWindowPosition(window, bounds.x, bounds.y);
       SDL_SetWindowSize(window, bounds.w, bounds.h);
@@ -76,6 +161,7 @@ bool Presenter::EnterScreenMode(ScreenMode mode, int widthPixels, int heightPixe
       SDL_DisplayMode closest{};
       if (display < 0 || SDL_GetClosestDisplayMode(display, &wanted, &closest) == nullptr) return false;
       if (closest.w != widthPixels || closest.h != heightPixels) return false;
+      refreshMode(display, widthPixels, heightPixels, closest);
       SDL_SetWindowSize(window, widthPixels, heightPixels);
       if (SDL_SetWindowDisplayMode(window, &closest) != 0) return false;
       if (SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN) != 0) return false;

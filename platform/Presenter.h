@@ -2,14 +2,15 @@
 // Puts finished 1024 x 768 RGB565 frames on the screen through an SDL renderer:
 // full screen on whatever monitor is attached (scaled up, aspect kept, black bars),
 // a 1024 x 768 window, or a true 1024 x 768 mode switch. The renderer is
-// accelerated where possible, software otherwise, and never waits for vertical sync
-// (the frame cycle paces itself).
+// accelerated where possible, software otherwise; whether its present waits for
+// the vertical blank is the window's choice (platform/Window.h).
 
 #include <SDL.h>
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/ScreenMode.h"
 
@@ -22,6 +23,25 @@ void SelectHeadlessVideoDriver();
 // "dummy"), which SDL picks silently when no display is found.
 bool VideoDriverShowsNothing();
 
+// True if the renderer draws with OpenGL that only the processor runs (Mesa's
+// llvmpipe, softpipe or swrast): it is then slower than SDL's software renderer at
+// drawing a large picture.
+bool OpenGlIsEmulated(SDL_Renderer* renderer);
+// True for SDL's software renderer: its present copies into the window's surface and
+// cannot wait for the vertical blank (SDL would only sleep a refresh's time instead).
+bool IsSoftwareRenderer(SDL_Renderer* renderer);
+
+// The outcome of looking for a display mode of a refresh rate at a size.
+struct RefreshModeChoice {
+  bool found = false;
+  SDL_DisplayMode mode{};  // when found
+  std::string message;     // when not: what the screen offers at that size instead
+};
+
+// Among the display's `modes`, the one of `width` x `height` pixels refreshing
+// `refreshHz` times a second.
+RefreshModeChoice ChooseRefreshMode(const std::vector<SDL_DisplayMode>& modes, int width, int height, int refreshHz);
+
 class Presenter {
 public:
   // A presenter for the window: the window's own renderer if it has one (left to its
@@ -31,8 +51,11 @@ public:
   Presenter(const Presenter&) = delete;
   Presenter& operator=(const Presenter&) = delete;
 
-  // Brings the window to the mode; false if the screen refuses it.
-  bool EnterScreenMode(ScreenMode mode, int widthPixels, int heightPixels);
+  // Brings the window to the mode; false if the screen refuses it. With a
+  // `refreshHz`, full screen and the mode switch use a display mode of that refresh
+  // rate (full screen at the screen's own size) where the screen offers one, and
+  // say on standard error when it does not.
+  bool EnterScreenMode(ScreenMode mode, int widthPixels, int heightPixels, int refreshHz = 0);
   // The texture frames are presented from, with the renderer's logical size set to it.
   bool CreateFrameTexture(int widthPixels, int heightPixels);
   void ReleaseFrameTexture();

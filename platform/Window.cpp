@@ -6,6 +6,7 @@
 #include <csignal>
 
 #include "assets/BuiltInFiles.h"
+#include "platform/Presenter.h"
 
 namespace velmora {
 namespace {
@@ -25,7 +26,7 @@ Window::Window(Clock& timerClock) : clock(timerClock) {}
 
 Window::~Window() { Destroy(); }
 
-bool Window::Create(const WindowPlacement& placement, std::string* error) {
+bool Window::Create(const WindowPlacement& placement, std::string* error, const RendererChoice& rendererChoice) {
   const std::uint32_t firstEvent = SDL_RegisterEvents(2);
   if (firstEvent == static_cast<std::uint32_t>(-1)) {
     if (error != nullptr) *error = "no SDL user events left";
@@ -47,10 +48,17 @@ bool Window::Create(const WindowPlacement& placement, std::string* error) {
     SDL_SetWindowIcon(window, iconSurface);
     SDL_FreeSurface(iconSurface);
   }
-  // The exhibit paces its frames itself; a renderer waiting for vertical sync would halve them.
+  // Made without vsync, which SDL's software renderer would only imitate by sleeping;
+  // it is asked for below from renderers that can wait for the vertical blank.
   SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
   renderer = SDL_CreateRenderer(window, -1, 0);
+  if (renderer != nullptr && rendererChoice.softwareOverEmulatedGl && SDL_GetHint(SDL_HINT_RENDER_DRIVER) == nullptr &&
+      OpenGlIsEmulated(renderer)) {
+    SDL_DestroyRenderer(renderer);
+    renderer = nullptr;
+  }
   if (renderer == nullptr) renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+  if (renderer != nullptr && rendererChoice.vsync && !IsSoftwareRenderer(renderer)) SDL_RenderSetVSync(renderer, 1);
   if (renderer != nullptr) {
     SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
     SDL_RenderClear(renderer);

@@ -33,6 +33,14 @@ struct WindowPlacement {
   int heightPixels = 0;
 };
 
+// How the window's renderer is chosen.
+struct RendererChoice {
+  bool vsync = false;  // present waits for the vertical blank (not on SDL's software renderer, which cannot)
+  // SDL's software renderer where the accelerated one would be OpenGL run on the
+  // processor, unless SDL_RENDER_DRIVER names a renderer.
+  bool softwareOverEmulatedGl = false;
+};
+
 class Window {
 public:
   // The timer counts on `clock`.
@@ -41,8 +49,9 @@ public:
   Window(const Window&) = delete;
   Window& operator=(const Window&) = delete;
 
-  // Makes the window (hidden, black) after SDL_Init; false with the reason in `error`.
-  bool Create(const WindowPlacement& placement, std::string* error);
+  // Makes the window (hidden, black) and its renderer after SDL_Init; false with the
+  // reason in `error`.
+  bool Create(const WindowPlacement& placement, std::string* error, const RendererChoice& rendererChoice = {});
   // Shows the window and queues its first paint.
   void Show();
   SDL_Window* Handle() const { return window; }

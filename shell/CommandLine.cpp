@@ -8,12 +8,16 @@
 #include "platform/CommandLineApp.h"
 #include "platform/Keys.h"
 #include "shell/MessageLog.h"
+#include "platform/MessageCatalogue.h"
 
 namespace velmora {
 namespace {
 
 constexpr std::size_t kBytesPerMebibyte = 1024 * 1024;
 constexpr std::uint32_t kMsPerSecond = 1000;
+// Refresh rates --refresh takes, Hz: from cinema's rate to the fastest common screens'.
+constexpr std::int64_t kLowestRefreshHz = 24;
+constexpr std::int64_t kHighestRefreshHz = 240;
 
 bool ParseCount(std::string_view text, std::int64_t minimum, std::int64_t& value) {
   std::int64_t parsed = 0;
@@ -48,6 +52,8 @@ struct Given {
   bool unattended = false;
   std::optional<std::string> frames, recordKeys, frameLog, midiOut, soundfont, recordMidi, panel;
   std::vector<std::string> keys, screenshots;
+  bool classic = false, letterbox = false, noVsync = false;
+  std::optional<std::string> size, refresh, language;
 };
 
 // Every option of the exhibit, in the order --help lists them.
@@ -61,6 +67,22 @@ void AddOptions(CommandLineApp& app, Given& given) {
            "no message box waits for a click: messages go to standard error and onto the exhibit's screen for " +
                std::to_string(kNoticeShownMs / kMsPerSecond) + " s (implied when started by a service manager)",
            given.unattended);
+  app.Flag(display, "--classic",
+           "the 1024 x 768 picture scaled up to the screen, pixel for pixel as ever, instead of the sharp "
+           "picture drawn at the screen's resolution",
+           given.classic);
+  app.Flag(display, "--letterbox", "black bars beside the sharp picture instead of the painted ground", given.letterbox);
+  app.Value(display, "--size", "WxH",
+            "with --headless: a pretend screen of W x H pixels with the sharp picture (screenshots are taken at "
+            "it); without it a headless run shows the classic picture",
+            given.size);
+  app.Flag(display, "--no-vsync", "present frames without waiting for the screen's vertical blank", given.noVsync);
+  app.Value(display, "--refresh", "HZ",
+            "full screen in a display mode with this refresh rate at the screen's size (e.g. 50, which shows "
+            "every frame for one refresh), where the screen offers one",
+            given.refresh);
+  app.Value(display, "--language", "LANG",
+            "the status line's language: de (default), en, or any other with a catalogue", given.language);
   const std::string runs = "Runs for tests and demonstrations";
   app.Value(runs, "--frames", "N", "end as if Esc were pressed after N frames", given.frames);
   app.Repeatable(runs, "--keys", "SCRIPT",
@@ -101,6 +123,47 @@ struct ExhibitCommandLine {
                      "Exit status: 0 when the exhibit ended (Esc, F12, --frames or a stop signal) or\n"
                      "every check passed, 1 when it could not be shown or a check failed."};
 };
+
+// The options of the picture and its presentation; empty when all are fine, else the
+// first complaint.
+std::string CheckPicture(const Given& given, ExhibitOptions& options) {
+  options.classicPicture = given.classic;
+  options.letterbox = given.letterbox;
+  options.vsync = !given.noVsync;
+  const bool fullScreen = options.screenMode == ScreenMode::FullScreen;
+  if (given.size) {
+    if (!ParseScreenSize(*given.size, options.pretendWidthPixels, options.pretendHeightPixels)) {
+      return "--size needs WIDTHxHEIGHT with sides from " + std::to_string(kSmallestScreenSidePixels) + " to " +
+             std::to_string(kLargestScreenSidePixels) + " pixels, not '" + *given.size + "'";
+    }
+    if (!given.headless) return "--size is the pretend screen of a --headless run; a real screen has its own size";
+  }
+  if (given.classic && (given.letterbox || given.size)) {
+    return std::string("--classic is the 1024 x 768 picture; ") + (given.letterbox ? "--letterbox" : "--size") +
+           " goes with the sharp one";
+  }
+  if (given.letterbox && !(fullScreen && (!given.headless || given.size))) {
+    return "--letterbox goes with the sharp picture: full screen, or --headless with --size";
+  }
+  if (given.refresh) {
+    std::int64_t hz = 0;
+    if (!ParseCount(*given.refresh, kLowestRefreshHz, hz) || hz > kHighestRefreshHz) {
+      return "--refresh needs a refresh rate from " + std::to_string(kLowestRefreshHz) + " to " +
+             std::to_string(kHighestRefreshHz) + " Hz, not '" + *given.refresh + "'";
+    }
+    if (given.windowed || given.headless) {
+      return "--refresh chooses a full-screen display mode; not with --windowed or --headless";
+    }
+    options.refreshHz = static_cast<int>(hz);
+  }
+  if (given.language) {
+    if (!IsLanguageName(*given.language)) {
+      return "--language needs a language name such as de or en, not '" + *given.language + "'";
+    }
+    options.language = *given.language;
+  }
+  return {};
+}
 
 // The checked options; empty when all are fine, else the first complaint.
 std::string Check(const Given& given, ExhibitOptions& options) {
@@ -161,6 +224,7 @@ std::string Check(const Given& given, ExhibitOptions& options) {
     options.midiOut = value;
   }
   if (given.testNote && !given.selfTest) return "--test-note goes with --self-test only";
+  if (std::string problem = CheckPicture(given, options); !problem.empty()) return problem;
   return {};
 }
 

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "display/FrameDisplay.h"
+#include "display/StatusTexts.h"
 #include "model/Model.h"
 #include "model/VisitorParameters.h"
 #include "platform/Clock.h"
@@ -98,6 +99,7 @@ public:
   std::array<std::int64_t, kResetCauses> resetCounts{};  // resets to defaults since the exhibit was made, by cause
   Model model{kInitialStepMs};
   FrameCycleState frameCycle;
+  StatusTexts statusTexts;  // the status line's language
   float lastPeriodicResetMinutes;  // minutes (as CurrentMinutes) of the last periodic reset; at first, when the exhibit was made
 
 private:

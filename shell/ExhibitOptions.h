@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/MessageCatalogue.h"
 #include "platform/ScreenMode.h"
 
 namespace velmora {
@@ -33,6 +34,13 @@ struct ExhibitOptions {
   // No message box waits for an answer: messages go to standard error and, for a
   // while, onto the exhibit's screen. Also set when a service manager started it.
   bool unattended = false;
+  bool classicPicture = false;      // the 1024 x 768 RGB565 picture scaled up, even full screen
+  bool letterbox = false;           // the sharp picture with black bars instead of painted ground beside it
+  int pretendWidthPixels = 0;       // headless: the screen a sharp picture is drawn for; 0: none (classic)
+  int pretendHeightPixels = 0;
+  bool vsync = true;                // present waits for the vertical blank where the renderer can
+  int refreshHz = 0;                // full screen in a display mode of this refresh rate; 0: the screen's own
+  std::string language = kOwnLanguage;  // the status line's language: its own or one with a catalogue
   // Runs for tests
   std::optional<std::int64_t> frames;          // end as if Esc after this many frames
   std::vector<KeyPress> keys;                  // scripted key presses

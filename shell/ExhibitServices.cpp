@@ -14,7 +14,25 @@ std::int64_t MicrosecondsSince(std::chrono::steady_clock::time_point start) {
 
 }  // namespace
 
-ExhibitServices::ExhibitServices(Window& mainWindow, Display& exhibitDisplay, Exhibit& runningExhibit,
+PictureChoice PictureChoiceFor(const ExhibitOptions& options) {
+  PictureChoice choice;
+  choice.sharp = !options.classicPicture && (options.headless ? options.pretendWidthPixels > 0
+                                                              : options.screenMode == ScreenMode::FullScreen);
+  choice.fit = options.letterbox ? SharpFit::kLetterbox : SharpFit::kFill;
+  choice.pretendWidthPixels = options.pretendWidthPixels;
+  choice.pretendHeightPixels = options.pretendHeightPixels;
+  choice.refreshHz = options.refreshHz;
+  return choice;
+}
+
+RendererChoice RendererChoiceFor(const ExhibitOptions& options) {
+  RendererChoice choice;
+  choice.vsync = options.vsync && !options.headless;
+  choice.softwareOverEmulatedGl = PictureChoiceFor(options).sharp;
+  return choice;
+}
+
+ExhibitServices::ExhibitServices(Window& mainWindow, ExhibitDisplay& exhibitDisplay, Exhibit& runningExhibit,
                                  std::chrono::steady_clock::time_point start)
     : window(mainWindow), display(exhibitDisplay), exhibit(runningExhibit), programStart(start) {
   window.SetEventObserver([this](const SDL_Event& event) { display.HandleEvent(event); });
@@ -65,6 +83,10 @@ FrameReport ExhibitServices::RunFrame() {
   if (frameLog.is_open()) {
     frameLog << ++framesLogged << ' ' << report.frameStart << ' ' << (report.flipped ? 1 : 0) << ' '
              << report.flipTimeMs << ' ' << startUs << ' ' << MicrosecondsSince(programStart) << '\n';
+    if (display.SharpShown() != sharpLogged) {
+      sharpLogged = display.SharpShown();
+      frameLog << "# " << (sharpLogged ? "sharp" : "classic") << " picture from frame " << framesLogged << '\n';
+    }
   }
   return report;
 }

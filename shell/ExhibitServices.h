@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <fstream>
 
-#include "display/Display.h"
+#include "display/ExhibitDisplay.h"
 #include "platform/Window.h"
 #include "shell/Exhibit.h"
 #include "shell/MainWindow.h"
@@ -18,11 +18,19 @@ inline constexpr std::uint32_t kPanelPollIntervalMs = 100;
 // How long the idle message loop waits for a message before it looks at the stop flag.
 inline constexpr std::uint32_t kMessageWaitMs = 100;
 
+// The picture the options ask for: sharp full screen (and on a headless run's pretend
+// screen) unless --classic; --windowed and --mode-switch show the classic picture.
+PictureChoice PictureChoiceFor(const ExhibitOptions& options);
+// The window's renderer for the options: waiting for the vertical blank unless
+// --no-vsync or headless; for the sharp picture, SDL's software renderer rather than
+// OpenGL emulated on the processor.
+RendererChoice RendererChoiceFor(const ExhibitOptions& options);
+
 class ExhibitServices final : public MainWindowServices {
 public:
   // `display` is the exhibit's, set up here on the window. `programStart` is the
   // moment the frame log's times count from.
-  ExhibitServices(Window& window, Display& display, Exhibit& exhibit,
+  ExhibitServices(Window& window, ExhibitDisplay& display, Exhibit& exhibit,
                   std::chrono::steady_clock::time_point programStart);
   ~ExhibitServices() override;
 
@@ -41,11 +49,12 @@ public:
 
 private:
   Window& window;
-  Display& display;
+  ExhibitDisplay& display;
   Exhibit& exhibit;
   std::chrono::steady_clock::time_point programStart;
   std::ofstream frameLog;
   std::int64_t framesLogged = 0;
+  bool sharpLogged = false;  // the frame log says the sharp picture shows
   bool displayFailed = false;
 };
 

@@ -47,7 +47,7 @@ FrameReport RunFrame(Exhibit& exhibit, Pacing pacing) {
   }
 
   if (!DrawSomaSprites(display, model)) return report;
-  DrawStatusLineAndModel(display, StatusText(cycle.relativeSimSpeed), model, kExhibitDrawingStyle,
+  DrawStatusLineAndModel(display, StatusText(cycle.relativeSimSpeed, exhibit.statusTexts), model, kExhibitDrawingStyle,
                          exhibit.NoticeLines());
   WaitForFlipTime(clock, cycle, frameStart, pacing);
 

@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "display/Display.h"
+#include "display/ExhibitDisplay.h"
+#include "display/StatusTexts.h"
 #include "platform/Clock.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Presenter.h"
@@ -62,6 +63,16 @@ int main(int argc, char** argv) {
   // Started by a service manager, nobody is there to click a box away: a box would
   // hold up the start until the manager gave up on it and started the exhibit again.
   if (ServiceNotifier::FromEnvironment().Enabled()) options.unattended = true;
+  StatusTexts statusTexts;
+  if (std::string error; !LoadStatusTexts(options.language, CatalogueFolders(), statusTexts, &error)) {
+    std::string languages = kOwnLanguage;
+    for (const std::string& language : CatalogueLanguages(CatalogueFolders())) {
+      if (language != kOwnLanguage) languages += ", " + language;
+    }
+    std::fprintf(stderr, "velmora: --language: %s (languages: %s)\nTry 'velmora --help'.\n", error.c_str(),
+                 languages.c_str());
+    return kBadArgumentsExitCode;
+  }
 
   // A headless or unattended run never shows a box: every message goes to standard
   // error (the exhibit's screen shows it too in an unattended run).
@@ -72,8 +83,9 @@ int main(int argc, char** argv) {
 
   // Destroyed in the reverse order: the exhibit (which has released the display, the
   // MIDI output and the panel port by then, in that order) before its display.
-  Display display(boxes);
+  ExhibitDisplay display(boxes, PictureChoiceFor(options));
   Exhibit exhibit(options, clock, boxes, display);
+  exhibit.statusTexts = statusTexts;
 
   // Signals end the exhibit through its own orderly path, not through SDL's quit event.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
@@ -89,7 +101,7 @@ int main(int argc, char** argv) {
   {
     Window window(clock);
     std::string error;
-    if (!window.Create(kMainWindowPlacement, &error)) {
+    if (!window.Create(kMainWindowPlacement, &error, RendererChoiceFor(options))) {
       std::fprintf(stderr, "velmora: cannot make the window: %s\n", error.c_str());
       boxes.Show("Velmora", "DirectDraw Init FAILED");
       SDL_Quit();
@@ -99,7 +111,7 @@ int main(int argc, char** argv) {
     screenBoxes.SetOwner(window.Handle());
     ExhibitServices services(window, display, exhibit, programStart);
     OperatorControl control(
-        options, clock, [&display](const std::string& path) { return display.SaveBackBufferPng(path); },
+        options, clock, [&display](const std::string& path) { return display.SaveScreenshotPng(path); },
         [] { return StopSignalReceived(); });
     // Under a service manager: ready after the first frame, then keep-alives from
     // the frame loop, so a frozen loop gets the exhibit restarted.

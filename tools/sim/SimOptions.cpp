@@ -113,6 +113,8 @@ struct Given {
   std::optional<std::string> step, speed, until, steps, weights, csv, raster, geometry, picture, images;
   std::vector<std::string> actions;
   bool labeled = false;
+  std::optional<std::string> size, language;
+  bool letterbox = false;
 };
 
 void AddOptions(CommandLineApp& app, Given& given) {
@@ -167,6 +169,15 @@ void AddOptions(CommandLineApp& app, Given& given) {
   app.Flag(outputs, "--labeled",
            "with --picture: use the labelled background, which shows the numbers of the six adjustable synapses",
            given.labeled);
+  app.Value(outputs, "--size", "WxH",
+            "with --picture: the sharp picture the exhibit shows full screen on a W x H screen, drawn at that "
+            "resolution (the design scaled to fit and centred, the painted ground beside it)",
+            given.size);
+  app.Flag(outputs, "--letterbox", "with --size: black bars beside the design instead of the painted ground",
+           given.letterbox);
+  app.Value(outputs, "--language", "LANG",
+            "the picture's status line in this language: de (default), en, or any other with a catalogue",
+            given.language);
   app.Value(outputs, "--images", "DIR",
             "the three built-in images as bitmap files, unchanged: DIR/BACKGROUND.bmp, DIR/LABELEDBACK.bmp and "
             "DIR/SOMAS.bmp (DIR is created if missing)",
@@ -200,7 +211,7 @@ Complaint Check(const Given& given, SimOptions& options) {
       {"--step", &given.step},         {"--speed", &given.speed},     {"--until", &given.until},
       {"--steps", &given.steps},       {"--weights", &given.weights}, {"--csv", &given.csv},
       {"--raster", &given.raster},     {"--geometry", &given.geometry}, {"--picture", &given.picture},
-      {"--images", &given.images}};
+      {"--images", &given.images},     {"--size", &given.size},       {"--language", &given.language}};
   for (const auto& [name, value] : valued) {
     if (*value && (*value)->empty()) return std::string(name) + " needs a value";
   }
@@ -255,6 +266,21 @@ Complaint Check(const Given& given, SimOptions& options) {
   options.labeledPicture = given.labeled;
   if (options.labeledPicture && options.picturePath.empty()) {
     return "--labeled chooses the background of --picture; give --picture FILE.png with it";
+  }
+  if (given.size) {
+    if (!ParseScreenSize(*given.size, options.pictureWidthPixels, options.pictureHeightPixels)) {
+      return "--size needs WIDTHxHEIGHT with sides from " + std::to_string(kSmallestScreenSidePixels) + " to " +
+             std::to_string(kLargestScreenSidePixels) + " pixels, got '" + *given.size + "'";
+    }
+    if (options.picturePath.empty()) return "--size is the screen of --picture; give --picture FILE.png with it";
+  }
+  options.letterboxPicture = given.letterbox;
+  if (given.letterbox && !given.size) return "--letterbox goes with --size (the sharp picture)";
+  if (given.language) {
+    if (!IsLanguageName(*given.language)) {
+      return "--language needs a language name such as de or en, got '" + *given.language + "'";
+    }
+    options.language = *given.language;
   }
 
   if (given.step && given.speed) return "give either --step or --speed, not both";

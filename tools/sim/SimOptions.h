@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/CommandLineSupport.h"
+#include "platform/MessageCatalogue.h"
 #include "platform/PanelProtocol.h"
 
 namespace velmora::sim {
@@ -66,6 +67,10 @@ struct SimOptions {
   std::string geometryPath;                     // empty: no geometry CSV
   std::string picturePath;                      // empty: no picture; ends in .png
   bool labeledPicture = false;                  // the picture on the labelled background
+  int pictureWidthPixels = 0;                   // the sharp picture for a screen of this size; 0: the classic one
+  int pictureHeightPixels = 0;
+  bool letterboxPicture = false;                // the sharp picture with black bars beside the design
+  std::string language = kOwnLanguage;          // the status line's language
   std::string imagesDirectory;                  // empty: the built-in images are not written
 };
 

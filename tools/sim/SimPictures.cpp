@@ -7,6 +7,7 @@
 #include "assets/BuiltInImages.h"
 #include "display/DisplayConstants.h"
 #include "display/FrameComposition.h"
+#include "display/SharpDisplay.h"
 #include "model/Model.h"
 #include "platform/Presenter.h"
 
@@ -60,15 +61,30 @@ HeadlessDisplay::~HeadlessDisplay() {
   SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
-bool ComposeFrame(Display& display, Model& model, PictureBackground background) {
+bool ComposeFrame(FrameDisplay& display, Model& model, PictureBackground background, const StatusTexts& texts) {
   display.SelectBackground(background == PictureBackground::kLabeled ? Background::Labeled : Background::Plain);
-  return velmora::ComposeFrame(display, model, SteadyRelativeSpeed(model.step));
+  return velmora::ComposeFrame(display, model, SteadyRelativeSpeed(model.step), texts);
 }
 
-bool WriteFramePicture(Model& model, PictureBackground background, const std::string& path, std::string* error) {
+bool WriteFramePicture(Model& model, const PictureStyle& style, const std::string& path, std::string* error) {
+  if (style.screenWidthPixels > 0) {
+    std::shared_ptr<SharpPictures> pictures =
+        PaintSharpPictures(style.screenWidthPixels, style.screenHeightPixels, style.fit, kSharpPaintThreads);
+    if (!AddSharpLabels(*pictures, error)) return false;
+    const std::unique_ptr<SharpDisplay> sharp = SharpDisplay::CreateOffscreen(pictures);
+    if (!ComposeFrame(*sharp, model, style.background, style.texts)) {
+      *error = "cannot compose the picture";
+      return false;
+    }
+    if (!sharp->SaveScreenshotPng(path)) {
+      *error = "cannot write " + path;
+      return false;
+    }
+    return true;
+  }
   const std::unique_ptr<HeadlessDisplay> headless = HeadlessDisplay::Open(error);
   if (!headless) return false;
-  if (!ComposeFrame(headless->Screen(), model, background)) {
+  if (!ComposeFrame(headless->Screen(), model, style.background, style.texts)) {
     *error = "cannot compose the picture";
     return false;
   }
@@ -77,6 +93,12 @@ bool WriteFramePicture(Model& model, PictureBackground background, const std::st
     return false;
   }
   return true;
+}
+
+bool WriteFramePicture(Model& model, PictureBackground background, const std::string& path, std::string* error) {
+  PictureStyle style;
+  style.background = background;
+  return WriteFramePicture(model, style, path, error);
 }
 
 bool WriteBuiltInImages(const std::string& directory, std::string* error) {

@@ -41,6 +41,15 @@ int main(int argc, char** argv) {
   if (parsed.status == ParseStatus::kError) return Fail(parsed.message + " (see --help)", kBadArgumentsExitCode);
   const SimOptions& options = parsed.options;
 
+  PictureStyle pictureStyle;
+  pictureStyle.background = options.labeledPicture ? PictureBackground::kLabeled : PictureBackground::kPlain;
+  pictureStyle.screenWidthPixels = options.pictureWidthPixels;
+  pictureStyle.screenHeightPixels = options.pictureHeightPixels;
+  pictureStyle.fit = options.letterboxPicture ? SharpFit::kLetterbox : SharpFit::kFill;
+  if (std::string error; !LoadStatusTexts(options.language, CatalogueFolders(), pictureStyle.texts, &error)) {
+    return Fail("--language: " + error + " (see --help)", kBadArgumentsExitCode);
+  }
+
   if (!options.geometryPath.empty() && !WriteTextFile(options.geometryPath, BuildGeometryCsv())) {
     return Fail("cannot write " + options.geometryPath, kExitRunFailed);
   }
@@ -64,9 +73,7 @@ int main(int argc, char** argv) {
   std::string pictureError;
   if (!options.picturePath.empty()) {
     sinks.onFinished = [&](Model& model) {
-      const PictureBackground background =
-          options.labeledPicture ? PictureBackground::kLabeled : PictureBackground::kPlain;
-      pictureFailed = !WriteFramePicture(model, background, options.picturePath, &pictureError);
+      pictureFailed = !WriteFramePicture(model, pictureStyle, options.picturePath, &pictureError);
     };
   }
 
