@@ -59,6 +59,7 @@ void ExhibitServices::OpenMidiOutput() { exhibit.OpenMidiOutput(); }
 void ExhibitServices::OpenPanelPort() { exhibit.OpenPanelPort(); }
 
 FrameReport ExhibitServices::RunFrame() {
+  if (monitor != nullptr) monitor->BeforeFrame(exhibit);
   const std::int64_t startUs = frameLog.is_open() ? MicrosecondsSince(programStart) : 0;
   const FrameReport report =
       velmora::RunFrame(exhibit, exhibit.options.busyWait ? Pacing::BusyWait : Pacing::SleepThenPoll);
@@ -66,6 +67,7 @@ FrameReport ExhibitServices::RunFrame() {
     frameLog << ++framesLogged << ' ' << report.frameStart << ' ' << (report.flipped ? 1 : 0) << ' '
              << report.flipTimeMs << ' ' << startUs << ' ' << MicrosecondsSince(programStart) << '\n';
   }
+  if (monitor != nullptr) monitor->AfterFrame(exhibit, report, display);
   return report;
 }
 

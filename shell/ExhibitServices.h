@@ -9,6 +9,7 @@
 #include "display/Display.h"
 #include "platform/Window.h"
 #include "shell/Exhibit.h"
+#include "shell/ExhibitMonitor.h"
 #include "shell/MainWindow.h"
 
 namespace velmora {
@@ -38,6 +39,8 @@ public:
   void Shutdown() override;
 
   bool DisplayFailed() const { return displayFailed; }
+  // Frames hand their state to the operators' view and take its actions; null: none.
+  void Monitor(ExhibitMonitor* operatorView) { monitor = operatorView; }
 
 private:
   Window& window;
@@ -47,6 +50,7 @@ private:
   std::ofstream frameLog;
   std::int64_t framesLogged = 0;
   bool displayFailed = false;
+  ExhibitMonitor* monitor = nullptr;
 };
 
 }  // namespace velmora

@@ -17,6 +17,7 @@
 #include "platform/Window.h"
 #include "shell/CommandLine.h"
 #include "shell/Exhibit.h"
+#include "shell/ExhibitMonitor.h"
 #include "shell/ExhibitServices.h"
 #include "shell/MainWindow.h"
 #include "shell/MidiDevice.h"
@@ -60,15 +61,24 @@ int main(int argc, char** argv) {
   }
   const ExhibitOptions& options = commandLine.options;
 
+  // The status server and the usage statistics, up before the first message is shown.
+  const auto sinceStart = std::chrono::steady_clock::now() - programStart;
+  const auto startedAt =
+      std::chrono::system_clock::now() - std::chrono::duration_cast<std::chrono::system_clock::duration>(sinceStart);
+  ExhibitMonitor monitor(options, {VELMORA_VERSION, startedAt, programStart, commandLine.givenOptions});
+
   // A headless run never shows a box: every message goes to standard error.
   SdlMessageBoxes screenBoxes;
   StandardErrorMessageBoxes errorStreamBoxes;
-  MessageBoxes& boxes = options.headless ? static_cast<MessageBoxes&>(errorStreamBoxes) : screenBoxes;
+  MessageBoxes& shownBoxes = options.headless ? static_cast<MessageBoxes&>(errorStreamBoxes) : screenBoxes;
+  MonitoredMessageBoxes boxes(shownBoxes, monitor);
 
   // Destroyed in the reverse order: the exhibit (which has released the display, the
-  // MIDI output and the panel port by then, in that order) before its display.
+  // MIDI output and the panel port by then, in that order) before its display, and
+  // both before the monitor, whose usage store the exhibit records in.
   Display display(boxes);
   Exhibit exhibit(options, clock, boxes, display);
+  exhibit.RecordUsage(&monitor.Usage());
 
   // Signals end the exhibit through its own orderly path, not through SDL's quit event.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
@@ -91,6 +101,7 @@ int main(int argc, char** argv) {
       return kDisplayFailureExitCode;
     }
     ExhibitServices services(window, display, exhibit, programStart);
+    services.Monitor(&monitor);
     OperatorControl control(
         options, clock, [&display](const std::string& path) { return display.SaveBackBufferPng(path); },
         [] { return StopSignalReceived(); });
@@ -103,6 +114,7 @@ int main(int argc, char** argv) {
     exitCode = RunExhibit(services, control, exhibit);
     serviceNotifier.Stopping();
     control.Finish();
+    monitor.Finish();
     if (services.DisplayFailed()) exitCode = kDisplayFailureExitCode;
     window.Destroy();
   }
