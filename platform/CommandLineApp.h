@@ -111,7 +111,7 @@ public:
 
   std::string HelpText() const { return app_.help(); }
 
-  // After a kRun parse: the options given, in the order --help lists them, each with
+  // After a kRun parse: the options given, in the order they were declared, each with
   // its value as typed (empty for a flag; a repeatable option once per value).
   std::vector<std::pair<std::string, std::string>> GivenOptions() const {
     std::vector<std::pair<std::string, std::string>> given;
