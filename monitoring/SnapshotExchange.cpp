@@ -61,15 +61,15 @@ bool SnapshotExchange::TakePicture(std::vector<std::uint8_t>& rgb, std::chrono::
     pictureWanted_.store(false, std::memory_order_relaxed);
     return false;
   }
-  // RGB565 to 8 bits a channel, the top bits repeated into the low ones so that full
-  // intensity stays 255.
+  // RGB565 to 8 bits a channel as SDL reads such pixels (value x 255 / largest value,
+  // rounded down), so the picture equals the exhibit's --screenshot of the same frame.
   rgb.resize(picture_.size() * 3);
   std::uint8_t* out = rgb.data();
   for (const std::uint16_t pixel : picture_) {
     const unsigned red = pixel >> 11, green = (pixel >> 5) & 0x3Fu, blue = pixel & 0x1Fu;
-    *out++ = static_cast<std::uint8_t>((red << 3) | (red >> 2));
-    *out++ = static_cast<std::uint8_t>((green << 2) | (green >> 4));
-    *out++ = static_cast<std::uint8_t>((blue << 3) | (blue >> 2));
+    *out++ = static_cast<std::uint8_t>(red * 255u / 0x1Fu);
+    *out++ = static_cast<std::uint8_t>(green * 255u / 0x3Fu);
+    *out++ = static_cast<std::uint8_t>(blue * 255u / 0x1Fu);
   }
   return true;
 }

@@ -13,11 +13,13 @@ from e2e_support import (PanelTerminal, SYN1_BOX, blue_pixels, check, labelled_s
                          require, rows_differing)
 
 RUN_TIMEOUT_S = 60  # no run may take longer: the test must never hang
+# No status server on the shared port and no usage statistics in the home folder.
+QUIET = ["--status-listen", "off", "--usage-db", "off"]
 STATUS_LINE_ROWS = 24  # the status line's figure depends on the measured frame rate
 
 
 def run(velmora, arguments, panel, folder):
-    return subprocess.run([velmora, "--headless", "--midi-out", "none", "--panel", panel] + arguments,
+    return subprocess.run([velmora, "--headless", "--midi-out", "none", "--panel", panel] + QUIET + arguments,
                           cwd=folder, capture_output=True, text=True, timeout=RUN_TIMEOUT_S)
 
 
@@ -58,7 +60,7 @@ def main():
         check(limited.returncode == 0, "--frames ends the run with 0")
 
         exhibit = subprocess.Popen([options.velmora, "--headless", "--midi-out", "none", "--panel", panel.path,
-                                    "--frames", "3000", "--record-keys", "term.txt", "--keys", "2:F1"],
+                                    *QUIET, "--frames", "3000", "--record-keys", "term.txt", "--keys", "2:F1"],
                                    cwd=folder, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         time.sleep(1.5)
         exhibit.send_signal(signal.SIGTERM)
