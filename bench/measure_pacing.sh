@@ -6,7 +6,9 @@
 # launch to the first frame shown (target under 300 ms) and the processor time per
 # second of running. The exhibit runs as in the museum, with its status server (on a
 # free loopback port) and its usage statistics (in a temporary file); with --hostile,
-# bench/hostile_status_client.py attacks the server for the whole run.
+# bench/hostile_status_client.py attacks the server for the whole run, on this machine:
+# VELMORA_HOSTILE_NICE=19 runs it at the lowest priority, standing in for a client on
+# another machine, whose own processor time would not be the exhibit's.
 #
 # Usage: bench/measure_pacing.sh [--hostile] [path/to/velmora] [frames]
 set -euo pipefail
