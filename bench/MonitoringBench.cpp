@@ -60,8 +60,9 @@ void BM_OfferPictureWanted(benchmark::State& state) {
   std::vector<std::uint16_t> frame(static_cast<std::size_t>(kWidth * kHeight), 0x1234);
   std::atomic<bool> stop{false};
   std::vector<std::uint8_t> rgb;
+  int width = 0, height = 0;
   std::thread server([&] {
-    while (!stop) exchange.TakePicture(rgb, std::chrono::milliseconds(10));
+    while (!stop) exchange.TakePicture(rgb, width, height, std::chrono::milliseconds(10));
   });
   for (auto _ : state) {
     while (!exchange.PictureWanted()) std::this_thread::yield();

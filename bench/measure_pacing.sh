@@ -4,7 +4,12 @@
 # --busy-wait, and reports the mean frame period (target 20.0 ms +- 0.1), the 99th
 # percentile of a period's deviation from 20 ms (target under 1 ms), the time from
 # launch to the first frame shown (target under 300 ms) and the processor time per
-# second of running (target at most 0.05 s with the sleeping wait).
+# second of running (target at most 0.05 s with the sleeping wait). The exhibit runs
+# as in the museum, with its status server (on a free loopback port) and its usage
+# statistics (in a temporary file); with --hostile, bench/hostile_status_client.py
+# attacks the server for the whole run, on this machine: VELMORA_HOSTILE_NICE=19 runs
+# it at the lowest priority, standing in for a client on another machine, whose own
+# processor time would not be the exhibit's.
 #
 # Then the panel's polls, over 10 s with a panel on a pseudo-terminal: one that answers
 # every poll (targets: mean interval 100 +- 2 ms, none over 130 ms), and one that never
@@ -12,11 +17,19 @@
 #
 # Run it on a quiet machine: `uptime` shows the load average it ran at.
 #
-# Usage: bench/measure_pacing.sh [path/to/velmora] [frames]
+# Usage: bench/measure_pacing.sh [--hostile] [path/to/velmora] [frames]
 set -euo pipefail
 
+hostile=false
+if [[ ${1:-} == --hostile ]]; then
+  hostile=true
+  shift
+fi
 velmora=${1:-build/shell/velmora}
 frames=${2:-1000}
+client="$(dirname "$0")/hostile_status_client.py"
+# Longest wait for the exhibit to say where its server listens, in tenths of a second.
+port_wait_tenths=100
 # The flip-time estimate starts at 5 ms and settles by 1 % a frame; periods after this
 # many frames show the steady pacing.
 settled_from=300
@@ -32,8 +45,27 @@ measure() {
   launch_ns=$(date +%s%N)
   /usr/bin/time -f "%U %S %e" -o "$times" \
     timeout -s KILL $((frames / 25 + 60)) \
-    "$velmora" --headless --midi-out none --panel none --frames "$frames" --frame-log "$log" "$@" \
-    >/dev/null 2>"$work/$name.stderr"
+    "$velmora" --headless --midi-out none --panel none --frames "$frames" --frame-log "$log" \
+    --status-listen 127.0.0.1:0 --usage-db "$work/$name.sqlite3" "$@" \
+    >/dev/null 2>"$work/$name.stderr" &
+  local exhibit=$! attacker=
+  if $hostile; then
+    local port= tenths=0
+    touch "$work/$name.stderr"
+    while [[ -z $port && $tenths -lt $port_wait_tenths ]]; do
+      port=$(sed -n 's|^velmora: status server on http://127\.0\.0\.1:\([0-9]*\)/$|\1|p' "$work/$name.stderr")
+      [[ -n $port ]] || sleep 0.1
+      tenths=$((tenths + 1))
+    done
+    [[ -n $port ]] || { echo "$name: the exhibit named no status server port" >&2; exit 1; }
+    python3 "$client" "$port" $((frames / 50)) >"$work/$name.client" 2>&1 &
+    attacker=$!
+  fi
+  wait "$exhibit"
+  if [[ -n $attacker ]]; then
+    wait "$attacker"
+    printf '%-12s %s\n' "$name" "$(cat "$work/$name.client")"
+  fi
   read -r user_s system_s elapsed_s <"$times"
   awk -v name="$name" -v launch_ns="$launch_ns" -v settled_from="$settled_from" \
       -v user_s="$user_s" -v system_s="$system_s" -v elapsed_s="$elapsed_s" '
@@ -86,7 +118,7 @@ reply = bytes([0, 0, 15, 6, 6, 6, 7, 6, 6])
 master, slave = os.openpty()
 # 12 s of frames: the start-up, then the whole window.
 exhibit = subprocess.Popen([velmora, "--headless", "--midi-out", "none", "--panel", os.ttyname(slave),
-                            "--panel-poll", "--frames", "600"], stdout=subprocess.DEVNULL,
+                            "--panel-poll", "--frames", "600", "--status-listen", "off", "--usage-db", "off"], stdout=subprocess.DEVNULL,
                            stderr=subprocess.DEVNULL)
 arrivals = []
 while exhibit.poll() is None:

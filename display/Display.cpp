@@ -162,6 +162,7 @@ DisplayResult Display::RestoreSurfaces() {
   frameTextureExists = presenter->Restore();
   if (!frameTextureExists) return DisplayResult::SurfaceLost;
   surfacesLost = false;
+  ++restoresDone;
 
   // Image surfaces in memory are never taken away, so each restore succeeds; every
   // image is reloaded all the same, as after any loss.

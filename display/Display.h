@@ -88,6 +88,8 @@ public:
   // Writes the composed back buffer as a 24-bit PNG file; false if there is none or
   // writing failed.
   bool SaveBackBufferPng(const std::string& path) const;
+  // Times a lost picture was restored.
+  std::uint64_t RestoresDone() const { return restoresDone; }
 
   // For tests and tools: the image surfaces and the palette as loaded.
   const SDL_Surface* BackgroundSurface() const { return backgroundSurface.get(); }
@@ -124,6 +126,7 @@ private:
   bool initFailed = false;
   bool surfacesLost = false;
   int failingRestoresLeft = 0;
+  std::uint64_t restoresDone = 0;
   // SDL tick (ms) at the end of InitDisplay: window events stamped up to it come from
   // the display's own change of the window and are no loss.
   Uint32 ownResizeEndTicks = 0;

@@ -119,7 +119,11 @@ DisplayResult ExhibitDisplay::FlipBuffers() {
   return result;
 }
 
-DisplayResult ExhibitDisplay::RestoreSurfaces() { return Shown().RestoreSurfaces(); }
+DisplayResult ExhibitDisplay::RestoreSurfaces() {
+  const DisplayResult result = Shown().RestoreSurfaces();
+  if (result == DisplayResult::Ok) ++restoresDone;
+  return result;
+}
 
 void ExhibitDisplay::SelectBackground(Background selected) {
   background = selected;

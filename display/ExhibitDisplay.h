@@ -16,6 +16,7 @@
 // sharp display has set the renderer up its own way, the classic one presents again
 // only after it has been restored.
 
+#include <cstdint>
 #include <SDL.h>
 
 #include <memory>
@@ -72,6 +73,9 @@ public:
   // file; false if there is none or writing failed.
   bool SaveScreenshotPng(const std::string& path);
 
+  // Times a lost picture (classic or sharp) was restored for the frames; a change
+  // between the two pictures is no loss.
+  std::uint64_t RestoresDone() const { return restoresDone; }
   // True while the sharp picture shows.
   bool SharpShown() const { return sharp != nullptr; }
   // True while sharp pictures are being painted.
@@ -96,6 +100,7 @@ private:
   // renderer's output as last seen.
   int wantedWidth = 0;
   int wantedHeight = 0;
+  std::uint64_t restoresDone = 0;
   bool outputMayHaveChanged = false;  // a size event came: look at the output again
   // A frame has been shown: the painting, which takes both cores, does not delay the first.
   bool frameShown = false;

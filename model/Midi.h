@@ -20,6 +20,9 @@ public:
   // One short message: status in bits 0-7, first data byte in bits 8-15, second
   // data byte in bits 16-23. Must not block.
   virtual MidiSendResult ShortMessage(std::uint32_t message) = 0;
+  // False while the output is known to drop what it is sent (a port unplugged, until
+  // it is back).
+  virtual bool Working() const { return true; }
 };
 
 // Packs (status | channel) | data1 << 8 | data2 << 16 without masking any argument,

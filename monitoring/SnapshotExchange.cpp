@@ -47,13 +47,31 @@ void SnapshotExchange::OfferPicture(const std::uint16_t* pixels, std::size_t pit
     std::memcpy(picture_.data() + static_cast<std::size_t>(y) * rowPixels,
                 source + static_cast<std::size_t>(y) * pitchBytes, rowPixels * sizeof(std::uint16_t));
   }
+  fullColourWidth_ = 0;
   ++pictureSerial_;
   pictureWanted_.store(false, std::memory_order_relaxed);
   lock.unlock();
   pictureOffered_.notify_all();
 }
 
-bool SnapshotExchange::TakePicture(std::vector<std::uint8_t>& rgb, std::chrono::milliseconds timeout) {
+void SnapshotExchange::OfferPicture(std::vector<std::uint32_t>& xrgb, int width, int height) {
+  if (!PictureWanted() || width <= 0 || height <= 0 ||
+      xrgb.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height)) {
+    return;
+  }
+  std::unique_lock<std::mutex> lock(pictureMutex_, std::try_to_lock);
+  if (!lock.owns_lock()) return;
+  fullColour_.swap(xrgb);
+  fullColourWidth_ = width;
+  fullColourHeight_ = height;
+  ++pictureSerial_;
+  pictureWanted_.store(false, std::memory_order_relaxed);
+  lock.unlock();
+  pictureOffered_.notify_all();
+}
+
+bool SnapshotExchange::TakePicture(std::vector<std::uint8_t>& rgb, int& width, int& height,
+                                   std::chrono::milliseconds timeout) {
   std::unique_lock<std::mutex> lock(pictureMutex_);
   const std::uint64_t before = pictureSerial_;
   pictureWanted_.store(true, std::memory_order_relaxed);
@@ -61,15 +79,29 @@ bool SnapshotExchange::TakePicture(std::vector<std::uint8_t>& rgb, std::chrono::
     pictureWanted_.store(false, std::memory_order_relaxed);
     return false;
   }
-  // RGB565 to 8 bits a channel, the top bits repeated into the low ones so that full
-  // intensity stays 255.
+  if (fullColourWidth_ > 0) {
+    width = fullColourWidth_;
+    height = fullColourHeight_;
+    rgb.resize(fullColour_.size() * 3);
+    std::uint8_t* out = rgb.data();
+    for (const std::uint32_t pixel : fullColour_) {
+      *out++ = static_cast<std::uint8_t>(pixel >> 16);
+      *out++ = static_cast<std::uint8_t>(pixel >> 8);
+      *out++ = static_cast<std::uint8_t>(pixel);
+    }
+    return true;
+  }
+  width = width_;
+  height = height_;
+  // RGB565 to 8 bits a channel as SDL reads such pixels (value x 255 / largest value,
+  // rounded down), so the picture equals the exhibit's --screenshot of the same frame.
   rgb.resize(picture_.size() * 3);
   std::uint8_t* out = rgb.data();
   for (const std::uint16_t pixel : picture_) {
     const unsigned red = pixel >> 11, green = (pixel >> 5) & 0x3Fu, blue = pixel & 0x1Fu;
-    *out++ = static_cast<std::uint8_t>((red << 3) | (red >> 2));
-    *out++ = static_cast<std::uint8_t>((green << 2) | (green >> 4));
-    *out++ = static_cast<std::uint8_t>((blue << 3) | (blue >> 2));
+    *out++ = static_cast<std::uint8_t>(red * 255u / 0x1Fu);
+    *out++ = static_cast<std::uint8_t>(green * 255u / 0x3Fu);
+    *out++ = static_cast<std::uint8_t>(blue * 255u / 0x1Fu);
   }
   return true;
 }

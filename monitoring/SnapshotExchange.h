@@ -27,7 +27,8 @@ struct PublishedSnapshot {
 
 class SnapshotExchange {
 public:
-  // Pictures are `width` x `height` RGB565 pixels; the buffer is allocated here, once.
+  // RGB565 pictures are `width` x `height` pixels (the classic picture); their buffer
+  // is allocated here, once. Full-colour pictures come in any size.
   SnapshotExchange(int width, int height);
 
   // Frame loop (one thread only).
@@ -37,13 +38,18 @@ public:
   // Copies the frame (rows of RGB565 pixels, `pitchBytes` apart) if a picture is wanted
   // and the buffer is free at once; otherwise does nothing and a later frame serves.
   void OfferPicture(const std::uint16_t* pixels, std::size_t pitchBytes);
+  // The same for a full-colour frame (0xRRGGBB pixels, `width` x `height`, rows
+  // tightly packed), taken by swapping buffers: `xrgb` comes back holding an earlier
+  // picture's storage, for the caller to fill again without allocating.
+  void OfferPicture(std::vector<std::uint32_t>& xrgb, int width, int height);
 
   // Server side (any thread).
   // The newest snapshot, or nothing before the first hand-over.
   std::optional<PublishedSnapshot> Latest();
   // Asks the frame loop for a picture and waits at most `timeout` for it; true with
-  // the picture as 8-bit RGB rows in `rgb`, false when no frame offered one in time.
-  bool TakePicture(std::vector<std::uint8_t>& rgb, std::chrono::milliseconds timeout);
+  // the picture as 8-bit RGB rows in `rgb` and its size in pixels, false when no
+  // frame offered one in time.
+  bool TakePicture(std::vector<std::uint8_t>& rgb, int& width, int& height, std::chrono::milliseconds timeout);
 
   int Width() const { return width_; }
   int Height() const { return height_; }
@@ -65,6 +71,9 @@ private:
   std::mutex pictureMutex_;
   std::condition_variable pictureOffered_;
   std::vector<std::uint16_t> picture_;        // RGB565, tightly packed, under pictureMutex_
+  std::vector<std::uint32_t> fullColour_;     // 0xRRGGBB, tightly packed, under pictureMutex_
+  int fullColourWidth_ = 0;                   // pixels; 0: the last picture was RGB565
+  int fullColourHeight_ = 0;
   std::uint64_t pictureSerial_ = 0;           // pictures copied, under pictureMutex_
 };
 

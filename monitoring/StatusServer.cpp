@@ -382,9 +382,11 @@ std::string StatusServer::Render(std::string (*format)(const StatusView&)) {
 std::shared_ptr<const std::string> StatusServer::CurrentPng() {
   std::lock_guard<std::mutex> lock(pictureMutex_);
   if (png_ && Clock::now() - pngMadeAt_ < limits_.pictureInterval) return png_;
-  if (exchange_.TakePicture(rgb_, limits_.pictureWait)) {
+  int width = 0, height = 0;
+  if (exchange_.TakePicture(rgb_, width, height, limits_.pictureWait)) {
+    // Made again and again while a page is open: fast rather than smallest.
     const std::vector<std::uint8_t> file =
-        EncodePng(exchange_.Width(), exchange_.Height(), PngPixelFormat::kRgb24, rgb_.data());
+        EncodePng(width, height, PngPixelFormat::kRgb24, rgb_.data(), 0, PngCompression::kFast);
     if (!file.empty()) {
       png_ = std::make_shared<const std::string>(file.begin(), file.end());
       pngMadeAt_ = Clock::now();

@@ -111,6 +111,19 @@ public:
 
   std::string HelpText() const { return app_.help(); }
 
+  // After a kRun parse: the options given, in the order they were declared, each with
+  // its value as typed (empty for a flag; a repeatable option once per value).
+  std::vector<std::pair<std::string, std::string>> GivenOptions() const {
+    std::vector<std::pair<std::string, std::string>> given;
+    for (const CLI::Option* option : app_.get_options()) {
+      const bool isFlag = std::any_of(flags_.begin(), flags_.end(), [&](const Switch& s) { return s.option == option; });
+      for (const std::string& value : option->results()) {
+        given.emplace_back(option->get_name(), isFlag ? std::string() : value);
+      }
+    }
+    return given;
+  }
+
 private:
   // A flag given with a value, or a single option given twice: the message, else empty.
   static std::string Misused(const CLI::Option* option, bool isFlag) {

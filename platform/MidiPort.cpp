@@ -69,6 +69,8 @@ public:
     return MidiSendResult::Accepted;
   }
 
+  bool Working() const override { return !down_.load(std::memory_order_relaxed); }
+
 private:
   using Moment = std::chrono::steady_clock::time_point;
 

@@ -54,6 +54,7 @@ struct Given {
   std::vector<std::string> keys, screenshots;
   bool classic = false, letterbox = false, noVsync = false;
   std::optional<std::string> size, refresh, language;
+  std::optional<std::string> statusListen, statusTokenFile, usageDb, usageCommitInterval;
 };
 
 // Every option of the exhibit, in the order --help lists them.
@@ -110,6 +111,20 @@ void AddOptions(CommandLineApp& app, Given& given) {
            "line per check, and exit (0 when none fails); the exhibit does not start",
            given.selfTest);
   app.Flag(checks, "--test-note", "with --self-test: play a short note on the MIDI output", given.testNote);
+  const std::string operators = "Status server and usage statistics";
+  app.Value(operators, "--status-listen", "ADDR:PORT|off",
+            "where the status server (metrics, status page, picture) listens; default " +
+                std::string(monitoring::kDefaultStatusListen) + ", port 0 any free port, off none",
+            given.statusListen);
+  app.Value(operators, "--status-token-file", "FILE",
+            "the token that allows the server's actions (reset, test note, stimuli); the file must be "
+            "readable by its owner only",
+            given.statusTokenFile);
+  app.Value(operators, "--usage-db", "FILE|off",
+            "the usage statistics' SQLite file; default $XDG_STATE_HOME/velmora/usage.sqlite3, off none",
+            given.usageDb);
+  app.Value(runs, "--usage-commit-interval", "MS", "write the usage statistics every MS ms instead of every minute",
+            given.usageCommitInterval);
   app.Help(checks);
 }
 
@@ -210,6 +225,8 @@ std::string Check(const Given& given, ExhibitOptions& options) {
       {given.soundfont, options.soundfont, "--soundfont needs a file name"},
       {given.recordMidi, options.recordMidiPath, "--record-midi needs a file name"},
       {given.panel, options.panelDevice, "--panel needs a device"},
+      {given.statusTokenFile, options.statusTokenFile, "--status-token-file needs a file name"},
+      {given.usageDb, options.usageDatabase, "--usage-db needs a file name or off"},
   };
   for (const auto& option : named) {
     if (!option.given) continue;
@@ -225,6 +242,20 @@ std::string Check(const Given& given, ExhibitOptions& options) {
   }
   if (given.testNote && !given.selfTest) return "--test-note goes with --self-test only";
   if (std::string problem = CheckPicture(given, options); !problem.empty()) return problem;
+  if (given.statusListen) {
+    monitoring::ListenAddress address;
+    std::string error;
+    if (!monitoring::ParseListenAddress(*given.statusListen, address, error)) return error;
+    options.statusListen = *given.statusListen;
+  }
+  if (given.usageCommitInterval) {
+    std::int64_t interval = 0;
+    if (!ParseCount(*given.usageCommitInterval, 1, interval)) {
+      return "--usage-commit-interval needs a whole number of ms of at least 1, not '" + *given.usageCommitInterval +
+             "'";
+    }
+    options.usageCommitIntervalMs = interval;
+  }
   return {};
 }
 
@@ -254,6 +285,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   } else if (given.selfTest) {
     // The self-test takes every other option: it checks what the exhibit would run with.
     result.action = CommandLineAction::SelfTest;
+  } else {
+    result.givenOptions = line.app.GivenOptions();
   }
   return result;
 }

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/CommandLineSupport.h"
@@ -18,6 +19,8 @@ struct CommandLine {
   CommandLineAction action = CommandLineAction::Run;
   ExhibitOptions options;
   std::string error;  // Error: what was wrong, one line
+  // Run: the options given, as --help names them, with their values as typed.
+  std::vector<std::pair<std::string, std::string>> givenOptions;
 };
 
 // Largest key script file read, in bytes: about 100,000 presses of ten bytes each, far

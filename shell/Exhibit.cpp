@@ -1,14 +1,52 @@
 #include "shell/Exhibit.h"
 
+#include <iterator>
 #include <optional>
 
+#include "model/Soma.h"
 #include "model/SpeedRule.h"
+#include "shell/SelfTest.h"
 
 namespace velmora {
 namespace {
 
 // One full turn of the 32-bit millisecond tick, in minutes.
 constexpr long double kTickWrapMinutes = 4294967296.0L * 0.001L / 60.0L;
+
+// What the usage statistics call the panel's controls; stored, so they never change.
+constexpr std::string_view kPanelWeightControls[] = {"weight1", "weight2", "weight3",
+                                                     "weight4", "weight5", "weight6"};
+static_assert(std::size(kPanelWeightControls) == kPanelParameterCount);
+
+// The cause as operators count it; the start-up's reset is not counted.
+std::optional<monitoring::ResetCause> CountedCause(ResetCause cause) {
+  switch (cause) {
+    case ResetCause::Idle:
+      return monitoring::ResetCause::Idle;
+    case ResetCause::Periodic:
+      return monitoring::ResetCause::Periodic;
+    case ResetCause::Key:
+      return monitoring::ResetCause::Key;
+    case ResetCause::Remote:
+      return monitoring::ResetCause::Remote;
+    case ResetCause::Other:
+      break;
+  }
+  return std::nullopt;
+}
+
+// The control a changed reply moved: the first value, in the reply's order, that
+// differs from the previous reply's.
+std::string_view PanelControl(const PanelReplyValues& before, const PanelReplyValues& after) {
+  if (after.button1 != before.button1) return "stimulus1";
+  if (after.button2 != before.button2) return "stimulus2";
+  if (after.settings.speed != before.settings.speed) return "speed";
+  for (std::size_t i = 0; i < kPanelParameterCount; ++i) {
+    if (after.settings.params[i] != before.settings.params[i]) return kPanelWeightControls[i];
+  }
+  // Only a button's byte changed, from one pressed value to another.
+  return after.button1 ? "stimulus1" : "stimulus2";
+}
 
 }  // namespace
 
@@ -20,7 +58,9 @@ Exhibit::Exhibit(const ExhibitOptions& runOptions, Clock& exhibitClock, MessageB
       display(exhibitDisplay),
       messageLog(exhibitClock, failureBoxes, options.unattended),
       panelLink(exhibitClock, messageLog),
-      midi(options, exhibitClock, messageLog, std::move(opener)) {}
+      midi(options, exhibitClock, messageLog, std::move(opener)) {
+  TakeFiringTimes();
+}
 
 Exhibit::~Exhibit() { Shutdown(); }
 
@@ -31,11 +71,17 @@ void Exhibit::OpenMidiOutput() {
 
 void Exhibit::OpenPanelPort() {
   if (PanelChosen(options)) panelLink.Open(options.panelDevice);
+  lastPanelAnswerTick = clock.TickCount();
 }
 
 void Exhibit::ResetToDefaults(ResetCause cause) {
   ++resetCounts[static_cast<std::size_t>(cause)];
+  if (const std::optional<monitoring::ResetCause> counted = CountedCause(cause)) {
+    status.Reset(*counted);
+    if (usage != nullptr) usage->Reset(*counted);
+  }
   velmora::ResetToDefaults(parameters, model);
+  TakeFiringTimes();
   idleResetDone = true;
   panelLink.SendStatus();
 }
@@ -49,6 +95,9 @@ void Exhibit::NoteInteraction() {
 void Exhibit::ApplyPanelReply() {
   const std::optional<PanelInput> input = panelLink.TakeReply();
   if (!input) return;
+  lastPanelAnswerTick = clock.TickCount();
+  const PanelReplyValues before = lastPanelValues;
+  lastPanelValues = input->values;
   // The parameters take every complete reply; only a changed one reaches the network.
   const PanelReplyValues& reply = input->values;
   parameters.weights = reply.settings.params;
@@ -60,6 +109,7 @@ void Exhibit::ApplyPanelReply() {
   if (reply.button1) model.Stimulate(true, false);
   if (reply.button2) model.Stimulate(false, true);
   NoteInteraction();
+  CountInteraction(monitoring::InteractionSource::Panel, PanelControl(before, reply));
 }
 
 void Exhibit::RunTimers() {
@@ -74,9 +124,61 @@ void Exhibit::RunTimers() {
     ResetToDefaults(ResetCause::Periodic);
     lastPeriodicResetMinutes = static_cast<float>(CurrentMinutes(clock));
   }
+  if (testNoteEndTick && static_cast<std::int32_t>(clock.TickCount() - *testNoteEndTick) >= 0) {
+    SendMidiShort(midi.Output(), kNoteOff, kTestChannel, kTestKey, 0);
+    testNoteEndTick.reset();
+  }
 }
 
 void Exhibit::PanelTimerTick() { panelLink.Refresh(); }
+
+void Exhibit::CountInteraction(monitoring::InteractionSource source, std::string_view control) {
+  status.Interaction(source);
+  if (usage != nullptr) usage->Interaction(source, control);
+}
+
+void Exhibit::CountFirings() {
+  for (std::size_t i = 0; i < firingTimes.size(); ++i) {
+    const float fired = model.somas[i]->lastSpikeTime;
+    if (fired == firingTimes[i]) continue;
+    firingTimes[i] = fired;
+    const int soma = static_cast<int>(i) + 1;
+    status.Firing(soma);
+    if (usage != nullptr) usage->Firing(soma);
+  }
+}
+
+void Exhibit::TakeFiringTimes() {
+  for (std::size_t i = 0; i < firingTimes.size(); ++i) firingTimes[i] = model.somas[i]->lastSpikeTime;
+}
+
+void Exhibit::ApplyRemoteAction(monitoring::ExhibitAction action) {
+  switch (action) {
+    case monitoring::ExhibitAction::Reset:
+      ResetToDefaults(ResetCause::Remote);
+      break;
+    case monitoring::ExhibitAction::TestNote:
+      SendMidiShort(midi.Output(), kMidiNoteOn, kTestChannel, kTestKey, kTestVelocity);
+      testNoteEndTick = clock.TickCount() + kTestNoteMs;
+      break;
+    case monitoring::ExhibitAction::Stimulus1:
+      model.Stimulate(true, false);
+      break;
+    case monitoring::ExhibitAction::Stimulus2:
+      model.Stimulate(false, true);
+      break;
+  }
+}
+
+void Exhibit::RefreshStatus(bool frameShown) {
+  status.speedSetting = parameters.speedSetting;
+  status.weights = parameters.weights;
+  status.displayOk = frameShown;
+  status.midiOutputOk = midi.Working();
+  const PanelLinkState& link = panelLink.State();
+  status.panelConnected = link.panelPort.IsOpen() && !link.lineLost &&
+                          (!options.panelPoll || clock.TickCount() - lastPanelAnswerTick <= kPanelSilenceMs);
+}
 
 void Exhibit::Shutdown() {
   if (shutDown) return;

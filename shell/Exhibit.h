@@ -5,6 +5,8 @@
 // cause, the network, the frame cycle's state, the time of the last periodic reset,
 // the panel link, the MIDI output and the messages it has shown. It reaches the
 // clock, the message boxes and the display it is handed (a fake display in tests).
+// It also keeps what operators see of it (`status`: counters and health, as things
+// happen) and tells the usage store it is handed of every interaction, reset and firing.
 //
 // Start-up (the main window's first paint): ResetToDefaults, then the display is set
 // up by its owner, then OpenMidiOutput, OpenPanelPort. Shutdown releases, once and in
@@ -14,13 +16,18 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "display/FrameDisplay.h"
 #include "display/StatusTexts.h"
 #include "model/Model.h"
 #include "model/VisitorParameters.h"
+#include "monitoring/ActionQueue.h"
+#include "monitoring/ExhibitSnapshot.h"
+#include "monitoring/UsageStore.h"
 #include "platform/Clock.h"
 #include "platform/MessageBoxes.h"
 #include "shell/ExhibitOptions.h"
@@ -41,9 +48,13 @@ inline constexpr double kPeriodicResetMinutes = 30.0;  // unconditional reset in
 inline constexpr float kInitialStepMs = 1.0f;
 
 // Why the exhibit returned to its defaults: the idle timer, the periodic timer, or
-// anything else (the start-up, key 0).
-enum class ResetCause { Other, Idle, Periodic };
-inline constexpr std::size_t kResetCauses = 3;
+// anything else (the start-up); key 0; a technician through the status server.
+enum class ResetCause { Other, Idle, Periodic, Key, Remote };
+inline constexpr std::size_t kResetCauses = 5;
+
+// With the poll timer on, a panel that has not answered for this long (ten polls)
+// counts as not connected.
+inline constexpr std::uint32_t kPanelSilenceMs = 1000;
 
 class Exhibit {
 public:
@@ -80,6 +91,22 @@ public:
   // last kNoticeShownMs.
   std::vector<std::string> NoticeLines() { return messageLog.NoticeLines(); }
 
+  // Operators' view. A visitor's key or panel control, as the counters and the usage
+  // statistics take it; `control` names it ("weight3+", "speed").
+  void CountInteraction(monitoring::InteractionSource source, std::string_view control);
+  // After each model step: counts each soma that fired in it.
+  void CountFirings();
+  // A technician's action from the status server, between two frames: the reset (as
+  // key 0 does), the self-test's note (ended by RunTimers, nothing waits), a stimulus
+  // (as F1 or F2 do, but no visitor's interaction).
+  void ApplyRemoteAction(monitoring::ExhibitAction action);
+  // After each frame: the parameters and the health into `status`; `frameShown`: the
+  // frame reached the screen.
+  void RefreshStatus(bool frameShown);
+  // Where interactions, resets (not the start-up's) and firings are recorded; null:
+  // nowhere. The store must outlive the exhibit's frames.
+  void RecordUsage(monitoring::UsageStore* store) { usage = store; }
+
   // Releases, once: the display, the MIDI output, the panel port, in this order.
   void Shutdown();
 
@@ -101,8 +128,11 @@ public:
   FrameCycleState frameCycle;
   StatusTexts statusTexts;  // the status line's language
   float lastPeriodicResetMinutes;  // minutes (as CurrentMinutes) of the last periodic reset; at first, when the exhibit was made
+  monitoring::ExhibitSnapshot status;  // counters since the exhibit was made and health, for the status server
 
 private:
+  // Each soma's firing time (simulated ms) as CountFirings last saw it.
+  void TakeFiringTimes();
   Clock& clock;
   FrameDisplay& display;
   MessageLog messageLog;  // before the panel link and the MIDI output, which show through it
@@ -110,6 +140,11 @@ private:
   MidiDevice midi;
   bool displayReleased = false;
   bool shutDown = false;
+  monitoring::UsageStore* usage = nullptr;
+  std::array<float, monitoring::kSomaCount> firingTimes{};  // simulated ms, each soma's last firing seen
+  PanelReplyValues lastPanelValues;     // the last complete reply, to name the control a change moved
+  std::uint32_t lastPanelAnswerTick = 0;  // tick (ms) of the last complete reply, or of the port's opening
+  std::optional<std::uint32_t> testNoteEndTick;  // tick (ms) at which a sounding test note ends
 };
 
 // Minutes from a stored CurrentMinutes reading to a fresh one. The tick behind the

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "monitoring/AccessControl.h"
 #include "platform/MessageCatalogue.h"
 #include "platform/ScreenMode.h"
 
@@ -57,6 +58,11 @@ struct ExhibitOptions {
   bool panelPoll = false;  // run the 100 ms poll timer
   // Self-test
   bool testNote = false;  // play a short note on the chosen MIDI output
+  // Operators' view: the status server and the usage statistics
+  std::string statusListen{monitoring::kDefaultStatusListen};  // "ADDR:PORT" or "off"
+  std::string statusTokenFile;                 // the token that allows actions; empty: no actions
+  std::string usageDatabase;                   // SQLite file; empty: the default file, "off": none
+  std::optional<std::int64_t> usageCommitIntervalMs;  // ms between the store's transactions; tests only
 };
 
 inline bool PanelChosen(const ExhibitOptions& options) { return options.panelDevice != kNoPanel; }

@@ -77,6 +77,7 @@ void ExhibitServices::OpenMidiOutput() { exhibit.OpenMidiOutput(); }
 void ExhibitServices::OpenPanelPort() { exhibit.OpenPanelPort(); }
 
 FrameReport ExhibitServices::RunFrame() {
+  if (monitor != nullptr) monitor->BeforeFrame(exhibit);
   const std::int64_t startUs = frameLog.is_open() ? MicrosecondsSince(programStart) : 0;
   const FrameReport report =
       velmora::RunFrame(exhibit, exhibit.options.busyWait ? Pacing::BusyWait : Pacing::Sleep);
@@ -88,6 +89,7 @@ FrameReport ExhibitServices::RunFrame() {
       frameLog << "# " << (sharpLogged ? "sharp" : "classic") << " picture from frame " << framesLogged << '\n';
     }
   }
+  if (monitor != nullptr) monitor->AfterFrame(exhibit, report, display);
   return report;
 }
 

@@ -9,6 +9,7 @@
 #include "display/ExhibitDisplay.h"
 #include "platform/Window.h"
 #include "shell/Exhibit.h"
+#include "shell/ExhibitMonitor.h"
 #include "shell/MainWindow.h"
 
 namespace velmora {
@@ -46,6 +47,8 @@ public:
   void Shutdown() override;
 
   bool DisplayFailed() const { return displayFailed; }
+  // Frames hand their state to the operators' view and take its actions; null: none.
+  void Monitor(ExhibitMonitor* operatorView) { monitor = operatorView; }
 
 private:
   Window& window;
@@ -56,6 +59,7 @@ private:
   std::int64_t framesLogged = 0;
   bool sharpLogged = false;  // the frame log says the sharp picture shows
   bool displayFailed = false;
+  ExhibitMonitor* monitor = nullptr;
 };
 
 }  // namespace velmora

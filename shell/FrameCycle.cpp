@@ -43,6 +43,7 @@ FrameReport RunFrame(Exhibit& exhibit, Pacing pacing) {
   cycle.stepBudget += kStepsPerFrame;
   while (cycle.stepBudget >= 1) {
     model.Advance();
+    exhibit.CountFirings();
     --cycle.stepBudget;
   }
 

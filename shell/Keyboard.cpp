@@ -1,6 +1,7 @@
 #include "shell/Keyboard.h"
 
 #include <algorithm>
+#include <string_view>
 
 #include "model/SpeedRule.h"
 #include "shell/Exhibit.h"
@@ -12,13 +13,16 @@ struct ParameterKey {
   VirtualKey key;
   std::size_t parameter;  // index into the visitor weights
   std::int32_t change;
+  std::string_view control;  // what the usage statistics call it (stored: never changed)
 };
 
 // The number row raises parameters 1 .. 6; the row below it (by virtual-key code, as on
 // a German layout) lowers them.
 constexpr ParameterKey kParameterKeys[] = {
-    {'1', 0, +1}, {'2', 1, +1}, {'3', 2, +1}, {'4', 3, +1}, {'5', 4, +1}, {'6', 5, +1},
-    {'Q', 0, -1}, {'W', 1, -1}, {'E', 2, -1}, {'R', 3, -1}, {'T', 4, -1}, {'Z', 5, -1},
+    {'1', 0, +1, "weight1+"}, {'2', 1, +1, "weight2+"}, {'3', 2, +1, "weight3+"},
+    {'4', 3, +1, "weight4+"}, {'5', 4, +1, "weight5+"}, {'6', 5, +1, "weight6+"},
+    {'Q', 0, -1, "weight1-"}, {'W', 1, -1, "weight2-"}, {'E', 2, -1, "weight3-"},
+    {'R', 3, -1, "weight4-"}, {'T', 4, -1, "weight5-"}, {'Z', 5, -1, "weight6-"},
 };
 
 constexpr VirtualKey kFaster = 'F';
@@ -35,9 +39,28 @@ void ChangeSpeed(Exhibit& exhibit, float change) {
   exhibit.NoteInteraction();
 }
 
-}  // namespace
+// What the usage statistics call a handled key's control (stored: never changed).
+std::string_view ControlName(VirtualKey key) {
+  for (const ParameterKey& entry : kParameterKeys) {
+    if (entry.key == key) return entry.control;
+  }
+  switch (key) {
+    case kFaster:
+      return "faster";
+    case kSlower:
+      return "slower";
+    case VK_F1:
+      return "stimulus1";
+    case VK_F2:
+      return "stimulus2";
+    case kReset:
+      return "reset";
+    default:
+      return {};
+  }
+}
 
-KeyOutcome ApplyVisitorKey(Exhibit& exhibit, VirtualKey key) {
+KeyOutcome ActOnKey(Exhibit& exhibit, VirtualKey key) {
   Model& model = exhibit.model;
   for (const ParameterKey& entry : kParameterKeys) {
     if (entry.key != key) continue;
@@ -63,7 +86,7 @@ KeyOutcome ApplyVisitorKey(Exhibit& exhibit, VirtualKey key) {
       exhibit.NoteInteraction();
       return KeyOutcome::Handled;
     case kReset:
-      exhibit.ResetToDefaults();
+      exhibit.ResetToDefaults(ResetCause::Key);
       return KeyOutcome::Handled;
     case VK_ESCAPE:
     case VK_F12:
@@ -71,6 +94,17 @@ KeyOutcome ApplyVisitorKey(Exhibit& exhibit, VirtualKey key) {
     default:
       return KeyOutcome::Ignored;
   }
+}
+
+}  // namespace
+
+// Every handled key is a visitor's interaction for the operators' counters and the
+// usage statistics, key 0 too (a visitor is there), though key 0 starts no label or
+// idle time.
+KeyOutcome ApplyVisitorKey(Exhibit& exhibit, VirtualKey key) {
+  const KeyOutcome outcome = ActOnKey(exhibit, key);
+  if (outcome == KeyOutcome::Handled) exhibit.CountInteraction(monitoring::InteractionSource::Keyboard, ControlName(key));
+  return outcome;
 }
 
 }  // namespace velmora

@@ -53,7 +53,6 @@ MidiDevice::MidiDevice(const ExhibitOptions& runOptions, Clock& recordingClock, 
     : options(runOptions), clock(recordingClock), boxes(failureBoxes), opener(std::move(testOpener)) {}
 
 void MidiDevice::Open() {
-  bool chosenNone = false;
   std::string error;
   device = OpenChosenMidiOutput(options, opener, chosenNone, error);
   // The recorder takes every message, whether or not anything sounds, so a silent

@@ -50,6 +50,9 @@ public:
 
   // What the notes go to: the recorder, the device, or null for nothing.
   MidiOutput* Output() const { return output; }
+  // True while the chosen output plays (silence, when chosen, counts as working);
+  // false before Open, after a failed open, and while a port is gone.
+  bool Working() const { return chosenNone || (device != nullptr && device->Working()); }
 
 private:
   const ExhibitOptions& options;
@@ -59,6 +62,7 @@ private:
   std::unique_ptr<MidiOutput> device;          // what sounds; null for none or a failed open
   std::unique_ptr<MidiFileRecorder> recorder;  // with --record-midi: stands in front of `device`
   MidiOutput* output = nullptr;
+  bool chosenNone = false;  // --midi-out none: nothing is to sound
 };
 
 }  // namespace velmora

@@ -22,14 +22,6 @@
 namespace velmora {
 namespace {
 
-// The test note: middle C on channel 0, loud enough to hear across a room, held long
-// enough to be recognised as a note and short enough not to hold up the check.
-constexpr std::int32_t kNoteOff = 0x80;
-constexpr std::int32_t kTestChannel = 0;
-constexpr std::int32_t kTestKey = 60;
-constexpr std::int32_t kTestVelocity = 100;
-constexpr std::uint32_t kTestNoteMs = 300;
-
 // The panel answers a poll within about 10 ms at 9600 baud; half a second is ample
 // for a panel that is there at all. The line is looked at every few milliseconds.
 constexpr std::uint32_t kReplyWaitMs = 500;

@@ -3,6 +3,7 @@
 // find with the same options (display, MIDI output, control panel) and prints one line
 // per check, with what to do when it fails. Never shows a message box.
 
+#include <cstdint>
 #include <ostream>
 #include <string>
 
@@ -11,6 +12,15 @@
 #include "shell/MidiDevice.h"
 
 namespace velmora {
+
+// The test note (the self-test's, and the status server's action): middle C on channel
+// 0, loud enough to hear across a room, held long enough to be recognised as a note and
+// short enough not to hold up the check.
+inline constexpr std::int32_t kNoteOff = 0x80;
+inline constexpr std::int32_t kTestChannel = 0;
+inline constexpr std::int32_t kTestKey = 60;
+inline constexpr std::int32_t kTestVelocity = 100;
+inline constexpr std::uint32_t kTestNoteMs = 300;
 
 struct CheckResult {
   std::string name;    // "display", "MIDI output", "panel"

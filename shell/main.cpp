@@ -18,6 +18,7 @@
 #include "platform/Window.h"
 #include "shell/CommandLine.h"
 #include "shell/Exhibit.h"
+#include "shell/ExhibitMonitor.h"
 #include "shell/ExhibitServices.h"
 #include "shell/MainWindow.h"
 #include "shell/MidiDevice.h"
@@ -74,18 +75,27 @@ int main(int argc, char** argv) {
     return kBadArgumentsExitCode;
   }
 
+  // The status server and the usage statistics, up before the first message is shown.
+  const auto sinceStart = std::chrono::steady_clock::now() - programStart;
+  const auto startedAt =
+      std::chrono::system_clock::now() - std::chrono::duration_cast<std::chrono::system_clock::duration>(sinceStart);
+  ExhibitMonitor monitor(options, {VELMORA_VERSION, startedAt, programStart, commandLine.givenOptions});
+
   // A headless or unattended run never shows a box: every message goes to standard
   // error (the exhibit's screen shows it too in an unattended run).
   SdlMessageBoxes screenBoxes;
   StandardErrorMessageBoxes errorStreamBoxes;
-  MessageBoxes& boxes =
+  MessageBoxes& shownBoxes =
       options.headless || options.unattended ? static_cast<MessageBoxes&>(errorStreamBoxes) : screenBoxes;
+  MonitoredMessageBoxes boxes(shownBoxes, monitor);
 
   // Destroyed in the reverse order: the exhibit (which has released the display, the
-  // MIDI output and the panel port by then, in that order) before its display.
+  // MIDI output and the panel port by then, in that order) before its display, and
+  // both before the monitor, whose usage store the exhibit records in.
   ExhibitDisplay display(boxes, PictureChoiceFor(options));
   Exhibit exhibit(options, clock, boxes, display);
   exhibit.statusTexts = statusTexts;
+  exhibit.RecordUsage(&monitor.Usage());
 
   // Signals end the exhibit through its own orderly path, not through SDL's quit event.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
@@ -110,6 +120,7 @@ int main(int argc, char** argv) {
     // Boxes belong to the main window, so none can hide behind the full-screen picture.
     screenBoxes.SetOwner(window.Handle());
     ExhibitServices services(window, display, exhibit, programStart);
+    services.Monitor(&monitor);
     OperatorControl control(
         options, clock, [&display](const std::string& path) { return display.SaveScreenshotPng(path); },
         [] { return StopSignalReceived(); });
@@ -122,6 +133,7 @@ int main(int argc, char** argv) {
     exitCode = RunExhibit(services, control, exhibit);
     serviceNotifier.Stopping();
     control.Finish();
+    monitor.Finish();
     if (services.DisplayFailed()) exitCode = kDisplayFailureExitCode;
     screenBoxes.SetOwner(nullptr);
     window.Destroy();

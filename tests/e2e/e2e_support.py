@@ -12,6 +12,10 @@ import time
 
 SKIP = 77  # ctest's SKIP_RETURN_CODE for these tests
 
+# For runs that check something else: no status server (which could find its port
+# taken by a parallel run) and no usage statistics written into the home folder.
+NO_MONITORING = ["--status-listen", "off", "--usage-db", "off"]
+
 # Syn1's triangle lies around its anchors (248, 112) and (258, 110); Syn2's starts
 # about 40 pixels lower, outside this box.
 SYN1_BOX = (228, 90, 282, 134)  # left, top, right, bottom (exclusive), pixels

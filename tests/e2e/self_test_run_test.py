@@ -8,7 +8,7 @@ import subprocess
 import sys
 import unittest
 
-from e2e_support import AnsweringPanel
+from e2e_support import NO_MONITORING, AnsweringPanel
 
 RUN_TIMEOUT_S = 60
 REPLY = bytes([0, 0, 15, 6, 6, 6, 7, 6, 6])
@@ -16,7 +16,7 @@ OPTIONS = None
 
 
 def self_test(*arguments):
-    return subprocess.run([OPTIONS.velmora, "--self-test", "--headless", "--midi-out", "none"] + list(arguments),
+    return subprocess.run([OPTIONS.velmora, "--self-test", "--headless", "--midi-out", "none", *NO_MONITORING] + list(arguments),
                           capture_output=True, text=True, timeout=RUN_TIMEOUT_S)
 
 

@@ -41,6 +41,7 @@ class ServiceNotifyRunTest(unittest.TestCase):
             environment.pop("WATCHDOG_PID", None)
             result = subprocess.run([OPTIONS.velmora, "--headless", "--midi-out", "none",
                                      "--panel", os.path.join(folder, "no-panel"),
+                                     "--status-listen", "off", "--usage-db", "off",
                                      "--frames", str(FRAMES)],
                                     cwd=folder, env=environment, capture_output=True, text=True,
                                     timeout=RUN_TIMEOUT_S)

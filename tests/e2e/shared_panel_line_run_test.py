@@ -10,7 +10,7 @@ import subprocess
 import tempfile
 import time
 
-from e2e_support import AnsweringPanel, SYN1_BOX, blue_pixels, check, read_picture, require
+from e2e_support import NO_MONITORING, AnsweringPanel, SYN1_BOX, blue_pixels, check, read_picture, require
 
 RUN_TIMEOUT_S = 60    # longest wait for one run or one condition: the test never hangs
 FRAMES = 750          # the first exhibit's run, at least 15 s: far longer than the intruders take
@@ -32,7 +32,7 @@ def main():
     parser.add_argument("--velmora", required=True)
     options = parser.parse_args()
     require("convert")
-    quiet = ["--headless", "--midi-out", "none"]
+    quiet = ["--headless", "--midi-out", "none", *NO_MONITORING]
 
     with tempfile.TemporaryDirectory() as folder:
         default = subprocess.run([options.velmora] + quiet + ["--panel", "none", "--frames", "1",

@@ -12,7 +12,7 @@ import os
 import subprocess
 import tempfile
 
-from e2e_support import check, read_picture, require
+from e2e_support import NO_MONITORING, check, read_picture, require
 
 RUN_TIMEOUT_S = 60
 SIZE = (1920, 1080)
@@ -27,7 +27,7 @@ def run(command, folder):
 
 
 def exhibit_shot(velmora, folder, name, extra):
-    result = run([velmora, "--headless", "--midi-out", "none", "--panel", "/nonexistent", "--frames", str(FRAME),
+    result = run([velmora, "--headless", "--midi-out", "none", "--panel", "/nonexistent", *NO_MONITORING, "--frames", str(FRAME),
                   "--size", "%dx%d" % SIZE, "--screenshot", "%d:%s" % (FRAME, name)] + extra, folder)
     check(result.returncode == 0, "velmora %s ran (%s)" % (" ".join(extra), result.stderr.strip()[-200:]))
     return read_picture(os.path.join(folder, name))
@@ -74,7 +74,7 @@ def main():
         check(black, "--letterbox leaves black bars beside the design")
 
         for program, extra in ((options.sim, ["--picture", "p.png"]),
-                               (options.velmora, ["--headless", "--frames", "2", "--midi-out", "none",
+                               (options.velmora, ["--headless", "--frames", "2", "--midi-out", "none", *NO_MONITORING,
                                                   "--panel", "/nonexistent", "--screenshot", "2:p.png"])):
             name = os.path.basename(program)
             default = run([program] + extra, folder)

@@ -9,7 +9,7 @@ import os
 import subprocess
 import tempfile
 
-from e2e_support import check, read_picture, require, rows_differing
+from e2e_support import NO_MONITORING, check, read_picture, require, rows_differing
 
 RUN_TIMEOUT_S = 60
 SERIAL_MESSAGES = ["Error: Can not open serial port!", "Error: Can not retrieve serial state!",
@@ -28,7 +28,7 @@ def main():
 
     with tempfile.TemporaryDirectory() as folder:
         def run(name, arguments, environment):
-            result = subprocess.run([options.velmora, "--headless", "--midi-out", "none", "--frames", "2",
+            result = subprocess.run([options.velmora, "--headless", "--midi-out", "none", *NO_MONITORING, "--frames", "2",
                                      "--screenshot", "1:%s.png" % name] + arguments,
                                     cwd=folder, env=environment, capture_output=True, text=True,
                                     timeout=RUN_TIMEOUT_S)

@@ -11,8 +11,9 @@ import signal
 import subprocess
 import sys
 import tempfile
+import time
 
-from e2e_support import PanelTerminal, check, frames_logged, labelled_share, read_picture, require, wait_until
+from e2e_support import NO_MONITORING, PanelTerminal, check, frames_logged, labelled_share, read_picture, require, wait_until
 
 INNER = "VELMORA_E2E_INSIDE_XVFB"
 STEP_TIMEOUT_S = 20
@@ -21,7 +22,8 @@ STEP_TIMEOUT_S = 20
 def start(velmora, panel, folder, record):
     # --frames bounds the run (about a minute) should every key get lost.
     return subprocess.Popen([velmora, "--midi-out", "none", "--panel", panel, "--frames", "3000",
-                             "--record-keys", record, "--frame-log", record + ".log"], cwd=folder,
+                             "--status-listen", "off", "--usage-db", "off", "--record-keys", record,
+                             "--frame-log", record + ".log"], cwd=folder,
                             stdout=subprocess.PIPE, stderr=subprocess.PIPE)
 
 
@@ -115,7 +117,7 @@ def inside(options):
         check(code == 0, "SIGTERM ends the exhibit with 0 (%s)" % code)
         check(os.path.exists(os.path.join(folder, "term.txt")), "after SIGTERM the orderly shutdown still ran")
 
-        missing_panel = ["--midi-out", "none", "--panel", os.path.join(folder, "ttyS9"), "--frames", "50"]
+        missing_panel = ["--midi-out", "none", *NO_MONITORING, "--panel", os.path.join(folder, "ttyS9"), "--frames", "50"]
         exhibit = subprocess.Popen([options.velmora] + missing_panel, cwd=folder,
                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         window = find_window()

@@ -24,7 +24,9 @@ def check(condition, message):
 
 def run(velmora, arguments, environment, folder):
     try:
-        return subprocess.run([velmora] + arguments, cwd=folder, env=environment, capture_output=True,
+        # No status server on the shared port and no usage statistics in the home folder.
+        quiet = ["--status-listen", "off", "--usage-db", "off"]
+        return subprocess.run([velmora] + quiet + arguments, cwd=folder, env=environment, capture_output=True,
                               text=True, timeout=RUN_TIMEOUT_S)
     except subprocess.TimeoutExpired:
         check(False, "velmora %s ended within %d s" % (" ".join(arguments), RUN_TIMEOUT_S))

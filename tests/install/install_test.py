@@ -1,10 +1,12 @@
 """Installs the build into a temporary prefix and checks what an operator relies on:
-the three programs, the manual page (naming every option of --help), the desktop
+the four programs, the manual page (naming every option of --help), the desktop
 entry and its icon in the icon theme, the built-in font's licence, the systemd user unit (naming the installed program, unattended, restarting it, with a
-watchdog) and the example settings file (with a panel and without, options the program knows). The unit is also
-checked by systemd-analyze when that program is present."""
+watchdog), the example settings file (with a panel and without, options the program knows) and the Grafana
+dashboard (every metric it charts is one the installed exhibit serves). The unit is
+also checked by systemd-analyze when that program is present."""
 
 import argparse
+import json
 import os
 import re
 import shutil
@@ -13,6 +15,7 @@ import subprocess
 import sys
 import tempfile
 import unittest
+import urllib.request
 
 OPTIONS = None
 
@@ -57,8 +60,8 @@ class InstalledFilesTest(unittest.TestCase):
         self.assertEqual(result.returncode, 0, result.stderr)
         return result.stdout
 
-    def test_the_three_programs_are_installed_and_run(self):
-        for program in ("velmora", "velmora-sim", "velmora-panel"):
+    def test_the_four_programs_are_installed_and_run(self):
+        for program in ("velmora", "velmora-sim", "velmora-panel", "velmora-stats"):
             path = os.path.join(self.bindir, program)
             self.assertTrue(os.access(path, os.X_OK), path)
             self.assertEqual(run([path, "--help"]).returncode, 0, program)
@@ -121,6 +124,29 @@ class InstalledFilesTest(unittest.TestCase):
             self.assertEqual(keys.get(key), [value], key)
         self.assertIn("WantedBy", keys)
         self.assertNotIn("@", read(self.unit_path).replace("%h", ""), "a placeholder was left")
+
+    def test_the_dashboard_charts_only_metrics_the_exhibit_serves(self):
+        dashboard = read(os.path.join(self.prefix, "share", "doc", "velmora", "velmora-grafana-dashboard.json"))
+        panels = json.loads(dashboard)["panels"]
+        charted = {re.sub(r"_(bucket|sum|count)$", "", name) for name in re.findall(r"velmora_[a-z_]+", dashboard)}
+        self.assertGreaterEqual(len(panels), 10)
+        exhibit = subprocess.Popen([os.path.join(self.bindir, "velmora"), "--headless", "--midi-out", "none",
+                                    "--panel", os.path.join(self.folder.name, "no-panel"), "--usage-db", "off",
+                                    "--status-listen", "127.0.0.1:0", "--frames", "3000"],
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+        try:
+            found = None
+            for line in exhibit.stderr:
+                found = re.match(r"velmora: status server on (http://127\.0\.0\.1:\d+/)$", line.strip())
+                if found:
+                    break
+            self.assertIsNotNone(found, "the exhibit names where its status server listens")
+            with urllib.request.urlopen(found.group(1) + "metrics", timeout=10) as answer:
+                served = set(re.findall(r"^# TYPE (velmora_[a-z_]+) ", answer.read().decode(), re.MULTILINE))
+        finally:
+            exhibit.kill()
+            exhibit.wait()
+        self.assertEqual(sorted(charted - served), [])
 
     def test_systemd_accepts_the_user_unit(self):
         analyze = shutil.which("systemd-analyze")

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <thread>
+#include <utility>
 
 #include "monitoring/ActionQueue.h"
 #include "monitoring/SnapshotExchange.h"
@@ -47,22 +48,42 @@ TEST(SnapshotExchange, ReaderSeesOnlyWholeSnapshotsInOrderWhileTheWriterRuns) {
 }
 
 TEST(SnapshotExchange, PictureIsCopiedOnlyWhenAskedAndConvertedToFullRangeRgb) {
-  SnapshotExchange exchange(2, 1);
+  SnapshotExchange exchange(3, 1);
   // Row pitch wider than the row: the padding must not reach the picture.
-  const std::uint16_t frame[4] = {0xF800, 0x07E0, 0xBEEF, 0xBEEF};
+  const std::uint16_t frame[4] = {0xF800, 0x07E0, 0x8410, 0xBEEF};
   exchange.OfferPicture(frame, 8);
   EXPECT_FALSE(exchange.PictureWanted());
   std::vector<std::uint8_t> rgb;
-  EXPECT_FALSE(exchange.TakePicture(rgb, milliseconds(20)));  // no frame offered one
+  int width = 0, height = 0;
+  EXPECT_FALSE(exchange.TakePicture(rgb, width, height, milliseconds(20)));  // no frame offered one
 
+  // The sharp picture comes in full colour and its own size; the classic one after it
+  // is the classic size again.
+  const std::vector<std::uint32_t> sharp = {0x123456, 0xABCDEF};
   std::atomic<bool> stop{false};
   std::thread frameLoop([&] {
-    while (!stop) exchange.OfferPicture(frame, 8);
+    std::vector<std::uint32_t> offered;
+    while (!stop) {
+      offered = sharp;
+      exchange.OfferPicture(offered, 1, 2);
+    }
   });
-  ASSERT_TRUE(exchange.TakePicture(rgb, milliseconds(2000)));
+  ASSERT_TRUE(exchange.TakePicture(rgb, width, height, milliseconds(2000)));
   stop = true;
   frameLoop.join();
-  EXPECT_EQ(rgb, (std::vector<std::uint8_t>{255, 0, 0, 0, 255, 0}));
+  EXPECT_EQ(rgb, (std::vector<std::uint8_t>{0x12, 0x34, 0x56, 0xAB, 0xCD, 0xEF}));
+  EXPECT_EQ(std::make_pair(width, height), std::make_pair(1, 2));
+
+  stop = false;
+  std::thread classicLoop([&] {
+    while (!stop) exchange.OfferPicture(frame, 8);
+  });
+  ASSERT_TRUE(exchange.TakePicture(rgb, width, height, milliseconds(2000)));
+  stop = true;
+  classicLoop.join();
+  // Middle values round down, as SDL converts the exhibit's screenshots.
+  EXPECT_EQ(rgb, (std::vector<std::uint8_t>{255, 0, 0, 0, 255, 0, 131, 129, 131}));
+  EXPECT_EQ(std::make_pair(width, height), std::make_pair(3, 1));
   EXPECT_FALSE(exchange.PictureWanted());
 }
 

@@ -97,6 +97,8 @@ TEST(CommandLineTest, BadArgumentsAreRefusedWithAMessage) {
       {"--test-note"},          {"--self-test=yes"},      {"--test-note=1", "--self-test"},
       {"--pan\nel"},            {"--frames", "1\r\n2"},     {"--windowed", "--mode-switch"},
       {"--frames", "1", "--frames=2"},                   {"--panel-poll", "--panel-poll"},
+      {"--status-listen", "8642"}, {"--status-listen", "::1:8642"}, {"--status-listen", "localhost:65536"},
+      {"--usage-db", ""},          {"--status-token-file", ""},     {"--usage-commit-interval", "0"},
   };
   for (const auto& arguments : cases) {
     const CommandLine line = Parse(arguments);
@@ -107,6 +109,30 @@ TEST(CommandLineTest, BadArgumentsAreRefusedWithAMessage) {
     // One line, whatever control characters the quoted argument held.
     EXPECT_EQ(line.error.find_first_of("\r\n"), std::string::npos) << joined;
   }
+}
+
+TEST(CommandLineTest, OperatorsOptionsDefaultToTheLocalServerAndTheStandardFileAndAreListedAsGiven) {
+  const ExhibitOptions defaults = Parse({}).options;
+  EXPECT_EQ(defaults.statusListen, "127.0.0.1:8642");
+  EXPECT_EQ(defaults.usageDatabase, "");
+  EXPECT_FALSE(defaults.usageCommitIntervalMs.has_value());
+
+  const CommandLine line = Parse({"--usage-db", "off", "--headless", "--status-listen=[::]:0", "--keys", "1:1",
+                                  "--keys", "2:2", "--status-token-file", "t", "--usage-commit-interval", "300"});
+  ASSERT_EQ(line.action, CommandLineAction::Run) << line.error;
+  EXPECT_EQ(line.options.statusListen, "[::]:0");
+  EXPECT_EQ(line.options.statusTokenFile, "t");
+  EXPECT_EQ(line.options.usageDatabase, "off");
+  EXPECT_EQ(line.options.usageCommitIntervalMs, 300);
+  // In the order the options are declared, as typed; a flag without a value.
+  using Given = std::vector<std::pair<std::string, std::string>>;
+  EXPECT_EQ(line.givenOptions, (Given{{"--headless", ""},
+                                      {"--keys", "1:1"},
+                                      {"--keys", "2:2"},
+                                      {"--status-listen", "[::]:0"},
+                                      {"--status-token-file", "t"},
+                                      {"--usage-db", "off"},
+                                      {"--usage-commit-interval", "300"}}));
 }
 
 TEST(CommandLineTest, KeyScriptComesFromFileWithLineBreaks) {

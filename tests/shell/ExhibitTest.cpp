@@ -11,7 +11,10 @@
 #include <memory>
 #include <vector>
 
+#include "model/Soma.h"
 #include "model/Synapse.h"
+#include "shell/SelfTest.h"
+#include "tests/support/RecordingMidiOutput.h"
 #include "tests/support/TestExhibit.h"
 
 namespace velmora {
@@ -132,6 +135,90 @@ TEST(ExhibitMessages, AreKeptHandedOnAndInAnUnattendedRunOnScreenForTenSeconds) 
     test.clock.nowMs = c.startMs + c.afterMs;
     EXPECT_EQ(test.exhibit.NoticeLines(), c.onScreen ? messages : std::vector<std::string>{})
         << c.unattended << " " << c.afterMs;
+  }
+}
+
+TEST_F(ExhibitTest, TechniciansStimulusIsNoVisitorsInteraction) {
+  for (int i = 0; i < 100; ++i) exhibit.model.Advance();
+  exhibit.idleResetDone = true;
+  exhibit.ApplyRemoteAction(monitoring::ExhibitAction::Stimulus2);
+  EXPECT_EQ(exhibit.model.lastStimulusTimes[1], static_cast<float>(exhibit.model.time));
+  EXPECT_TRUE(exhibit.idleResetDone);
+  EXPECT_TRUE(test.display.backgrounds.empty());
+  EXPECT_EQ(exhibit.status.interactions, (std::array<std::uint64_t, monitoring::kInteractionSources>{}));
+}
+
+TEST(ExhibitRemoteTestNote, SoundsTheSelfTestsNoteAndEndsItLaterWithoutWaiting) {
+  testing::RecordingMidiOutput* midi = nullptr;
+  TestExhibit test(kStartMs, {}, [&midi](std::string&) {
+    auto output = std::make_unique<testing::RecordingMidiOutput>();
+    midi = output.get();
+    return output;
+  });
+  test.exhibit.OpenMidiOutput();
+  midi->messages.clear();
+  const auto message = [](std::int32_t status) {
+    return static_cast<std::uint32_t>(status | kTestChannel | kTestKey << 8 | (status == kMidiNoteOn ? kTestVelocity : 0) << 16);
+  };
+  test.exhibit.ApplyRemoteAction(monitoring::ExhibitAction::TestNote);
+  EXPECT_EQ(midi->messages, std::vector<std::uint32_t>{message(kMidiNoteOn)});
+  EXPECT_EQ(test.clock.sleeps, 0);
+  test.clock.nowMs += kTestNoteMs - 1;
+  test.exhibit.RunTimers();
+  EXPECT_EQ(midi->messages.size(), 1u);
+  test.clock.nowMs += 1;
+  test.exhibit.RunTimers();
+  test.exhibit.RunTimers();
+  EXPECT_EQ(midi->messages, (std::vector<std::uint32_t>{message(kMidiNoteOn), message(kNoteOff)}));
+}
+
+TEST(ExhibitHealth, PanelIsConnectedWhileItsPortIsOpenAndWhenPolledAnswersMidiWhileItsOutputWorks) {
+  int panelFd = -1, lineFd = -1;
+  char name[256] = {};
+  ASSERT_EQ(openpty(&panelFd, &lineFd, name, nullptr, nullptr), 0);
+  struct Case {
+    const char* what;
+    std::string device;
+    bool poll;
+    std::uint32_t silentMs;  // since the port opened, no reply
+    bool connected;
+  };
+  const Case cases[] = {
+      {"open, not polled", name, false, 60'000, true},
+      {"polled, silent for under a second", name, true, kPanelSilenceMs - 10, true},
+      {"polled, silent for over a second", name, true, kPanelSilenceMs + 10, false},
+      {"no such device", "/dev/velmora-no-panel", false, 0, false},
+  };
+  for (const Case& c : cases) {
+    ExhibitOptions options;
+    options.panelDevice = c.device;
+    options.panelPoll = c.poll;
+    TestExhibit test(kStartMs, options);
+    test.exhibit.OpenPanelPort();
+    test.clock.nowMs += c.silentMs;
+    test.exhibit.RefreshStatus(true);
+    EXPECT_EQ(test.exhibit.status.panelConnected, c.connected) << c.what;
+  }
+  close(panelFd);
+  close(lineFd);
+
+  ExhibitOptions silence;
+  silence.midiOut = "none";
+  const struct {
+    const char* what;
+    ExhibitOptions options;
+    MidiOutputOpener opener;
+    bool working;
+  } outputs[] = {
+      {"silence chosen", silence, {}, true},
+      {"an output that opens", {}, [](std::string&) { return std::make_unique<testing::RecordingMidiOutput>(); }, true},
+      {"an output that fails", {}, [](std::string&) { return std::unique_ptr<MidiOutput>(); }, false},
+  };
+  for (const auto& o : outputs) {
+    TestExhibit test(kStartMs, o.options, o.opener);
+    test.exhibit.OpenMidiOutput();
+    test.exhibit.RefreshStatus(true);
+    EXPECT_EQ(test.exhibit.status.midiOutputOk, o.working) << o.what;
   }
 }
 

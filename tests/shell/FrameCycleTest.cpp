@@ -3,12 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "display/FrameComposition.h"
 #include "model/SpeedRule.h"
+#include "model/Soma.h"
 #include "shell/Exhibit.h"
+#include "shell/Keyboard.h"
+#include "tests/support/RecordingMidiOutput.h"
 #include "tests/support/TestExhibit.h"
 
 namespace velmora {
@@ -228,18 +233,60 @@ TEST_F(FrameCycleTest, ResetsAreCountedByTheirCause) {
   } cases[] = {
       {"idle", [&] { InteractAt(kStartMs); FrameAt(kStartMs + 61'000); }, ResetCause::Idle},
       {"periodic", [&] { FrameAt(kStartMs + 30 * kMsPerMinute + 1000); }, ResetCause::Periodic},
-      {"key 0 or start-up", [&] { exhibit.ResetToDefaults(); }, ResetCause::Other},
+      {"start-up", [&] { exhibit.ResetToDefaults(); }, ResetCause::Other},
+      {"key 0", [&] { ApplyVisitorKey(exhibit, '0'); }, ResetCause::Key},
+      {"status server", [&] { exhibit.ApplyRemoteAction(monitoring::ExhibitAction::Reset); }, ResetCause::Remote},
   };
+  // What operators see by cause; the start-up's reset is not theirs.
+  const std::map<ResetCause, monitoring::ResetCause> seen = {{ResetCause::Idle, monitoring::ResetCause::Idle},
+                                                             {ResetCause::Periodic, monitoring::ResetCause::Periodic},
+                                                             {ResetCause::Key, monitoring::ResetCause::Key},
+                                                             {ResetCause::Remote, monitoring::ResetCause::Remote}};
   for (const auto& c : cases) {
     RestartPeriodAt(kStartMs);
     exhibit.idleResetDone = true;
     const auto before = exhibit.resetCounts;
+    const auto seenBefore = exhibit.status.resets;
     c.cause();
     for (std::size_t cause = 0; cause < kResetCauses; ++cause) {
       const std::int64_t expected = before[cause] + (cause == static_cast<std::size_t>(c.counted) ? 1 : 0);
       EXPECT_EQ(exhibit.resetCounts[cause], expected) << c.what << ", cause " << cause;
     }
+    auto expectedSeen = seenBefore;
+    if (seen.contains(c.counted)) ++expectedSeen[IndexOf(seen.at(c.counted))];
+    EXPECT_EQ(exhibit.status.resets, expectedSeen) << c.what;
   }
+}
+
+TEST(FrameCycleFirings, EveryFiringIsCountedOnceForItsSomaAsItsNoteIsPlayed) {
+  testing::RecordingMidiOutput* notes = nullptr;
+  TestExhibit test(kStartMs, {}, [&notes](std::string&) {
+    auto output = std::make_unique<testing::RecordingMidiOutput>();
+    notes = output.get();
+    return output;
+  });
+  test.display.clock = &test.clock;
+  test.display.flipDurationMs = kFakeFlipMs;
+  Exhibit& exhibit = test.exhibit;
+  exhibit.OpenMidiOutput();
+  exhibit.ResetToDefaults();
+  exhibit.parameters.weights = {20, 20, 20, 20, 20, 20};
+  exhibit.model.SetWeights(exhibit.parameters.weights);
+  for (int frame = 1; frame <= 600; ++frame) {
+    if (frame % 25 == 0) exhibit.model.Stimulate(frame % 50 == 0, true);
+    // A reset moves each soma's last firing time back; that is no firing.
+    if (frame % 200 == 0) exhibit.ResetToDefaults(ResetCause::Key);
+    RunFrame(exhibit, Pacing::Sleep);
+  }
+  std::array<std::uint64_t, monitoring::kSomaCount> played{};
+  for (const std::uint32_t message : notes->messages) {
+    if ((message & 0xF0) != kMidiNoteOn) continue;
+    for (std::size_t soma = 0; soma < played.size(); ++soma) {
+      if (static_cast<std::int32_t>((message >> 8) & 0x7F) == exhibit.model.somas[soma]->note) ++played[soma];
+    }
+  }
+  EXPECT_GT(played[0] + played[1] + played[2], 10u);
+  EXPECT_EQ(exhibit.status.firings, played);
 }
 
 TEST_F(FrameCycleTest, FailedDisplayCallLeavesTheFrameWithoutFlipOrCount) {

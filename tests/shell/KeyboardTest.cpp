@@ -131,6 +131,18 @@ TEST_F(KeyboardTest, ZeroKeyResetsEverythingWithoutCountingAsInteraction) {
   EXPECT_TRUE(Backgrounds().empty());
 }
 
+TEST_F(KeyboardTest, EveryHandledKeyCountsAsAKeyboardInteractionForOperators) {
+  for (const VirtualKey key : {VirtualKey{'1'}, VirtualKey{'Q'}, VirtualKey{'F'}, VirtualKey{'S'}, VK_F1, VK_F2,
+                               VirtualKey{'0'}, VirtualKey{'A'}, VK_ESCAPE}) {
+    Press(key);
+  }
+  const monitoring::ExhibitSnapshot& status = TheExhibit().status;
+  EXPECT_EQ(status.interactions[IndexOf(monitoring::InteractionSource::Keyboard)], 7u);
+  EXPECT_EQ(status.interactions[IndexOf(monitoring::InteractionSource::Panel)], 0u);
+  EXPECT_EQ(status.resets[IndexOf(monitoring::ResetCause::Key)], 1u);
+  EXPECT_EQ(TheExhibit().resetCounts[static_cast<std::size_t>(ResetCause::Key)], 1);
+}
+
 TEST_F(KeyboardTest, EscAndF12EndTheExhibit) {
   EXPECT_EQ(Press(VK_ESCAPE), KeyOutcome::EndExhibit);
   EXPECT_EQ(Press(VK_F12), KeyOutcome::EndExhibit);

@@ -60,7 +60,7 @@ TEST(VsyncPacing, TheSmoothedFlipTimeTakesInTheWaitForTheVerticalBlank) {
     VsyncDisplay display(clock, screen.refreshHz);
     Exhibit exhibit(ExhibitOptions{}, clock, boxes, display);
     exhibit.ResetToDefaults();
-    for (int frame = 0; frame < kSettlingFrames + kMeasuredFrames; ++frame) RunFrame(exhibit, Pacing::SleepThenPoll);
+    for (int frame = 0; frame < kSettlingFrames + kMeasuredFrames; ++frame) RunFrame(exhibit, Pacing::Sleep);
     ASSERT_EQ(display.blanksUs.size(), static_cast<std::size_t>(kSettlingFrames + kMeasuredFrames));
     const std::vector<double> measured(display.blanksUs.end() - kMeasuredFrames, display.blanksUs.end());
     for (std::size_t i = 1; i < measured.size(); ++i) {

@@ -293,7 +293,9 @@ public:
     figures.clockSpanMs = timelineNowMs;
     figures.idleResets = resetCounts[static_cast<std::size_t>(ResetCause::Idle)];
     figures.periodicResets = resetCounts[static_cast<std::size_t>(ResetCause::Periodic)];
-    figures.otherResets = resetCounts[static_cast<std::size_t>(ResetCause::Other)];
+    // Start-up and key 0, as before the causes were told apart further.
+    figures.otherResets = resetCounts[static_cast<std::size_t>(ResetCause::Other)] +
+                          resetCounts[static_cast<std::size_t>(ResetCause::Key)];
     figures.heapAtEnd = HeapInUse();
   }
 

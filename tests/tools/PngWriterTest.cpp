@@ -23,14 +23,17 @@ TEST(PngWriterTest, FileReadsBackAsTheSamePixelsLeavingOutTheRowPadding) {
   struct Case {
     PngPixelFormat format;
     int width, height, bytesPerPixel, paddingBytes;
+    PngCompression compression;
   };
-  for (const Case& c : {Case{PngPixelFormat::kRgb24, 200, 120, 3, 2}, Case{PngPixelFormat::kRgba32, 37, 19, 4, 0}}) {
-    SCOPED_TRACE(c.width);
+  for (const Case& c : {Case{PngPixelFormat::kRgb24, 200, 120, 3, 2, PngCompression::kSmallest},
+                        Case{PngPixelFormat::kRgba32, 37, 19, 4, 0, PngCompression::kSmallest},
+                        Case{PngPixelFormat::kRgb24, 200, 120, 3, 2, PngCompression::kFast}}) {
+    SCOPED_TRACE(std::to_string(c.width) + (c.compression == PngCompression::kFast ? " fast" : ""));
     const std::size_t rowBytes = static_cast<std::size_t>(c.width) * c.bytesPerPixel;
     const std::size_t stride = rowBytes + c.paddingBytes;
     const std::vector<std::uint8_t> pixels = Gradient(stride * c.height);
-    const DecodedPng decoded =
-        DecodePng(EncodePng(c.width, c.height, c.format, pixels.data(), stride), c.bytesPerPixel == 4);
+    const DecodedPng decoded = DecodePng(EncodePng(c.width, c.height, c.format, pixels.data(), stride, c.compression),
+                                         c.bytesPerPixel == 4);
     ASSERT_EQ(decoded.width, static_cast<std::uint32_t>(c.width));
     ASSERT_EQ(decoded.height, static_cast<std::uint32_t>(c.height));
     for (int row = 0; row < c.height; ++row) {

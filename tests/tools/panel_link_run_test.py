@@ -19,6 +19,8 @@ RUN_TIMEOUT_S = 60   # longest wait for the exhibit's run to end
 FRAMES = 250         # about 5 s: far longer than a poll and its reply take
 SCRIPT = "0 wait status\n0 param 1 20\n"
 DEFAULTS = "speed 15, parameters 6 6 6 7 6 6"
+# No status server on the shared port and no usage statistics in the home folder.
+QUIET = ["--status-listen", "off", "--usage-db", "off"]
 
 
 class PanelOutput:
@@ -63,7 +65,7 @@ def main():
     with tempfile.TemporaryDirectory() as folder:
         with PanelTerminal() as silent:
             default = subprocess.run([options.velmora, "--headless", "--midi-out", "none", "--panel", silent.path,
-                                      "--frames", "1", "--screenshot", "1:default.png"],
+                                      *QUIET, "--frames", "1", "--screenshot", "1:default.png"],
                                      cwd=folder, capture_output=True, timeout=RUN_TIMEOUT_S)
         check(default.returncode == 0, "a run at the default weights without a panel's replies")
         script = os.path.join(folder, "knobs.txt")
@@ -79,7 +81,7 @@ def main():
             with open(os.path.join(folder, "exhibit.log"), "w") as log:
                 exhibit = subprocess.Popen(
                     [options.velmora, "--headless", "--midi-out", "none", "--panel", opened.split(": ", 1)[1],
-                     "--panel-poll", "--frames", str(FRAMES), "--screenshot", "%d:turned.png" % FRAMES],
+                     *QUIET, "--panel-poll", "--frames", str(FRAMES), "--screenshot", "%d:turned.png" % FRAMES],
                     cwd=folder, stdout=log, stderr=subprocess.STDOUT)
 
             status = output.wait_for(lambda line: line.startswith("status packet:"))

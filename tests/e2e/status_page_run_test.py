@@ -1,0 +1,60 @@
+"""The status page of the real exhibit in a real browser (Debian's headless Chromium
+through Selenium): it loads, shows the live picture and the health, the weights the
+visitors' keys set, and a reset done there with the token brings them back to the
+exhibit's defaults. With --screenshot FILE it also saves the page as the README shows it."""
+
+import argparse
+import os
+import shutil
+import sys
+import tempfile
+
+from exhibit_support import Exhibit
+from feeder_support import SKIP, TOKEN, check, token_file
+
+from status_page_browser_test import CHROMIUM, DRIVER, browser, weights_shown  # noqa: E402
+from selenium.webdriver.common.by import By  # noqa: E402
+from selenium.webdriver.support.ui import WebDriverWait  # noqa: E402
+
+DEFAULTS = ["6", "6", "6", "7", "6", "6"]
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--velmora", required=True, type=os.path.abspath)
+    parser.add_argument("--screenshot", help="save the page here (PNG)")
+    options = parser.parse_args()
+    if shutil.which(CHROMIUM) is None or shutil.which(DRIVER) is None:
+        print("skipped: chromium or chromium-driver is missing")
+        sys.exit(SKIP)
+    with tempfile.TemporaryDirectory() as folder:
+        exhibit = Exhibit(options.velmora, folder, "--usage-db", os.path.join(folder, "usage.sqlite3"),
+                          "--status-token-file", token_file(folder), "--keys", "20:2 25:2 30:6", "--frames", "50000")
+        driver = browser(folder + "/profile")
+        try:
+            wait = WebDriverWait(driver, 30)
+            driver.get(f"http://127.0.0.1:{exhibit.port}/")
+            check(driver.title == "Velmora status", "the page loads")
+            wait.until(lambda d: d.find_element(By.ID, "display").text == "ok")
+            check(driver.find_element(By.ID, "panel").text == "fault", "the health shows the missing panel")
+            wait.until(lambda d: d.execute_script(
+                "const i = document.getElementById('frame'); return i.complete && i.naturalWidth === 1024;"))
+            check(True, "the live picture shows, 1024 pixels wide")
+            wait.until(lambda d: weights_shown(d) == ["6", "8", "6", "7", "6", "7"])
+            check(True, "the weights the keys set show")
+
+            driver.find_element(By.ID, "token").send_keys(TOKEN)
+            driver.find_element(By.CSS_SELECTOR, "button[data-path='/reset']").click()
+            wait.until(lambda d: d.find_element(By.ID, "message").text.endswith("done"))
+            wait.until(lambda d: weights_shown(d) == DEFAULTS)
+            check(True, "a reset with the token brings the exhibit's default weights back")
+            if options.screenshot:
+                driver.set_window_size(1100, 1500)
+                driver.save_screenshot(options.screenshot)
+        finally:
+            driver.quit()
+            exhibit.stop()
+
+
+if __name__ == "__main__":
+    main()
