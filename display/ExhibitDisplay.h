@@ -16,9 +16,9 @@
 // sharp display has set the renderer up its own way, the classic one presents again
 // only after it has been restored.
 
-#include <cstdint>
 #include <SDL.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
