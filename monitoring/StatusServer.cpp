@@ -3,6 +3,7 @@
 #include <httplib.h>
 #include <netdb.h>
 #include <poll.h>
+#include <sched.h>
 #include <sys/eventfd.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -25,10 +26,17 @@ constexpr std::chrono::milliseconds kStopCheckInterval{100};
 constexpr std::size_t kReceiveChunkBytes = 4096;
 constexpr int kListenBacklog = 64;
 // The server's threads yield the processor to the frame loop: on a busy machine a
-// flood of requests slows the answers, not the frames.
-constexpr int kServerThreadNice = 10;
+// flood of requests slows the answers, not the frames. They run in the idle class,
+// which takes a core only when no ordinary thread wants it; where that cannot be
+// had, at the lowest ordinary priority.
+constexpr int kServerThreadNice = 19;
 
-void LowerThreadPriority() { ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kServerThreadNice); }
+void LowerThreadPriority() {
+  const sched_param idle{};
+  if (::sched_setscheduler(0, SCHED_IDLE, &idle) != 0) {
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kServerThreadNice);
+  }
+}
 
 constexpr std::string_view kBusyAnswer =
     "HTTP/1.1 503 Service Unavailable\r\nContent-Type: text/plain\r\nContent-Length: 22\r\n"
@@ -313,12 +321,30 @@ void StatusServer::AddStartupMessage(std::string text) {
 void StatusServer::AcceptLoop() {
   LowerThreadPriority();
   std::array<pollfd, 2> waits = {{{listenFd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}}};
+  // A flood of new connections costs at most connectionsPerSecond accepts a second;
+  // the others wait in the listen queue, and past it the clients' own systems retry.
+  auto secondStart = Clock::now();
+  std::size_t acceptedThisSecond = 0;
   while (!stopRequested_.load()) {
-    if (::poll(waits.data(), waits.size(), -1) < 0 && errno != EINTR) return;
+    int timeoutMs = -1;
+    waits[0].events = POLLIN;
+    if (acceptedThisSecond >= limits_.connectionsPerSecond) {
+      const auto now = Clock::now();
+      if (now - secondStart >= std::chrono::seconds(1)) {
+        secondStart = now;
+        acceptedThisSecond = 0;
+      } else {
+        waits[0].events = 0;
+        timeoutMs = static_cast<int>(
+            std::chrono::ceil<std::chrono::milliseconds>(secondStart + std::chrono::seconds(1) - now).count());
+      }
+    }
+    if (::poll(waits.data(), waits.size(), timeoutMs) < 0 && errno != EINTR) return;
     if ((waits[1].revents & POLLIN) != 0) return;
-    for (;;) {
+    while (acceptedThisSecond < limits_.connectionsPerSecond) {
       const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
       if (fd < 0) break;
+      ++acceptedThisSecond;
       std::unique_lock<std::mutex> lock(connectionsMutex_);
       if (!stopping_ && idleWorkers_ > waitingConnections_.size()) {
         waitingConnections_.push_back(fd);

@@ -31,6 +31,7 @@ namespace velmora::monitoring {
 
 struct StatusServerLimits {
   std::size_t maxConnections = 16;                       // served at once; more get 503
+  std::size_t connectionsPerSecond = 100;                // accepted at most; more wait to be accepted
   std::size_t maxRequestBytes = 16 * 1024;               // request line, headers and body together
   std::chrono::milliseconds requestTimeout{10'000};      // to receive one whole request
   std::chrono::milliseconds responseTimeout{20'000};     // to send one whole answer

@@ -174,8 +174,21 @@ bool Presenter::EnterScreenMode(ScreenMode mode, int widthPixels, int heightPixe
 
 bool Presenter::CreateFrameTexture(int widthPixels, int heightPixels) {
   ReleaseFrameTexture();
-  texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB565, SDL_TEXTUREACCESS_STREAMING,
-                              widthPixels, heightPixels);
+  argbOfRgb565.clear();
+  // The window's own 32-bit format without alpha: the renderer's copy is then a plain copy.
+  const Uint32 windowFormat = SDL_GetWindowPixelFormat(window);
+  if (IsSoftwareRenderer(renderer) && SDL_BYTESPERPIXEL(windowFormat) == 4 && !SDL_ISPIXELFORMAT_ALPHA(windowFormat)) {
+    constexpr int kRgb565Values = 1 << 16;
+    std::vector<std::uint16_t> values(kRgb565Values);
+    for (int value = 0; value < kRgb565Values; ++value) values[static_cast<std::size_t>(value)] = static_cast<std::uint16_t>(value);
+    argbOfRgb565.resize(kRgb565Values);
+    if (SDL_ConvertPixels(kRgb565Values, 1, SDL_PIXELFORMAT_RGB565, values.data(), kRgb565Values * 2,
+                          windowFormat, argbOfRgb565.data(), kRgb565Values * 4) != 0) {
+      argbOfRgb565.clear();
+    }
+  }
+  texture = SDL_CreateTexture(renderer, ConvertsFrames() ? windowFormat : Uint32{SDL_PIXELFORMAT_RGB565},
+                              SDL_TEXTUREACCESS_STREAMING, widthPixels, heightPixels);
   if (texture == nullptr) return false;
   textureWidthPixels = widthPixels;
   textureHeightPixels = heightPixels;
@@ -202,7 +215,24 @@ bool Presenter::Restore() {
 
 bool Presenter::Present(const SDL_Surface* frame) {
   if (texture == nullptr || frame == nullptr) return false;
-  if (SDL_UpdateTexture(texture, nullptr, frame->pixels, frame->pitch) != 0) return false;
+  if (ConvertsFrames()) {
+    void* texturePixels = nullptr;
+    int texturePitch = 0;
+    if (frame->w != textureWidthPixels || frame->h != textureHeightPixels ||
+        SDL_LockTexture(texture, nullptr, &texturePixels, &texturePitch) != 0) {
+      return false;
+    }
+    for (int y = 0; y < frame->h; ++y) {
+      const auto* source = reinterpret_cast<const std::uint16_t*>(static_cast<const std::uint8_t*>(frame->pixels) +
+                                                                 static_cast<std::ptrdiff_t>(y) * frame->pitch);
+      auto* target = reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(texturePixels) +
+                                                      static_cast<std::ptrdiff_t>(y) * texturePitch);
+      for (int x = 0; x < frame->w; ++x) target[x] = argbOfRgb565[source[x]];
+    }
+    SDL_UnlockTexture(texture);
+  } else if (SDL_UpdateTexture(texture, nullptr, frame->pixels, frame->pitch) != 0) {
+    return false;
+  }
   if (SDL_RenderClear(renderer) != 0) return false;
   if (SDL_RenderCopy(renderer, texture, nullptr, nullptr) != 0) return false;
   SDL_RenderPresent(renderer);

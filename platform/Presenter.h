@@ -66,6 +66,8 @@ public:
 
   // Uploads the frame and presents it; false if any step failed.
   bool Present(const SDL_Surface* frame);
+  // True while frames are converted to 32 bits here rather than by the renderer.
+  bool ConvertsFrames() const { return !argbOfRgb565.empty(); }
 
   const char* RendererName() const;
   bool Accelerated() const;
@@ -82,6 +84,11 @@ private:
   SDL_Texture* texture = nullptr;
   int textureWidthPixels = 0;
   int textureHeightPixels = 0;
+  // On SDL's software renderer: the window's 32-bit pixel for each RGB565 value, as
+  // SDL itself converts it, and the frame texture in the window's format. SDL's own conversion of the
+  // frame in every present is most of a frame's processor time; a table look-up per
+  // pixel takes a fraction of it. Empty: the texture is RGB565 (a GPU converts it).
+  std::vector<std::uint32_t> argbOfRgb565;
   ScreenMode screenMode = ScreenMode::Windowed;
   bool modeSwitched = false;
   bool deviceReset = false;
