@@ -41,8 +41,8 @@ run() {
   while [[ $1 != -- ]]; do wrapper+=("$1"); shift; done
   shift
   local log="$work/$name.log"
-  "${wrapper[@]}" /usr/bin/time -f "%M" -o "$work/rss" "$velmora" "$@" --midi-out none --panel /dev/ptmx \
-    --frames "$frames" --frame-log "$log" >/dev/null 2>"$work/stderr" || { cat "$work/stderr"; exit 1; }
+  "${wrapper[@]}" /usr/bin/time -f "%M" -o "$work/rss" "$velmora" "$@" --midi-out none --panel none \
+    --status-listen off --usage-db off --frames "$frames" --frame-log "$log" >/dev/null 2>"$work/stderr" || { cat "$work/stderr"; exit 1; }
   report "$name" "$log" "$(tail -n 1 "$work/rss")"
 }
 

@@ -12,7 +12,7 @@ import tempfile
 from exhibit_support import Exhibit
 from feeder_support import SKIP, TOKEN, check, token_file
 
-from status_page_browser_test import CHROMIUM, DRIVER, browser, weights_shown  # noqa: E402
+from status_page_browser_test import CHROMIUM, DRIVER, browser, open_page, weights_shown  # noqa: E402
 from selenium.webdriver.common.by import By  # noqa: E402
 from selenium.webdriver.support.ui import WebDriverWait  # noqa: E402
 
@@ -33,13 +33,7 @@ def main():
         driver = browser(folder + "/profile")
         try:
             wait = WebDriverWait(driver, 30)
-            driver.get(f"http://127.0.0.1:{exhibit.port}/")
-            check(driver.title == "Velmora status", "the page loads")
-            wait.until(lambda d: d.find_element(By.ID, "display").text == "ok")
-            check(driver.find_element(By.ID, "panel").text == "fault", "the health shows the missing panel")
-            wait.until(lambda d: d.execute_script(
-                "const i = document.getElementById('frame'); return i.complete && i.naturalWidth === 1024;"))
-            check(True, "the live picture shows, 1024 pixels wide")
+            open_page(driver, wait, exhibit.port, "panel", "fault")  # the missing panel
             wait.until(lambda d: weights_shown(d) == ["6", "8", "6", "7", "6", "7"])
             check(True, "the weights the keys set show")
 

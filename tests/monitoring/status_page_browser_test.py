@@ -28,6 +28,18 @@ def browser(profile):
     return webdriver.Chrome(service=Service(DRIVER), options=options)
 
 
+def open_page(driver, wait, port, health_id, health):
+    """Loads the page from the server on `port`, waits for the display's health, then
+    for `health_id` to show `health` and for the live picture."""
+    driver.get(f"http://127.0.0.1:{port}/")
+    check(driver.title == "Velmora status", "the page loads")
+    wait.until(lambda d: d.find_element(By.ID, "display").text == "ok")
+    check(driver.find_element(By.ID, health_id).text == health, f"the health shows {health_id} {health}")
+    wait.until(lambda d: d.execute_script(
+        "const i = document.getElementById('frame'); return i.complete && i.naturalWidth === 1024;"))
+    check(True, "the live picture shows, 1024 pixels wide")
+
+
 def weights_shown(driver):
     # Read in one script: the page replaces the table every second, so elements found
     # one call earlier may be gone.
@@ -44,13 +56,7 @@ def main():
         driver = browser(folder + "/profile")
         try:
             wait = WebDriverWait(driver, 20)
-            driver.get(f"http://127.0.0.1:{feeder.port}/")
-            check(driver.title == "Velmora status", "the page loads")
-            wait.until(lambda d: d.find_element(By.ID, "display").text == "ok")
-            check(driver.find_element(By.ID, "midi").text == "ok", "the health shows")
-            wait.until(lambda d: d.execute_script(
-                "const i = document.getElementById('frame'); return i.complete && i.naturalWidth === 1024;"))
-            check(True, "the live picture shows, 1024 pixels wide")
+            open_page(driver, wait, feeder.port, "midi", "ok")
 
             feeder.send("key weight2+", "key weight2+", "health midi 0")
             wait.until(lambda d: weights_shown(d)[:2] == ["6", "8"])
