@@ -233,7 +233,11 @@ bool Presenter::Present(const SDL_Surface* frame) {
   } else if (SDL_UpdateTexture(texture, nullptr, frame->pixels, frame->pitch) != 0) {
     return false;
   }
-  if (SDL_RenderClear(renderer) != 0) return false;
+  // Black bars need clearing; a frame that covers the whole output overwrites every pixel.
+  int outputWidth = 0, outputHeight = 0;
+  const bool coversOutput = SDL_GetRendererOutputSize(renderer, &outputWidth, &outputHeight) == 0 &&
+                            outputWidth == textureWidthPixels && outputHeight == textureHeightPixels;
+  if (!coversOutput && SDL_RenderClear(renderer) != 0) return false;
   if (SDL_RenderCopy(renderer, texture, nullptr, nullptr) != 0) return false;
   SDL_RenderPresent(renderer);
   return true;
