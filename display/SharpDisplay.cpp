@@ -318,8 +318,12 @@ bool SharpDisplay::Screenshot(PackedImage& image) {
     return true;
   }
   // The GPU's frame, composed again in memory from what it was made of.
-  SharpFrame copy(pictures);
-  copy.SelectLabeled(frameLabeled);
+  if (!screenshotFrame) screenshotFrame = std::make_unique<SharpFrame>(pictures);
+  SharpFrame& copy = *screenshotFrame;
+  if (copy.Labeled() != frameLabeled) {
+    copy.SelectLabeled(frameLabeled);
+    copy.RepaintAll();
+  }
   copy.RestoreBackground();
   for (const BodyDraw& body : bodyDraws) copy.DrawBody(body.soma, body.level, body.x, body.y);
   copy.Draw(list, font.get());
@@ -342,7 +346,8 @@ bool SharpDisplay::SaveScreenshotPng(const std::string& path) {
 SharpFigures SharpDisplay::Figures() const {
   SharpFigures result = figures;
   result.memoryBytes = pictures->HeldBytes() + list.vertices.capacity() * sizeof(SDL_Vertex) +
-                       list.indices.capacity() * sizeof(int) + (frame ? frame->HeldBytes() : 0);
+                       list.indices.capacity() * sizeof(int) + (frame ? frame->HeldBytes() : 0) +
+                       (screenshotFrame ? screenshotFrame->HeldBytes() : 0);
   const auto bytesOf = [](SDL_Texture* texture) -> std::size_t {
     int w = 0, h = 0;
     if (texture == nullptr || SDL_QueryTexture(texture, nullptr, nullptr, &w, &h) != 0) return 0;

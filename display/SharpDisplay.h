@@ -128,6 +128,9 @@ private:
   SDL_Texture* backgroundTexture = nullptr;
   std::vector<SDL_Texture*> labelTextures;
   std::vector<SDL_Texture*> bodyTextures;
+  // The GPU's frame composed again in memory for screenshots, kept between them so
+  // that each lays again only what the last one drew over.
+  std::unique_ptr<SharpFrame> screenshotFrame;
   std::vector<SDL_Texture*> glowTextures;
   SDL_Texture* textTexture = nullptr;
   std::string textTextureText;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iterator>
+#include <numeric>
 
 namespace velmora {
 
@@ -174,17 +175,20 @@ bool Presenter::EnterScreenMode(ScreenMode mode, int widthPixels, int heightPixe
 
 bool Presenter::CreateFrameTexture(int widthPixels, int heightPixels) {
   ReleaseFrameTexture();
-  argbOfRgb565.clear();
   // The window's own 32-bit format without alpha: the renderer's copy is then a plain copy.
   const Uint32 windowFormat = SDL_GetWindowPixelFormat(window);
-  if (IsSoftwareRenderer(renderer) && SDL_BYTESPERPIXEL(windowFormat) == 4 && !SDL_ISPIXELFORMAT_ALPHA(windowFormat)) {
+  if (!IsSoftwareRenderer(renderer) || SDL_BYTESPERPIXEL(windowFormat) != 4 || SDL_ISPIXELFORMAT_ALPHA(windowFormat)) {
+    windowPixelOfRgb565.clear();
+  } else if (windowPixelOfRgb565.empty() || tableFormat != windowFormat) {
+    // Made once; a restore after a loss finds it ready.
     constexpr int kRgb565Values = 1 << 16;
     std::vector<std::uint16_t> values(kRgb565Values);
-    for (int value = 0; value < kRgb565Values; ++value) values[static_cast<std::size_t>(value)] = static_cast<std::uint16_t>(value);
-    argbOfRgb565.resize(kRgb565Values);
-    if (SDL_ConvertPixels(kRgb565Values, 1, SDL_PIXELFORMAT_RGB565, values.data(), kRgb565Values * 2,
-                          windowFormat, argbOfRgb565.data(), kRgb565Values * 4) != 0) {
-      argbOfRgb565.clear();
+    std::iota(values.begin(), values.end(), std::uint16_t{0});
+    windowPixelOfRgb565.resize(kRgb565Values);
+    tableFormat = windowFormat;
+    if (SDL_ConvertPixels(kRgb565Values, 1, SDL_PIXELFORMAT_RGB565, values.data(), kRgb565Values * 2, windowFormat,
+                          windowPixelOfRgb565.data(), kRgb565Values * 4) != 0) {
+      windowPixelOfRgb565.clear();
     }
   }
   texture = SDL_CreateTexture(renderer, ConvertsFrames() ? windowFormat : Uint32{SDL_PIXELFORMAT_RGB565},
@@ -227,7 +231,7 @@ bool Presenter::Present(const SDL_Surface* frame) {
                                                                  static_cast<std::ptrdiff_t>(y) * frame->pitch);
       auto* target = reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(texturePixels) +
                                                       static_cast<std::ptrdiff_t>(y) * texturePitch);
-      for (int x = 0; x < frame->w; ++x) target[x] = argbOfRgb565[source[x]];
+      for (int x = 0; x < frame->w; ++x) target[x] = windowPixelOfRgb565[source[x]];
     }
     SDL_UnlockTexture(texture);
   } else if (SDL_UpdateTexture(texture, nullptr, frame->pixels, frame->pitch) != 0) {

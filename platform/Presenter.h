@@ -67,7 +67,7 @@ public:
   // Uploads the frame and presents it; false if any step failed.
   bool Present(const SDL_Surface* frame);
   // True while frames are converted to 32 bits here rather than by the renderer.
-  bool ConvertsFrames() const { return !argbOfRgb565.empty(); }
+  bool ConvertsFrames() const { return !windowPixelOfRgb565.empty(); }
 
   const char* RendererName() const;
   bool Accelerated() const;
@@ -88,7 +88,8 @@ private:
   // SDL itself converts it, and the frame texture in the window's format. SDL's own conversion of the
   // frame in every present is most of a frame's processor time; a table look-up per
   // pixel takes a fraction of it. Empty: the texture is RGB565 (a GPU converts it).
-  std::vector<std::uint32_t> argbOfRgb565;
+  std::vector<std::uint32_t> windowPixelOfRgb565;
+  Uint32 tableFormat = SDL_PIXELFORMAT_UNKNOWN;  // the window format the table was made for
   ScreenMode screenMode = ScreenMode::Windowed;
   bool modeSwitched = false;
   bool deviceReset = false;
