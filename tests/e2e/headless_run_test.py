@@ -8,17 +8,15 @@ import signal
 import subprocess
 import tempfile
 
-from e2e_support import (PanelTerminal, SYN1_BOX, blue_pixels, check, frames_logged, labelled_share, read_picture,
+from e2e_support import (NO_MONITORING, PanelTerminal, SYN1_BOX, blue_pixels, check, frames_logged, labelled_share, read_picture,
                          require, rows_differing, wait_until)
 
 RUN_TIMEOUT_S = 60  # no run may take longer: the test must never hang
-# No status server on the shared port and no usage statistics in the home folder.
-QUIET = ["--status-listen", "off", "--usage-db", "off"]
 STATUS_LINE_ROWS = 24  # the status line's figure depends on the measured frame rate
 
 
 def run(velmora, arguments, panel, folder):
-    return subprocess.run([velmora, "--headless", "--midi-out", "none", "--panel", panel] + QUIET + arguments,
+    return subprocess.run([velmora, "--headless", "--midi-out", "none", "--panel", panel] + NO_MONITORING + arguments,
                           cwd=folder, capture_output=True, text=True, timeout=RUN_TIMEOUT_S)
 
 
@@ -59,7 +57,7 @@ def main():
         check(limited.returncode == 0, "--frames ends the run with 0")
 
         exhibit = subprocess.Popen([options.velmora, "--headless", "--midi-out", "none", "--panel", panel.path,
-                                    *QUIET, "--frames", "3000", "--record-keys", "term.txt", "--keys", "2:F1",
+                                    *NO_MONITORING, "--frames", "3000", "--record-keys", "term.txt", "--keys", "2:F1",
                                     "--frame-log", "term.log"],
                                    cwd=folder, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         wait_until(lambda: frames_logged(os.path.join(folder, "term.log")) >= 10, "ten frames before SIGTERM")

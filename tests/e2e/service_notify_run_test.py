@@ -11,6 +11,8 @@ import tempfile
 import threading
 import unittest
 
+from e2e_support import NO_MONITORING
+
 RUN_TIMEOUT_S = 120
 FRAMES = 150            # 3 s of 20 ms frames
 WATCHDOG_USEC = 400000  # keep-alives every 200 ms, so about 15 in the run
@@ -41,7 +43,7 @@ class ServiceNotifyRunTest(unittest.TestCase):
             environment.pop("WATCHDOG_PID", None)
             result = subprocess.run([OPTIONS.velmora, "--headless", "--midi-out", "none",
                                      "--panel", os.path.join(folder, "no-panel"),
-                                     "--status-listen", "off", "--usage-db", "off",
+                                     *NO_MONITORING,
                                      "--frames", str(FRAMES)],
                                     cwd=folder, env=environment, capture_output=True, text=True,
                                     timeout=RUN_TIMEOUT_S)

@@ -22,7 +22,7 @@ STEP_TIMEOUT_S = 20
 def start(velmora, panel, folder, record):
     # --frames bounds the run (about a minute) should every key get lost.
     return subprocess.Popen([velmora, "--midi-out", "none", "--panel", panel, "--frames", "3000",
-                             "--status-listen", "off", "--usage-db", "off", "--record-keys", record,
+                             *NO_MONITORING, "--record-keys", record,
                              "--frame-log", record + ".log"], cwd=folder,
                             stdout=subprocess.PIPE, stderr=subprocess.PIPE)
 

@@ -12,15 +12,13 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
-from e2e_support import PanelTerminal, SYN1_BOX, blue_pixels, check, read_picture, require  # noqa: E402
+from e2e_support import NO_MONITORING, PanelTerminal, SYN1_BOX, blue_pixels, check, read_picture, require  # noqa: E402
 
 LINE_TIMEOUT_S = 30  # longest wait for one expected line of the panel: the test never hangs
 RUN_TIMEOUT_S = 60   # longest wait for the exhibit's run to end
 FRAMES = 250         # about 5 s: far longer than a poll and its reply take
 SCRIPT = "0 wait status\n0 param 1 20\n"
 DEFAULTS = "speed 15, parameters 6 6 6 7 6 6"
-# No status server on the shared port and no usage statistics in the home folder.
-QUIET = ["--status-listen", "off", "--usage-db", "off"]
 
 
 class PanelOutput:
@@ -65,7 +63,7 @@ def main():
     with tempfile.TemporaryDirectory() as folder:
         with PanelTerminal() as silent:
             default = subprocess.run([options.velmora, "--headless", "--midi-out", "none", "--panel", silent.path,
-                                      *QUIET, "--frames", "1", "--screenshot", "1:default.png"],
+                                      *NO_MONITORING, "--frames", "1", "--screenshot", "1:default.png"],
                                      cwd=folder, capture_output=True, timeout=RUN_TIMEOUT_S)
         check(default.returncode == 0, "a run at the default weights without a panel's replies")
         script = os.path.join(folder, "knobs.txt")
@@ -81,7 +79,7 @@ def main():
             with open(os.path.join(folder, "exhibit.log"), "w") as log:
                 exhibit = subprocess.Popen(
                     [options.velmora, "--headless", "--midi-out", "none", "--panel", opened.split(": ", 1)[1],
-                     *QUIET, "--panel-poll", "--frames", str(FRAMES), "--screenshot", "%d:turned.png" % FRAMES],
+                     *NO_MONITORING, "--panel-poll", "--frames", str(FRAMES), "--screenshot", "%d:turned.png" % FRAMES],
                     cwd=folder, stdout=log, stderr=subprocess.STDOUT)
 
             status = output.wait_for(lambda line: line.startswith("status packet:"))
