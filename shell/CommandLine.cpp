@@ -55,6 +55,7 @@ struct Given {
   bool classic = false, letterbox = false, noVsync = false;
   std::optional<std::string> size, refresh, language;
   std::optional<std::string> statusListen, statusTokenFile, usageDb, usageCommitInterval;
+  std::vector<std::string> statusHosts;
 };
 
 // Every option of the exhibit, in the order --help lists them.
@@ -116,6 +117,10 @@ void AddOptions(CommandLineApp& app, Given& given) {
             "where the status server (metrics, status page, picture) listens; default " +
                 std::string(monitoring::kDefaultStatusListen) + ", port 0 any free port, off none",
             given.statusListen);
+  app.Repeatable(operators, "--status-host", "NAME",
+                 "a host name the status server answers to, as browsers and Prometheus write it in the address "
+                 "(on a loopback address it answers only to localhost and numeric addresses otherwise)",
+                 given.statusHosts);
   app.Value(operators, "--status-token-file", "FILE",
             "the token that allows the server's actions (reset, test note, stimuli); the file must be "
             "readable by its owner only",
@@ -247,6 +252,12 @@ std::string Check(const Given& given, ExhibitOptions& options) {
     std::string error;
     if (!monitoring::ParseListenAddress(*given.statusListen, address, error)) return error;
     options.statusListen = *given.statusListen;
+  }
+  for (const std::string& name : given.statusHosts) {
+    if (!monitoring::IsHostName(name)) {
+      return "--status-host needs a host name (letters, digits, hyphens and dots) or an address, not '" + name + "'";
+    }
+    options.statusHosts.push_back(name);
   }
   if (given.usageCommitInterval) {
     std::int64_t interval = 0;

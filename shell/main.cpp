@@ -23,6 +23,7 @@
 #include "shell/MainWindow.h"
 #include "shell/MidiDevice.h"
 #include "shell/OperatorControl.h"
+#include "shell/OptionsInEffect.h"
 #include "shell/SelfTest.h"
 
 namespace {
@@ -79,7 +80,8 @@ int main(int argc, char** argv) {
   const auto sinceStart = std::chrono::steady_clock::now() - programStart;
   const auto startedAt =
       std::chrono::system_clock::now() - std::chrono::duration_cast<std::chrono::system_clock::duration>(sinceStart);
-  ExhibitMonitor monitor(options, {VELMORA_VERSION, startedAt, programStart, commandLine.givenOptions});
+  ExhibitMonitor monitor(options, {VELMORA_VERSION, startedAt, programStart,
+                                   OptionsInEffect(options, commandLine.givenOptions), FittedPartsOf(options)});
 
   // A headless or unattended run never shows a box: every message goes to standard
   // error (the exhibit's screen shows it too in an unattended run).
