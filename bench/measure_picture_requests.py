@@ -24,7 +24,7 @@ import urllib.request
 REQUESTS = 12          # pictures asked for in each run
 REQUEST_GAP_S = 0.5    # between the end of one answer and the next request
 SETTLE_FRAMES = 100    # after the sharp picture first shows, before the first request
-FRAMES = 2000          # the run's length; the script ends it earlier when done
+FRAMES = 100000        # the run's length: the script ends it when done
 LATE_MS = 25.0
 # A request's window: from when it is sent to its answer's end, plus this much after
 # it for the frame that took the picture to end.

@@ -76,8 +76,11 @@ void ExhibitMonitor::AfterFrame(Exhibit& exhibit, const FrameReport& report, Exh
   if (!report.flipped || !exchange->PictureWanted()) return;
   if (SharpDisplay* sharp = display.Sharp()) {
     // The sharp picture as shown, at the screen's size; the copy is made only when
-    // the server asks, at most a few times a second.
-    if (sharp->Screenshot(sharpPicture)) exchange->OfferPicture(sharpPicture.pixels, sharpPicture.width, sharpPicture.height);
+    // the server asks, at most a few times a second, into storage the server made.
+    const std::size_t pixels = static_cast<std::size_t>(sharp->Width()) * static_cast<std::size_t>(sharp->Height());
+    if (exchange->LendPictureStorage(sharpPicture.pixels, pixels) && sharp->Screenshot(sharpPicture)) {
+      exchange->OfferPicture(sharpPicture.pixels, sharpPicture.width, sharpPicture.height);
+    }
     return;
   }
   const SDL_Surface* picture = display.Classic().BackBuffer();
