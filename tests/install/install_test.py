@@ -1,8 +1,8 @@
 """Installs the build into a temporary prefix and checks what an operator relies on:
 the four programs, the manual page (naming every option of --help), the desktop
 entry and its icon in the icon theme, the built-in font's licence, the systemd user unit (naming the installed program, unattended, restarting it, with a
-watchdog), the example settings file (with a panel and without, options the program knows) and the Grafana
-dashboard (every metric it charts is one the installed exhibit serves). The unit is
+watchdog), the example settings file (with a panel and without, options the program knows), and the Grafana
+dashboard and the alert rules (every metric they use is one the installed exhibit serves). The unit is
 also checked by systemd-analyze when that program is present."""
 
 import argparse
@@ -125,10 +125,12 @@ class InstalledFilesTest(unittest.TestCase):
         self.assertIn("WantedBy", keys)
         self.assertNotIn("@", read(self.unit_path).replace("%h", ""), "a placeholder was left")
 
-    def test_the_dashboard_charts_only_metrics_the_exhibit_serves(self):
-        dashboard = read(os.path.join(self.prefix, "share", "doc", "velmora", "velmora-grafana-dashboard.json"))
+    def test_the_dashboard_and_the_alert_rules_use_only_metrics_the_exhibit_serves(self):
+        docs = os.path.join(self.prefix, "share", "doc", "velmora")
+        dashboard = read(os.path.join(docs, "velmora-grafana-dashboard.json"))
         panels = json.loads(dashboard)["panels"]
-        charted = {re.sub(r"_(bucket|sum|count)$", "", name) for name in re.findall(r"velmora_[a-z_]+", dashboard)}
+        used = dashboard + read(os.path.join(docs, "velmora-alerts.yml"))
+        charted = {re.sub(r"_(bucket|sum|count)$", "", name) for name in re.findall(r"velmora_[a-z_]+", used)}
         self.assertGreaterEqual(len(panels), 10)
         exhibit = subprocess.Popen([os.path.join(self.bindir, "velmora"), "--headless", "--midi-out", "none",
                                     "--panel", os.path.join(self.folder.name, "no-panel"), "--usage-db", "off",
