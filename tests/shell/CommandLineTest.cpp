@@ -99,6 +99,7 @@ TEST(CommandLineTest, BadArgumentsAreRefusedWithAMessage) {
       {"--frames", "1", "--frames=2"},                   {"--panel-poll", "--panel-poll"},
       {"--status-listen", "8642"}, {"--status-listen", "::1:8642"}, {"--status-listen", "localhost:65536"},
       {"--usage-db", ""},          {"--status-token-file", ""},     {"--usage-commit-interval", "0"},
+      {"--status-host", ""},       {"--status-host", "evil host"},  {"--status-host", "a/b"},
   };
   for (const auto& arguments : cases) {
     const CommandLine line = Parse(arguments);
@@ -117,10 +118,13 @@ TEST(CommandLineTest, OperatorsOptionsDefaultToTheLocalServerAndTheStandardFileA
   EXPECT_EQ(defaults.usageDatabase, "");
   EXPECT_FALSE(defaults.usageCommitIntervalMs.has_value());
 
-  const CommandLine line = Parse({"--usage-db", "off", "--headless", "--status-listen=[::]:0", "--keys", "1:1",
-                                  "--keys", "2:2", "--status-token-file", "t", "--usage-commit-interval", "300"});
+  const CommandLine line =
+      Parse({"--usage-db", "off", "--headless", "--status-listen=[::]:0", "--keys", "1:1", "--keys", "2:2",
+             "--status-token-file", "t", "--usage-commit-interval", "300", "--status-host", "exhibit-7.museum.example",
+             "--status-host", "fe80::1"});
   ASSERT_EQ(line.action, CommandLineAction::Run) << line.error;
   EXPECT_EQ(line.options.statusListen, "[::]:0");
+  EXPECT_EQ(line.options.statusHosts, (std::vector<std::string>{"exhibit-7.museum.example", "fe80::1"}));
   EXPECT_EQ(line.options.statusTokenFile, "t");
   EXPECT_EQ(line.options.usageDatabase, "off");
   EXPECT_EQ(line.options.usageCommitIntervalMs, 300);
@@ -130,6 +134,8 @@ TEST(CommandLineTest, OperatorsOptionsDefaultToTheLocalServerAndTheStandardFileA
                                       {"--keys", "1:1"},
                                       {"--keys", "2:2"},
                                       {"--status-listen", "[::]:0"},
+                                      {"--status-host", "exhibit-7.museum.example"},
+                                      {"--status-host", "fe80::1"},
                                       {"--status-token-file", "t"},
                                       {"--usage-db", "off"},
                                       {"--usage-commit-interval", "300"}}));
