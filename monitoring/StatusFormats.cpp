@@ -182,10 +182,11 @@ std::string MetricsText(const StatusView& view) {
   out.Single("velmora_start_time_seconds", "gauge", "When the exhibit started, seconds since 1970 (UTC).",
              UnixSeconds(view.run.started));
   out.Single("velmora_uptime_seconds", "gauge", "Seconds since the exhibit started.", view.uptimeSeconds);
-  if (view.lastFrameAgeSeconds >= 0.0) {
-    out.Single("velmora_last_frame_age_seconds", "gauge", "Seconds since the frame loop last handed over its state.",
-               view.lastFrameAgeSeconds);
-  }
+  // Before the first frame, the time since the start: a start that hangs shows as a
+  // frozen frame loop too.
+  out.Single("velmora_last_frame_age_seconds", "gauge",
+             "Seconds since the frame loop last handed over its state (before the first frame: since the start).",
+             view.lastFrameAgeSeconds >= 0.0 ? view.lastFrameAgeSeconds : view.uptimeSeconds);
   out.Single("velmora_frames_total", "counter", "Frames run.", s.frames);
   out.Single("velmora_frames_late_total", "counter", "Frames whose period exceeded 25 ms.", s.framesLate);
 

@@ -118,11 +118,11 @@ void AddOptions(CommandLineApp& app, Given& given) {
                 std::string(monitoring::kDefaultStatusListen) + ", port 0 any free port, off none",
             given.statusListen);
   app.Repeatable(operators, "--status-host", "NAME",
-                 "a host name the status server answers to, as browsers and Prometheus write it in the address "
-                 "(on a loopback address it answers only to localhost and numeric addresses otherwise)",
+                 "a host name the status server answers to besides localhost and numeric addresses, as browsers "
+                 "and Prometheus write it in the address",
                  given.statusHosts);
   app.Value(operators, "--status-token-file", "FILE",
-            "the token that allows the server's actions (reset, test note, stimuli); the file must be "
+            "the token that allows the server's actions (reset, test note, stimuli); a regular file "
             "readable by its owner only",
             given.statusTokenFile);
   app.Value(operators, "--usage-db", "FILE|off",
