@@ -26,7 +26,7 @@ void AuthThrottle::Mistake(std::string_view client, Clock::time_point now) {
   if (record.mistakes <= kFreeMistakes) return;
   // 1, 2, 4 ... times the first wait; the shift stops well before it could overflow.
   const unsigned doublings = std::min(record.mistakes - kFreeMistakes - 1, 16u);
-  record.waitUntil = now + std::min(kLongestWait, kFirstWait * (1 << doublings));
+  record.waitUntil = now + std::min(kLongestWait, firstWait_ * (1 << doublings));
 }
 
 void AuthThrottle::Success(std::string_view client) {

@@ -27,6 +27,10 @@ public:
   // Clients remembered at most; beyond, those whose wait is over are forgotten first.
   static constexpr std::size_t kMaxClients = 1024;
 
+  // `firstWait`: after the first mistake that is not free (tests wait longer, so that
+  // a busy machine's slowness cannot end the wait before they look).
+  explicit AuthThrottle(std::chrono::milliseconds firstWait = kFirstWait) : firstWait_(firstWait) {}
+
   // How long `client` must still wait before a token of its is looked at; zero: now.
   std::chrono::milliseconds WaitFor(std::string_view client, Clock::time_point now);
   void Mistake(std::string_view client, Clock::time_point now);
@@ -42,6 +46,7 @@ private:
   };
   void MakeRoom(Clock::time_point now);
 
+  const std::chrono::milliseconds firstWait_;
   mutable std::mutex mutex_;
   std::unordered_map<std::string, Record> clients_;
   std::uint64_t mistakes_ = 0;

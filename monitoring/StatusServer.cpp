@@ -120,7 +120,7 @@ StatusServer::StatusServer(StatusServerSetup setup, SnapshotExchange& exchange, 
                            const UsageSummarySource* usage)
     : address_(std::move(setup.address)), token_(std::move(setup.token)), hosts_(std::move(setup.hostNames)),
       exchange_(exchange), actions_(actions), run_(std::move(run)), usage_(usage), limits_(setup.limits),
-      http_(std::make_unique<Http>()),
+      http_(std::make_unique<Http>()), throttle_(limits_.tokenMistakeWait),
       pool_(limits_.connections, [this](const ReceivedRequest& request) { return Answer(request); }) {
   Http& http = *http_;
   http.set_payload_max_length(limits_.connections.maxRequestBytes);

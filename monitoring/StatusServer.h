@@ -36,6 +36,7 @@ struct StatusServerLimits {
   std::chrono::milliseconds pictureInterval{250};        // a new PNG at most this often
   std::chrono::milliseconds pictureWait{500};            // for the frame loop to offer a picture
   std::chrono::milliseconds actionWait{1'000};           // for the frame loop to take an action
+  std::chrono::milliseconds tokenMistakeWait = AuthThrottle::kFirstWait;  // see AuthThrottle
 };
 
 struct StatusServerSetup {
