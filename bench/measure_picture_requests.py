@@ -15,6 +15,7 @@ Usage: bench/measure_picture_requests.py [path/to/velmora] [WxH ...]
 import os
 import re
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -46,8 +47,20 @@ def run(velmora, size, mode, folder):
     else:
         command += ["--headless", "--size", size]
         environment = dict(os.environ)
+    # A session of its own, so that ending it ends xvfb-run's X server and the exhibit too.
     process = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True,
-                               env=environment)
+                               env=environment, start_new_session=True)
+    try:
+        return measure(process, log)
+    finally:
+        try:
+            os.killpg(process.pid, signal.SIGTERM)
+        except ProcessLookupError:
+            pass
+        process.wait(timeout=60)
+
+
+def measure(process, log):
     port = None
     for line in process.stderr:
         match = SERVER_LINE.search(line)
@@ -72,8 +85,6 @@ def run(velmora, size, mode, folder):
             refused += 1  # no picture within the server's wait (or the client's): the machine is too busy
         windows.append((sent_us, (time.time_ns() - start_ns) / 1000.0 + AFTER_MS * 1000.0))
         time.sleep(REQUEST_GAP_S)
-    process.terminate()
-    process.wait(timeout=60)
     return periods(log, sharp_from), windows, refused
 
 
