@@ -51,13 +51,15 @@ def run(velmora, size, mode, folder):
     process = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True,
                                env=environment, start_new_session=True)
     try:
-        return measure(process, log)
+        sharp_from, windows, refused = measure(process, log)
     finally:
         try:
             os.killpg(process.pid, signal.SIGTERM)
         except ProcessLookupError:
             pass
         process.wait(timeout=60)
+    # Read once the exhibit has ended: the frame log is written in blocks.
+    return periods(log, sharp_from), windows, refused
 
 
 def measure(process, log):
@@ -85,7 +87,7 @@ def measure(process, log):
             refused += 1  # no picture within the server's wait (or the client's): the machine is too busy
         windows.append((sent_us, (time.time_ns() - start_ns) / 1000.0 + AFTER_MS * 1000.0))
         time.sleep(REQUEST_GAP_S)
-    return periods(log, sharp_from), windows, refused
+    return sharp_from, windows, refused
 
 
 def wait_for_sharp(log, process):
