@@ -14,7 +14,7 @@ namespace velmora {
 namespace {
 
 using Args = std::vector<std::string>;
-enum class Result { kRun, kHelp, kError };
+enum class Result { kRun, kHelp, kVersion, kError };
 
 struct Parsed {
   Result result;
@@ -36,18 +36,20 @@ std::vector<Program> Programs() {
       {"velmora",
        [](const Args& a) {
          const CommandLine c = ParseCommandLine(a);
-         return Parsed{c.action == CommandLineAction::Help    ? Result::kHelp
-                       : c.action == CommandLineAction::Error ? Result::kError
-                                                              : Result::kRun,
+         return Parsed{c.action == CommandLineAction::Help      ? Result::kHelp
+                       : c.action == CommandLineAction::Version ? Result::kVersion
+                       : c.action == CommandLineAction::Error   ? Result::kError
+                                                                : Result::kRun,
                        c.error};
        },
        UsageText(), {}, "--frames", "40", "--headless", {"--screenshot", "5:a.png", "--screenshot=6:b.png"}},
       {"velmora-sim",
        [](const Args& a) {
          const sim::ParseOutcome o = sim::ParseSimArguments(a);
-         return Parsed{o.status == sim::ParseStatus::kHelp    ? Result::kHelp
-                       : o.status == sim::ParseStatus::kError ? Result::kError
-                                                              : Result::kRun,
+         return Parsed{o.status == sim::ParseStatus::kHelp      ? Result::kHelp
+                       : o.status == sim::ParseStatus::kVersion ? Result::kVersion
+                       : o.status == sim::ParseStatus::kError   ? Result::kError
+                                                                : Result::kRun,
                        o.message};
        },
        sim::SimHelpText(), {"--picture", "p.png"}, "--until", "40", "--labeled", {"--at", "5:stim1", "--at=6:stim2"}},
@@ -55,7 +57,10 @@ std::vector<Program> Programs() {
        [](const Args& a) {
          const panel::PanelCommandLine c = panel::ParsePanelArguments(a);
          using Action = panel::PanelCommandLine::Action;
-         return Parsed{c.action == Action::kHelp ? Result::kHelp : c.action == Action::kError ? Result::kError : Result::kRun,
+         return Parsed{c.action == Action::kHelp      ? Result::kHelp
+                       : c.action == Action::kVersion ? Result::kVersion
+                       : c.action == Action::kError   ? Result::kError
+                                                      : Result::kRun,
                        c.error};
        },
        panel::PanelHelpText(), {}, "--script", "s.txt", "--quiet-polls", {}},
@@ -82,6 +87,9 @@ TEST(CommandLineConventionTest, EveryProgramParsesAlike) {
         {{"--help"}, Result::kHelp, ""},
         {{"-h", "--bogus"}, Result::kHelp, ""},
         {{"--help=yes"}, Result::kError, "takes no value"},
+        {{"--version"}, Result::kVersion, ""},
+        {{p.flag, "--version", "--bogus"}, Result::kVersion, ""},
+        {{"--version=yes"}, Result::kError, "takes no value"},
         {p.repeated, Result::kRun, ""},
     };
     for (const auto& c : cases) {
@@ -96,6 +104,7 @@ TEST(CommandLineConventionTest, EveryProgramParsesAlike) {
     EXPECT_NE(p.helpText.find("any\nother option given twice is an error. Bad arguments exit with status 2."),
               std::string::npos)
         << p.name;
+    EXPECT_NE(p.helpText.find("--version"), std::string::npos) << p.name;
     EXPECT_EQ(p.helpText.find("(repeatable)\n") != std::string::npos, !p.repeated.empty()) << p.name;
   }
 }

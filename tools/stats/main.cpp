@@ -12,6 +12,7 @@
 #include "monitoring/UsageDatabase.h"
 #include "monitoring/UsageReport.h"
 #include "monitoring/UsageStore.h"
+#include "platform/ProgramVersion.h"
 
 namespace {
 
@@ -37,6 +38,7 @@ Input and output:
          (defaultPath.empty() ? std::string("$XDG_STATE_HOME/velmora/usage.sqlite3") : defaultPath) + R"()
   --csv                  one line per day, comma-separated, for a spreadsheet
   --help                 this text
+  --version              print the program's version and exit
 )";
 }
 
@@ -64,11 +66,13 @@ int main(int argc, char** argv) {
   CLI::App app("velmora-stats", "velmora-stats");
   app.set_help_flag();
   bool help = false;
+  bool version = false;
   bool csv = false;
   std::string path = defaultPath;
   std::optional<std::string> fromText;
   std::optional<std::string> toText;
   app.add_flag("--help", help);
+  app.add_flag("--version", version);
   app.add_flag("--csv", csv);
   app.add_option("--db", path);
   app.add_option("--from", fromText);
@@ -80,6 +84,10 @@ int main(int argc, char** argv) {
   }
   if (help) {
     std::cout << HelpText(defaultPath);
+    return 0;
+  }
+  if (version) {
+    std::cout << velmora::VersionLine("velmora-stats");
     return 0;
   }
 
