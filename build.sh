@@ -141,7 +141,7 @@ case $action in
     exec "$build_dir/shell/velmora" "$@"
     ;;
   install)
-    # The programs, manual page, desktop entry and user service under PREFIX.
+    # The programs, manual pages, desktop entry and user service under PREFIX.
     prefix=${1:-/usr/local}
     sudo=()
     [[ $(id -u) -ne 0 && ! -w $prefix ]] && sudo=(sudo)
