@@ -49,14 +49,15 @@ std::uint64_t DayUsage::AllResets() const { return Sum(resets); }
 std::string FormatDuration(std::int64_t ms) { return Duration(ms); }
 
 std::string VisitLengthLabel(std::size_t bin) {
+  // "90 s", "2 min"; a range names its unit once when both ends share it.
   const auto text = [](std::int64_t seconds) {
-    return seconds % 60 == 0 && seconds >= 60 ? std::to_string(seconds / 60) + " min" : std::to_string(seconds) + " s";
+    return seconds >= 60 && seconds % 60 == 0 ? std::to_string(seconds / 60) + " min" : std::to_string(seconds) + " s";
   };
   if (bin == 0) return "under " + text(kVisitLengthLimitsSeconds[0]);
   if (bin >= kVisitLengthLimitsSeconds.size()) return text(kVisitLengthLimitsSeconds.back()) + " and more";
-  const std::int64_t low = kVisitLengthLimitsSeconds[bin - 1], high = kVisitLengthLimitsSeconds[bin];
-  return low % 60 == 0 && high % 60 == 0 && low >= 60 ? std::to_string(low / 60) + "-" + text(high)
-                                                       : std::to_string(low) + "-" + text(high);
+  const std::string low = text(kVisitLengthLimitsSeconds[bin - 1]), high = text(kVisitLengthLimitsSeconds[bin]);
+  const std::size_t blank = low.find(' ');
+  return (low.substr(blank) == high.substr(high.find(' ')) ? low.substr(0, blank) : low) + "-" + high;
 }
 
 UsageReport BuildUsageReport(std::int64_t fromDayStartMs, std::int64_t toDayStartMs, std::int64_t nowMs,

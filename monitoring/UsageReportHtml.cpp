@@ -152,7 +152,8 @@ std::string TimeChart(const std::vector<Column>& columns, const std::vector<Seri
     for (const double value : column.values) sum += value;
     largest = std::max(largest, sum);
   }
-  const double top = fixedTop > 0 ? fixedTop : NiceCeiling(largest);
+  // Four ticks of a round step.
+  const double top = fixedTop > 0 ? fixedTop : 4 * NiceCeiling(largest / 4);
   const double bottom = kTopMargin + plotHeight;
   for (int tick = 0; tick <= 4; ++tick) {
     const double y = bottom - plotHeight * tick / 4;
@@ -306,23 +307,21 @@ std::string ReportSection(const UsageReport& report, const std::string& id, cons
 
   out += "<h3>When visitors come: interactions by weekday and hour</h3>\n" + HeatMap(report) + "\n";
 
-  out += "<div class=\"pair\"><div><h3>Visits " + per + "</h3>\n" +
+  out += "<h3>Visits " + per + "</h3>\n" +
          TimeChart(Columns(report, perColumn,
                            [](const DayUsage& day) { return std::vector<double>{static_cast<double>(day.visits)}; }),
                    {{"visits", kVisitColour}}, "", "visits " + per) +
-         "</div><div><h3>Visits by length (mean " + Number(total.MeanVisitSeconds(), 0) + " s)</h3>\n";
+         "\n";
   std::vector<std::pair<std::string, std::uint64_t>> lengths;
   for (std::size_t bin = 0; bin < kVisitLengthBins; ++bin) lengths.emplace_back(VisitLengthLabel(bin), report.visitLengths[bin]);
-  out += BarRows(lengths, kVisitColour, "visits by length") + "</div></div>\n";
-
   std::vector<std::pair<std::string, std::uint64_t>> causes;
   for (std::size_t i = 0; i < kResetCauses; ++i) causes.emplace_back(std::string(kResetCauseNames[i]), total.resets[i]);
-  out += "<div class=\"pair\"><div><h3>Resets by cause</h3>\n" + BarRows(causes, kResetColour, "resets by cause") +
-         "</div><div><h3>Uptime and crashes</h3>\n<p>Up " + FormatDuration(total.uptimeMs) + " in " +
-         Count(total.runs) + " runs; " + Count(total.crashes) +
-         " ended without shutting down (a crash, a kill or a power cut)" +
-         (total.crashes > 0 ? ", marked red in the chart below" : "") + ".</p></div></div>\n";
-  out += "<h3>Hours up " + per + "</h3>\n" +
+  out += "<div class=\"pair\"><div><h3>Visits by length (mean " + Number(total.MeanVisitSeconds(), 0) + " s)</h3>\n" +
+         BarRows(lengths, kVisitColour, "visits by length") + "</div><div><h3>Resets by cause</h3>\n" +
+         BarRows(causes, kResetColour, "resets by cause") + "</div></div>\n";
+  out += "<h3>Hours up " + per + "</h3>\n<p>Up " + FormatDuration(total.uptimeMs) + " in " + Count(total.runs) +
+         " runs; " + Count(total.crashes) + " ended without shutting down (a crash, a kill or a power cut)" +
+         (total.crashes > 0 ? ", marked red" : "") + ".</p>\n" +
          TimeChart(Columns(report, perColumn,
                            [](const DayUsage& day) {
                              return std::vector<double>{static_cast<double>(day.uptimeMs) / kMsPerHourAsDouble};
@@ -345,7 +344,7 @@ constexpr const char* kStyle = R"(
   .notes { background: #fff4d6; border-left: 4px solid #e0a800; padding: 0.5em 1em; }
   section.report { background: #fff; border: 1px solid #e2e2e2; border-radius: 6px; padding: 1em 1.2em; margin: 1em 0; }
   .cards { display: flex; flex-wrap: wrap; gap: 0.6em; }
-  .card { background: #f1f4f8; border-radius: 5px; padding: 0.4em 0.8em; min-width: 6.5em; }
+  .card { background: #f1f4f8; border-radius: 5px; padding: 0.35em 0.7em; min-width: 4.5em; }
   .card .value { font-size: 1.3em; font-weight: 600; font-variant-numeric: tabular-nums; }
   .card .what { color: #666; font-size: 0.85em; }
   .pair { display: flex; flex-wrap: wrap; gap: 0 20px; }

@@ -1,8 +1,10 @@
 #include "tools/stats/StatsOptions.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "monitoring/LocalTime.h"
+#include "monitoring/UsageEvents.h"
 #include "platform/CommandLineApp.h"
 
 namespace velmora::stats {
@@ -25,6 +27,56 @@ std::int64_t DaysAfter(std::int64_t dayStart, int days) {
   return dayStart;
 }
 
+// The help's width, characters.
+constexpr std::size_t kHelpWidth = 80;
+
+// "a, b and c".
+template <typename Names>
+std::string Listed(const Names& names) {
+  std::string text;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    text += (i == 0 ? "" : i + 1 == names.size() ? " and " : ", ") + std::string(names[i]);
+  }
+  return text;
+}
+
+// The text broken at blanks into lines of at most `width` characters.
+std::string Wrapped(const std::string& text, std::size_t width) {
+  std::string out, line;
+  for (std::size_t start = 0; start < text.size();) {
+    const std::size_t end = std::min(text.find(' ', start), text.size());
+    const std::string word = text.substr(start, end - start);
+    if (!line.empty() && line.size() + 1 + word.size() > width) {
+      out += line + '\n';
+      line.clear();
+    }
+    line += (line.empty() ? "" : " ") + word;
+    start = end + 1;
+  }
+  return out + line;
+}
+
+std::string Footer() {
+  return "Examples:\n"
+         "  velmora-stats                        the last 7 days, as a table\n"
+         "  velmora-stats --from 2026-12-01 --to 2026-12-31 --csv > december.csv\n"
+         "  velmora-stats --db foyer.sqlite3 --db hall.sqlite3 --html fleet.html\n"
+         "\n" +
+         Wrapped("The CSV's columns: date, interactions, one column per source (" +
+                     Listed(monitoring::kInteractionSourceNames) + "), visits, mean_visit_seconds, resets_CAUSE per cause (" +
+                     Listed(monitoring::kResetCauseNames) +
+                     "), uptime_seconds, runs, crashes, h00 .. h23 (interactions per local hour).",
+                 kHelpWidth) +
+         "\n"
+         "\n"
+         "The exhibit keeps each interaction for --usage-keep-days (two years unless set);\n"
+         "the counts per quarter hour, visits, resets and runs the report reads stay, so\n"
+         "older days are reported too. A file is read while its exhibit runs.\n"
+         "\n"
+         "Exit status: 0 when every file was read, 1 when one could not be read or the\n"
+         "HTML page not written (the others are still reported).";
+}
+
 struct StatsArguments {
   explicit StatsArguments(const std::string& defaultPath)
       : app("velmora-stats",
@@ -35,13 +87,13 @@ struct StatsArguments {
             "reports each exhibit (by the name given with the exhibit's --exhibit-name, else\n"
             "by its file) and the fleet in total. A file the exhibit moved aside beside one\n"
             "given (FILE.corrupt-DATE) is named, never silently left out.",
-            "Exit status: 0 when every file was read, 1 when one could not be read or the\n"
-            "HTML page not written (the others are still reported).") {
-    const std::string range = "Range (the last 7 days up to today unless given; dates 1970-01-01 to 9999-12-31)";
-    app.Value(range, "--from", "YYYY-MM-DD", "first day", given.from);
+            Footer()) {
+    const std::string range = "Range (the last 7 days up to today unless given)";
+    app.Value(range, "--from", "YYYY-MM-DD", "first day, from 1970-01-01 to 9999-12-31", given.from);
     app.Value(range, "--to", "YYYY-MM-DD",
-              "last day, included (default: today, or 6 days after --from); a range of more than ten years "
-              "(--from 1970-01-01 --to 9999-12-31 asks for everything) is cut to the days recorded",
+              "last day, included, from 1970-01-01 to 9999-12-31 (default: today, or 6 days after --from); a range "
+              "of more than ten years (--from 1970-01-01 --to 9999-12-31 asks for everything) is cut to the days "
+              "recorded",
               given.to);
     const std::string files = "Input and output";
     app.Repeatable(files, "--db", "FILE",
