@@ -11,13 +11,16 @@ import random
 import re
 import sqlite3
 import subprocess
+import sys
 import tempfile
 import time
 from datetime import date, datetime, timedelta
-from html.parser import HTMLParser
 from zoneinfo import ZoneInfo
 
-from feeder_support import Feeder, check
+from feeder_support import SKIP, Feeder, check, require_modules
+
+require_modules("selenium")
+from status_page_browser_test import CHROMIUM, DRIVER, browser  # noqa: E402
 
 ZONE = ZoneInfo("Europe/Berlin")
 DAYS = [date(2026, 3, 1) + timedelta(days=i) for i in range(31)]
@@ -80,43 +83,12 @@ def made_up_exhibit(path, seed, closed_weekday, crash_every):
     return expected
 
 
-class Page(HTMLParser):
-    """The day tables' rows per section, the heat maps' cells and the cards."""
-
-    def __init__(self):
-        super().__init__()
-        self.sections, self.cell, self.heat, self.external = [], None, [], []
-
-    def handle_starttag(self, tag, attributes):
-        a = dict(attributes)
-        for name, value in attributes:
-            if name in ("src", "href") and value not in ("data:,",) and not value.startswith("#"):
-                self.external.append(value)
-        if tag == "section":
-            self.sections.append({"name": a["data-name"], "rows": [], "cards": {}})
-        elif tag == "tr":
-            self.sections[-1]["rows"].append([])
-        elif tag == "td":
-            self.cell = ""
-        elif tag == "rect" and a.get("class") == "heat":
-            self.heat.append((len(self.sections), int(a["data-weekday"]), int(a["data-hour"]), int(a["data-count"])))
-        elif "data-field" in a:
-            self.card = a["data-field"]
-            self.cell = ""
-
-    def handle_data(self, data):
-        if self.cell is not None:
-            self.cell += data
-
-    def handle_endtag(self, tag):
-        if tag == "td" and self.cell is not None:
-            self.sections[-1]["rows"][-1].append(self.cell)
-        elif tag == "div" and self.cell is not None and getattr(self, "card", None):
-            self.sections[-1]["cards"][self.card] = self.cell
-            self.card = None
-        else:
-            return
-        self.cell = None
+# What the browser shows of each section: the day table, the key figures, the heat map.
+SECTIONS = """return [...document.querySelectorAll('section.report')].map(s => ({
+  name: s.dataset.name,
+  rows: [...s.querySelectorAll('table.days tbody tr')].map(r => [...r.cells].map(c => c.textContent)),
+  cards: Object.fromEntries([...s.querySelectorAll('[data-field]')].map(c => [c.dataset.field, c.textContent])),
+  heat: [...s.querySelectorAll('rect.heat')].map(r => [+r.dataset.weekday, +r.dataset.hour, +r.dataset.count])}))"""
 
 
 def table_rows(text):
@@ -140,6 +112,9 @@ def main():
     parser.add_argument("--stats", required=True)
     parser.add_argument("--screenshot", help="where to keep the browser's picture of the page")
     args = parser.parse_args()
+    if not (os.path.exists(CHROMIUM) and os.path.exists(DRIVER)):
+        print("skipped: chromium or chromium-driver is missing")
+        sys.exit(SKIP)
     os.environ["TZ"] = "Europe/Berlin"
     time.tzset()
     with tempfile.TemporaryDirectory() as folder:
@@ -173,53 +148,35 @@ def main():
         table = subprocess.run([*stats, "--html", html_path], capture_output=True, text=True, timeout=60)
         check(table.returncode == 0, "velmora-stats writes the HTML page")
         with open(html_path, encoding="utf-8") as f:
-            html = f.read()
-        page = Page()
-        page.feed(html)
-        check(not page.external and not re.search(r"https?:|//[\w.]|<script|@import|url\(", html),
-              f"the page asks for nothing from elsewhere ({page.external})")
-        shown = {s["name"]: [r for r in s["rows"] if r] for s in page.sections}
-        blocks = table_rows(table.stdout)
-        check([shown[n] for n in ("Foyer", "Hall of Neurons", "all exhibits")] == blocks,
+            outside = re.findall(r"https?:|//[\w.]|<script|@import|url\(|(?:src|href)=\"(?!data:|#)", f.read())
+        check(not outside, f"the page asks for nothing from elsewhere ({outside})")
+        with tempfile.TemporaryDirectory() as profile:
+            driver = browser(profile)
+            try:
+                driver.set_window_size(1040, 1500)
+                driver.get("file://" + html_path)
+                check(driver.title.startswith("Velmora usage"), "the page opens offline in Chromium")
+                charts = driver.execute_script("return document.querySelectorAll('svg').length")
+                check(charts == 3 * 6 + 1, f"every chart is drawn ({charts} SVG)")
+                errors = [e for e in driver.get_log("browser") if e["level"] in ("SEVERE", "WARNING")]
+                check(not errors, f"no console error or warning ({errors})")
+                driver.save_screenshot(args.screenshot or os.path.join(folder, "report.png"))
+                sections = {s["name"]: s for s in driver.execute_script(SECTIONS)}
+            finally:
+                driver.quit()
+        check([sections[n]["rows"] for n in ("Foyer", "Hall of Neurons", "all exhibits")] == table_rows(table.stdout),
               "the page's day tables equal the text table's, exhibit by exhibit and for the fleet")
-        for section in page.sections:
-            total = [r for r in section["rows"] if r][-1]
+        for name, section in sections.items():
+            total = section["rows"][-1]
             check(section["cards"]["interactions"] == total[1] and section["cards"]["crashes"] == total[-1],
-                  f"{section['name']}: the key figures are the totals")
-        hours = [sum(int(r[f"h{h:02d}"]) for r in fleet) for h in range(24)]
-        drawn = [sum(c for s, _, hour, c in page.heat if s == 1 and hour == h) for h in range(24)]
-        check(drawn == hours, "the fleet's heat map holds the CSV's interactions per hour")
-        by_weekday = [sum(int(r["interactions"]) for r in fleet if date.fromisoformat(r["date"]).weekday() == w)
-                      for w in range(7)]
-        check([sum(c for s, w, _, c in page.heat if s == 1 and w == day) for day in range(7)] == by_weekday,
-              "the heat map's rows are the weekdays, Monday first")
-        browse(html_path, args.screenshot or os.path.join(folder, "report.png"))
-
-
-def browse(html_path, screenshot):
-    try:
-        from selenium import webdriver
-        from selenium.webdriver.chrome.service import Service
-    except ImportError:
-        print("skipped: the browser check (python3-selenium is missing)")
-        return
-    from status_page_browser_test import CHROMIUM, DRIVER, browser
-    if not (os.path.exists(CHROMIUM) and os.path.exists(DRIVER)):
-        print("skipped: the browser check (chromium or chromium-driver is missing)")
-        return
-    with tempfile.TemporaryDirectory() as profile:
-        driver = browser(profile)
-        try:
-            driver.set_window_size(1040, 1500)
-            driver.get("file://" + html_path)
-            check(driver.title.startswith("Velmora usage"), "the page opens offline in Chromium")
-            charts = driver.execute_script("return document.querySelectorAll('svg').length")
-            check(charts == 3 * 6 + 1, f"every chart is drawn ({charts} SVG)")
-            errors = [e for e in driver.get_log("browser") if e["level"] in ("SEVERE", "WARNING")]
-            check(not errors, f"no console error or warning ({errors})")
-            driver.save_screenshot(screenshot)
-        finally:
-            driver.quit()
+                  f"{name}: the key figures are the totals")
+        heat = sections["all exhibits"]["heat"]
+        check([sum(c for _, hour, c in heat if hour == h) for h in range(24)] ==
+              [sum(int(r[f"h{h:02d}"]) for r in fleet) for h in range(24)],
+              "the fleet's heat map holds the CSV's interactions per hour")
+        check([sum(c for weekday, _, c in heat if weekday == w) for w in range(7)] ==
+              [sum(int(r["interactions"]) for r in fleet if date.fromisoformat(r["date"]).weekday() == w)
+               for w in range(7)], "the heat map's rows are the weekdays, Monday first")
 
 
 if __name__ == "__main__":
