@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "platform/XmlText.h"
+
 namespace velmora::monitoring {
 namespace {
 
@@ -34,21 +36,6 @@ constexpr const char* kResetColour = "#8a6d3b";
 constexpr const char* kUptimeColour = "#6f8fb8";
 constexpr const char* kCrashColour = "#c0392b";
 constexpr const char* kWeekdayNames[kDaysPerWeek] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
-
-std::string Escape(const std::string& text) {
-  std::string out;
-  for (const char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
 
 std::string Number(double value, int decimals = 1) {
   char text[48];
@@ -87,13 +74,13 @@ class Svg {
 public:
   Svg(double width, double height, const std::string& label) {
     text_ = "<svg viewBox=\"0 0 " + Number(width, 0) + " " + Number(height, 0) + "\" width=\"" + Number(width, 0) +
-            "\" role=\"img\" aria-label=\"" + Escape(label) + "\">";
+            "\" role=\"img\" aria-label=\"" + EscapeXml(label) + "\">";
   }
   void Rect(double x, double y, double w, double h, const std::string& fill, const std::string& title,
             const std::string& attributes = {}) {
     text_ += "<rect x=\"" + Number(x) + "\" y=\"" + Number(y) + "\" width=\"" + Number(std::max(w, 0.0)) +
              "\" height=\"" + Number(std::max(h, 0.0)) + "\" fill=\"" + fill + "\"" + attributes + ">";
-    if (!title.empty()) text_ += "<title>" + Escape(title) + "</title>";
+    if (!title.empty()) text_ += "<title>" + EscapeXml(title) + "</title>";
     text_ += "</rect>";
   }
   void Line(double x1, double y1, double x2, double y2, const std::string& cssClass) {
@@ -103,11 +90,11 @@ public:
   void Text(double x, double y, const std::string& text, const std::string& anchor = "start",
             const std::string& cssClass = "axis") {
     text_ += "<text x=\"" + Number(x) + "\" y=\"" + Number(y) + "\" text-anchor=\"" + anchor + "\" class=\"" + cssClass +
-             "\">" + Escape(text) + "</text>";
+             "\">" + EscapeXml(text) + "</text>";
   }
   void Marker(double x, double y, const std::string& title) {
     text_ += "<circle cx=\"" + Number(x) + "\" cy=\"" + Number(y) + "\" r=\"4\" fill=\"" + kCrashColour + "\"><title>" +
-             Escape(title) + "</title></circle>";
+             EscapeXml(title) + "</title></circle>";
   }
   std::string Take() { return text_ + "</svg>"; }
 
@@ -245,8 +232,8 @@ std::string HeatMap(const UsageReport& report) {
 }
 
 std::string Card(const std::string& value, const std::string& what, const std::string& field) {
-  return "<div class=\"card\"><div class=\"value\" data-field=\"" + field + "\">" + Escape(value) +
-         "</div><div class=\"what\">" + Escape(what) + "</div></div>";
+  return "<div class=\"card\"><div class=\"value\" data-field=\"" + field + "\">" + EscapeXml(value) +
+         "</div><div class=\"what\">" + EscapeXml(what) + "</div></div>";
 }
 
 // The day-by-day table, with the text table's columns and figures.
@@ -270,10 +257,10 @@ std::string DayTable(const UsageReport& report) {
 
 std::string ReportSection(const UsageReport& report, const std::string& id, const std::vector<UsageReport>* members) {
   const DayUsage& total = report.total;
-  std::string out = "<section class=\"report\" id=\"" + id + "\" data-name=\"" + Escape(report.name) + "\">\n<h2>" +
-                    Escape(report.name == kFleetName ? "All exhibits" : report.name) + "</h2>\n";
+  std::string out = "<section class=\"report\" id=\"" + id + "\" data-name=\"" + EscapeXml(report.name) + "\">\n<h2>" +
+                    EscapeXml(report.name == kFleetName ? "All exhibits" : report.name) + "</h2>\n";
   out += "<p class=\"file\">" +
-         (members != nullptr ? Count(members->size()) + " exhibits, every figure summed" : Escape(report.file)) + "</p>\n";
+         (members != nullptr ? Count(members->size()) + " exhibits, every figure summed" : EscapeXml(report.file)) + "</p>\n";
   out += "<div class=\"cards\">" + Card(Count(total.interactions), "interactions", "interactions") +
          Card(Count(total.visits), "visits", "visits") +
          Card(Number(total.MeanVisitSeconds(), 0) + " s", "mean visit", "mean_visit") +
@@ -295,7 +282,7 @@ std::string ReportSection(const UsageReport& report, const std::string& id, cons
   }
   out += "<h3>Interactions " + per + "</h3>\n<p class=\"legend\">";
   for (const Series& source : sources) {
-    out += "<span><i style=\"background:" + source.colour + "\"></i>" + Escape(source.name) + "</span>";
+    out += "<span><i style=\"background:" + source.colour + "\"></i>" + EscapeXml(source.name) + "</span>";
   }
   out += "</p>\n" +
          TimeChart(Columns(report, perColumn,
@@ -373,18 +360,18 @@ std::string FormatUsageHtml(const UsageHtmlPage& page) {
       // No icon to fetch: the page asks for nothing beyond itself.
       "<link rel=\"icon\" href=\"data:,\">\n<title>Velmora usage " +
       from + " to " + to + "</title>\n<style>" + kStyle + "</style>\n</head>\n<body>\n<header>\n<h1>Velmora usage from " +
-      from + " to " + to + "</h1>\n<p class=\"muted\">Local time; made " + Escape(page.madeAt) +
+      from + " to " + to + "</h1>\n<p class=\"muted\">Local time; made " + EscapeXml(page.madeAt) +
       ". Interactions less than a minute apart form one visit, counted on the day it began.</p>\n";
   if (page.fleet != nullptr) {
     out += "<nav><a href=\"#fleet\">All exhibits</a>";
     for (std::size_t i = 0; i < page.exhibits.size(); ++i) {
-      out += "<a href=\"#exhibit-" + Count(i + 1) + "\">" + Escape(page.exhibits[i].name) + "</a>";
+      out += "<a href=\"#exhibit-" + Count(i + 1) + "\">" + EscapeXml(page.exhibits[i].name) + "</a>";
     }
     out += "</nav>\n";
   }
   if (!page.notes.empty()) {
     out += "<div class=\"notes\"><p>Not in this report:</p><ul>";
-    for (const std::string& note : page.notes) out += "<li>" + Escape(note) + "</li>";
+    for (const std::string& note : page.notes) out += "<li>" + EscapeXml(note) + "</li>";
     out += "</ul></div>\n";
   }
   out += "</header>\n<main>\n";
