@@ -23,11 +23,12 @@ constexpr std::int64_t kOpeningDayMinimumMs = kMsPerHour;
 constexpr std::int64_t kPruneCheckMs = kMsPerHour;
 constexpr std::int64_t kMsPerDay = 24 * kMsPerHour;
 
-// Days (local midnights) after the day of `lastInteractionMs` and before `todayStartMs`
-// on which the runs add up to kOpeningDayMinimumMs or more.
 // What the store says when the file is busy.
 constexpr const char* kWaitingNote =
     "another program holds it, so the events wait in memory (up to an hour's worth) and are written when it is free";
+
+// Days (local midnights) after the day of `lastInteractionMs` and before `todayStartMs`
+// on which the runs add up to kOpeningDayMinimumMs or more.
 
 std::int32_t IdleOpeningDays(const std::vector<RunRecord>& runs, std::optional<std::int64_t> lastInteractionMs,
                              std::int64_t todayStartMs) {
@@ -305,12 +306,11 @@ void UsageStore::BoundWaiting(std::int64_t nowMs) {
   // Both lists are in time order: the old ones lead.
   auto keptInteractions = std::find_if(interactions.begin(), interactions.end(), fresh);
   auto keptResets = std::find_if(resets.begin(), resets.end(), fresh);
-  const auto left = [&] {
-    return static_cast<std::size_t>((interactions.end() - keptInteractions) + (resets.end() - keptResets));
-  };
-  if (left() > kMaxWaitingEvents) keptInteractions += static_cast<std::ptrdiff_t>(
-      std::min<std::size_t>(left() - kMaxWaitingEvents, static_cast<std::size_t>(interactions.end() - keptInteractions)));
-  if (left() > kMaxWaitingEvents) keptResets += static_cast<std::ptrdiff_t>(left() - kMaxWaitingEvents);
+  const auto left = [&] { return (interactions.end() - keptInteractions) + (resets.end() - keptResets); };
+  constexpr auto kMost = static_cast<std::ptrdiff_t>(kMaxWaitingEvents);
+  // Beyond the count the oldest interactions go first, then the oldest resets.
+  if (left() > kMost) keptInteractions += std::min(left() - kMost, interactions.end() - keptInteractions);
+  if (left() > kMost) keptResets += left() - kMost;
   const auto given = static_cast<std::size_t>((keptInteractions - interactions.begin()) + (keptResets - resets.begin()));
   interactions.erase(interactions.begin(), keptInteractions);
   resets.erase(resets.begin(), keptResets);
