@@ -19,6 +19,8 @@ monitoring::UsageStoreConfig StoreConfig(const ExhibitOptions& options, const st
     Complain("usage statistics: neither XDG_STATE_HOME nor HOME is set, so they are not recorded (--usage-db FILE)");
   }
   config.version = version;
+  config.exhibitName = options.exhibitName;
+  config.keepDays = options.usageKeepDays;
   if (options.usageCommitIntervalMs) config.commitInterval = std::chrono::milliseconds(*options.usageCommitIntervalMs);
   config.report = [](const std::string& text) { Complain("usage statistics: " + text); };
   return config;

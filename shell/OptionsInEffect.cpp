@@ -43,6 +43,8 @@ std::vector<monitoring::OptionInEffect> OptionsInEffect(
   if (!options.statusTokenFile.empty()) value("--status-token-file", options.statusTokenFile);
   const std::string usage = UsageDatabaseOf(options);
   value("--usage-db", usage.empty() ? "off" : usage);
+  if (!usage.empty()) value("--usage-keep-days", std::to_string(options.usageKeepDays));
+  if (!options.exhibitName.empty()) value("--exhibit-name", options.exhibitName);
 
   // The options for tests and demonstrations, as typed.
   for (const auto& [name, typed] : given) {
