@@ -14,6 +14,7 @@ import struct
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 import urllib.request
 
@@ -132,9 +133,12 @@ class InstalledFilesTest(unittest.TestCase):
         used = dashboard + read(os.path.join(docs, "velmora-alerts.yml"))
         charted = {re.sub(r"_(bucket|sum|count)$", "", name) for name in re.findall(r"velmora_[a-z_]+", used)}
         self.assertGreaterEqual(len(panels), 10)
+        # A usage file written often: some metrics come only once it has taken a batch.
         exhibit = subprocess.Popen([os.path.join(self.bindir, "velmora"), "--headless", "--midi-out", "none",
-                                    "--panel", os.path.join(self.folder.name, "no-panel"), "--usage-db", "off",
-                                    "--status-listen", "127.0.0.1:0", "--frames", "3000"],
+                                    "--panel", os.path.join(self.folder.name, "no-panel"),
+                                    "--usage-db", os.path.join(self.folder.name, "usage.sqlite3"),
+                                    "--usage-commit-interval", "100", "--status-listen", "127.0.0.1:0",
+                                    "--frames", "30000"],
                                    stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
         try:
             found = None
@@ -143,8 +147,13 @@ class InstalledFilesTest(unittest.TestCase):
                 if found:
                     break
             self.assertIsNotNone(found, "the exhibit names where its status server listens")
-            with urllib.request.urlopen(found.group(1) + "metrics", timeout=10) as answer:
-                served = set(re.findall(r"^# TYPE (velmora_[a-z_]+) ", answer.read().decode(), re.MULTILINE))
+            deadline = time.monotonic() + 30
+            while True:
+                with urllib.request.urlopen(found.group(1) + "metrics", timeout=10) as answer:
+                    served = set(re.findall(r"^# TYPE (velmora_[a-z_]+) ", answer.read().decode(), re.MULTILINE))
+                if charted <= served or time.monotonic() > deadline:
+                    break
+                time.sleep(0.1)
         finally:
             exhibit.kill()
             exhibit.wait()
