@@ -327,8 +327,10 @@ void ConnectionPool::WorkerLoop(bool monitoringOnly) {
     queue.pop_front();
     lock.unlock();
     const ReceivedRequest request{
-        connection->fd, std::string_view(connection->received).substr(0, connection->requestBytes),
-        connection->client, connection->peerDone || connection->answered + 1 >= limits_.requestsPerConnection};
+        .fd = connection->fd,
+        .bytes = std::string_view(connection->received).substr(0, connection->requestBytes),
+        .client = connection->client,
+        .lastOnConnection = connection->peerDone || connection->answered + 1 >= limits_.requestsPerConnection};
     connection->keep = answer_(request) && !request.lastOnConnection;
     ++connection->answered;
     {

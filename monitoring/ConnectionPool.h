@@ -47,7 +47,6 @@ struct ReceivedRequest {
   int fd = -1;                      // the connection, non-blocking
   std::string_view bytes;           // head and body
   std::string_view client;          // the peer's numeric address
-  bool arrivedOnLoopback = false;   // at a loopback address of this machine
   bool lastOnConnection = false;    // the connection closes after this answer
 };
 

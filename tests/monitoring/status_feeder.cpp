@@ -63,6 +63,7 @@ bool Parse(int argc, char** argv, Arguments& arguments) {
     else if (name == "--request-timeout-ms") arguments.limits.connections.requestTimeout = std::chrono::milliseconds(std::stoi(value));
     else if (name == "--response-timeout-ms") arguments.limits.connections.responseTimeout = std::chrono::milliseconds(std::stoi(value));
     else if (name == "--status-host") arguments.hostNames.push_back(value);
+    else if (name == "--requests-per-connection") arguments.limits.connections.requestsPerConnection = std::stoul(value);
     else if (name == "--token-wait-ms") arguments.limits.tokenMistakeWait = std::chrono::milliseconds(std::stoi(value));
     else if (name == "--panel-fitted") arguments.panelFitted = value == "1";
     else return false;

@@ -199,6 +199,16 @@ def limits(feeder):
     answer = send_raw(feeder.port, b"POST /reset HTTP/1.1\r\nContent-Length: 100000000\r\n\r\n" + b"x" * 65536)
     check(answer == b"" or answer.split(b" ")[1] in (b"400", b"413"), "a 100 MB body is refused")
 
+    # A kept-alive connection serves two requests (the feeder's limit), its second
+    # answer says it closes, and a pipelined third is not answered.
+    with socket.create_connection(("127.0.0.1", feeder.port), timeout=10) as s:
+        s.sendall(b"GET /status HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n" * 3)
+        answers = b""
+        while chunk := s.recv(65536):
+            answers += chunk
+        check(answers.count(b"HTTP/1.1 200") == 2 and answers.lower().count(b"connection: close") == 1,
+              "a connection is closed after its number of requests")
+
     # A client that trickles its request one byte at a time is cut off at the deadline.
     with socket.create_connection(("127.0.0.1", feeder.port), timeout=10) as s:
         started = time.monotonic()
@@ -217,7 +227,8 @@ def main():
     with tempfile.TemporaryDirectory() as folder:
         # Wrong tokens make their client wait 5 s: time enough to look on a busy machine.
         feeder = Feeder(args.feeder, "--token-file", token_file(folder), "--status-host", "exhibit-7.museum.example",
-                        "--token-wait-ms", "5000", "--request-timeout-ms", "1000", "--response-timeout-ms", "1000")
+                        "--token-wait-ms", "5000", "--request-timeout-ms", "1000", "--response-timeout-ms", "1000",
+                        "--requests-per-connection", "2")
         check(feeder.port is not None, f"the status server listens on port {feeder.port}")
         endpoints(feeder)
         counters_follow_the_exhibit(feeder)
