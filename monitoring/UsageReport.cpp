@@ -119,8 +119,8 @@ UsageReport BuildUsageReport(std::int64_t fromDayStartMs, std::int64_t toDayStar
 std::string FormatUsageTable(const UsageReport& report) {
   std::string out = "Velmora usage from " + report.from + " to " + report.to + " (local time)\n\n";
   char line[256];
-  std::snprintf(line, sizeof line, "%-10s %12s %8s %6s %6s %11s %6s %15s %4s %7s\n", "date", "interactions",
-                "keyboard", "panel", "visits", "mean visit", "resets", "uptime", "runs", "crashes");
+  std::snprintf(line, sizeof line, "%-10s %12s %8s %6s %6s %6s %11s %6s %15s %4s %7s\n", "date", "interactions",
+                "keyboard", "panel", "touch", "visits", "mean visit", "resets", "uptime", "runs", "crashes");
   out += line;
   std::vector<const DayUsage*> rows;
   for (const DayUsage& day : report.days) rows.push_back(&day);
@@ -128,9 +128,10 @@ std::string FormatUsageTable(const UsageReport& report) {
   for (const DayUsage* day : rows) {
     char meanVisit[16];
     std::snprintf(meanVisit, sizeof meanVisit, "%.0f s", day->MeanVisitSeconds());
-    std::snprintf(line, sizeof line, "%-10s %12llu %8llu %6llu %6llu %11s %6llu %15s %4llu %7llu\n",
+    std::snprintf(line, sizeof line, "%-10s %12llu %8llu %6llu %6llu %6llu %11s %6llu %15s %4llu %7llu\n",
                   day->date.c_str(), static_cast<unsigned long long>(day->interactions),
                   static_cast<unsigned long long>(day->bySource[0]), static_cast<unsigned long long>(day->bySource[1]),
+                  static_cast<unsigned long long>(day->bySource[2]),
                   static_cast<unsigned long long>(day->visits), meanVisit,
                   static_cast<unsigned long long>(Sum(day->resets)), Duration(day->uptimeMs).c_str(),
                   static_cast<unsigned long long>(day->runs), static_cast<unsigned long long>(day->crashes));
@@ -164,7 +165,7 @@ std::string FormatUsageTable(const UsageReport& report) {
 }
 
 std::string FormatUsageCsv(const UsageReport& report) {
-  std::string out = "date,interactions,keyboard,panel,visits,mean_visit_seconds";
+  std::string out = "date,interactions,keyboard,panel,touch,visits,mean_visit_seconds";
   for (const std::string_view cause : kResetCauseNames) out += ",resets_" + std::string(cause);
   out += ",uptime_seconds,runs,crashes";
   char field[32];
@@ -175,7 +176,7 @@ std::string FormatUsageCsv(const UsageReport& report) {
   out += '\n';
   for (const DayUsage& day : report.days) {
     out += day.date;
-    for (const std::uint64_t value : {day.interactions, day.bySource[0], day.bySource[1], day.visits}) {
+    for (const std::uint64_t value : {day.interactions, day.bySource[0], day.bySource[1], day.bySource[2], day.visits}) {
       out += ',' + std::to_string(value);
     }
     std::snprintf(field, sizeof field, ",%.1f", day.MeanVisitSeconds());

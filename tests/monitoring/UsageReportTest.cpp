@@ -83,10 +83,10 @@ TEST(UsageReport, CsvHasOneRowPerDayWithEveryFigureInItsOwnColumn) {
   }
   ASSERT_EQ(lines.size(), 4u);
   const auto columns = [](const std::string& line) { return std::count(line.begin(), line.end(), ',') + 1; };
-  EXPECT_EQ(columns(lines[0]), 6 + 5 + 3 + 24);
+  EXPECT_EQ(columns(lines[0]), 7 + 6 + 3 + 24);
   for (const std::string& line : lines) EXPECT_EQ(columns(line), columns(lines[0])) << line;
   EXPECT_EQ(lines[1],
-            "2026-01-10,1,0,1,1,0.0,0,1,0,0,0,3600,1,0,0,0,0,0,0,0,0,0,0,1,0,0,0,0,0,0,0,0,0,0,0,0,0,0");
+            "2026-01-10,1,0,1,0,1,0.0,0,1,0,0,0,0,3600,1,0,0,0,0,0,0,0,0,0,0,1,0,0,0,0,0,0,0,0,0,0,0,0,0,0");
   EXPECT_EQ(lines[3].substr(0, 13), "2026-01-12,0,");
 }
 

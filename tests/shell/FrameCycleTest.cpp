@@ -36,40 +36,40 @@ std::string Slower(int n) {
 
 class FrameCycleTest : public ::testing::Test {
 protected:
-  void SetUp() override {
-    display.clock = &clock;
-    display.flipDurationMs = kFakeFlipMs;
-    exhibit.ResetToDefaults();
+  void SetUp() override { RemakeAt(kStartMs); }
+
+  // The exhibit made afresh at `tickMs` (so its periodic reset is due 30 minutes later)
+  // and reset to its defaults, as at start-up.
+  void RemakeAt(std::uint32_t tickMs) {
+    test = std::make_unique<TestExhibit>(tickMs);
+    display().clock = &clock();
+    display().flipDurationMs = kFakeFlipMs;
+    exhibit().ResetToDefaults();
   }
 
-  FrameReport Frame(Pacing pacing = Pacing::Sleep) { return RunFrame(exhibit, pacing); }
+  FrameReport Frame(Pacing pacing = Pacing::Sleep) { return RunFrame(exhibit(), pacing); }
   FrameReport FrameAt(std::uint32_t tickMs) {
-    clock.nowMs = tickMs;
+    clock().nowMs = tickMs;
     return Frame();
   }
+  // A visitor's change (a panel's knob) that only a reset to defaults undoes.
   void InteractAt(std::uint32_t tickMs) {
-    clock.nowMs = tickMs;
-    exhibit.NoteInteraction();
-    display.backgrounds.clear();
+    clock().nowMs = tickMs;
+    exhibit().Apply({VisitorActionKind::SetWeight, 0, false, 9}, monitoring::InteractionSource::Panel);
+    display().backgrounds.clear();
   }
-  // The periodic reset's time taken afresh, as when the exhibit was made now.
-  void RestartPeriodAt(std::uint32_t tickMs) {
-    clock.nowMs = tickMs;
-    exhibit.lastPeriodicResetMinutes = static_cast<float>(CurrentMinutes(clock));
-  }
-  // A visitor's change that only a reset to defaults undoes.
-  void ChangeParameter() { exhibit.parameters.weights[0] = 9; }
-  bool WasReset() const { return exhibit.parameters.weights[0] == 6; }
+  bool WasReset() { return exhibit().Parameters().weights[0] == 6; }
 
-  TestExhibit test{kStartMs};
-  testing::FakeClock& clock = test.clock;
-  FakeFrameDisplay& display = test.display;
-  Exhibit& exhibit = test.exhibit;
-  FrameCycleState& cycle = test.exhibit.frameCycle;
+  testing::FakeClock& clock() { return test->clock; }
+  FakeFrameDisplay& display() { return test->display; }
+  Exhibit& exhibit() { return test->exhibit; }
+  FrameCycleState& cycle() { return test->exhibit.Cycle(); }
+
+  std::unique_ptr<TestExhibit> test;
 };
 
 TEST_F(FrameCycleTest, StatusLineShowsStandstillThenSteadyThenFiftyFoldUntilTheFirstSecondCloses) {
-  std::vector<std::string>& texts = display.context.texts;
+  std::vector<std::string>& texts = display().context.texts;
   for (int frame = 0; frame < 120; ++frame) Frame();
   ASSERT_EQ(texts.size(), 120u);
   EXPECT_EQ(texts[0], "Geschwindigkeit: Null!");
@@ -80,7 +80,7 @@ TEST_F(FrameCycleTest, StatusLineShowsStandstillThenSteadyThenFiftyFoldUntilTheF
   EXPECT_GE(fiftyFold, 45u);
   EXPECT_LE(fiftyFold, 55u);
   for (std::size_t i = fiftyFold; i < texts.size(); ++i) EXPECT_EQ(texts[i], Slower(26)) << "frame " << i + 1;
-  EXPECT_EQ(cycle.frameTimeMs, 20.0f);
+  EXPECT_EQ(cycle().frameTimeMs, 20.0f);
 }
 
 TEST_F(FrameCycleTest, StatusTextFollowsSpeedSettingAtFiftyFramesPerSecond) {
@@ -113,10 +113,10 @@ TEST_F(FrameCycleTest, StatusTextCountsSpeedsAtOrBelowTheLimitAsStandstill) {
 
 TEST_F(FrameCycleTest, StatusLineIsWhiteTransparentAtBottomLeft) {
   Frame();
-  EXPECT_EQ(display.context.textColor, Rgb(255, 255, 255));
-  EXPECT_TRUE(display.context.transparent);
-  EXPECT_EQ(display.context.textX, 0);
-  EXPECT_EQ(display.context.textY, 748);
+  EXPECT_EQ(display().context.textColor, Rgb(255, 255, 255));
+  EXPECT_TRUE(display().context.transparent);
+  EXPECT_EQ(display().context.textX, 0);
+  EXPECT_EQ(display().context.textY, 748);
 }
 
 TEST_F(FrameCycleTest, FrameDrawsInOrderAndAdvancesModelTwentySteps) {
@@ -125,16 +125,16 @@ TEST_F(FrameCycleTest, FrameDrawsInOrderAndAdvancesModelTwentySteps) {
   const std::vector<std::string> expected = {"BlitBackground", "BlitSomaCell",    "BlitSomaCell",
                                              "BlitSomaCell",   "GetBackBufferDC", "ReleaseBackBufferDC",
                                              "FlipBuffers"};
-  EXPECT_EQ(display.calls, expected);
-  EXPECT_NEAR(exhibit.model.time, 20.0 * exhibit.parameters.stepFactor, 1e-9);
-  EXPECT_EQ(cycle.stepBudget, 0);
+  EXPECT_EQ(display().calls, expected);
+  EXPECT_NEAR(exhibit().Network().time, 20.0 * exhibit().Parameters().stepFactor, 1e-9);
+  EXPECT_EQ(cycle().stepBudget, 0);
 }
 
 TEST_F(FrameCycleTest, SomaSpritesCopyCellsOfSeventyNinePixelsToTheirPlaces) {
   Frame();  // right after a reset every soma is at rest: cell 0
-  ASSERT_EQ(display.somaCopies.size(), 3u);
+  ASSERT_EQ(display().somaCopies.size(), 3u);
   for (int i = 0; i < 3; ++i) {
-    const testing::SomaCopy& copy = display.somaCopies[static_cast<std::size_t>(i)];
+    const testing::SomaCopy& copy = display().somaCopies[static_cast<std::size_t>(i)];
     EXPECT_EQ(copy.x, kSomaSpriteX[i]);
     EXPECT_EQ(copy.y, kSomaSpriteY[i]);
     EXPECT_EQ(copy.source.left, 0);
@@ -152,24 +152,24 @@ TEST_F(FrameCycleTest, PacingFlipsTwentyMsLessFlipTimeAfterStartSleepingOnceToTh
   };
   const Case cases[] = {{Pacing::Sleep, 5.0f, 15}, {Pacing::Sleep, 4.5f, 16}, {Pacing::BusyWait, 5.0f, 15}};
   for (const Case& c : cases) {
-    cycle = FrameCycleState{};
-    cycle.flipTimeAverage = c.flipTimeAverageMs;
-    display = FakeFrameDisplay{};
-    display.clock = &clock;
-    clock.sleeps = 0;
-    clock.sleptMs = 0;
+    cycle() = FrameCycleState{};
+    cycle().flipTimeAverage = c.flipTimeAverageMs;
+    display() = FakeFrameDisplay{};
+    display().clock = &clock();
+    clock().sleeps = 0;
+    clock().sleptMs = 0;
     const FrameReport report = Frame(c.pacing);
-    ASSERT_EQ(display.flipTicks.size(), 1u);
-    const std::uint32_t flipAfterMs = display.flipTicks[0] - report.frameStart;
+    ASSERT_EQ(display().flipTicks.size(), 1u);
+    const std::uint32_t flipAfterMs = display().flipTicks[0] - report.frameStart;
     if (c.pacing == Pacing::Sleep) {
       // One sleep, and all the time to the flip came from it: no polling of the tick.
       EXPECT_EQ(flipAfterMs, c.flipAfterMs);
-      EXPECT_EQ(clock.sleeps, 1);
-      EXPECT_EQ(clock.sleptMs, c.flipAfterMs);
+      EXPECT_EQ(clock().sleeps, 1);
+      EXPECT_EQ(clock().sleptMs, c.flipAfterMs);
     } else {
       EXPECT_GE(flipAfterMs, c.flipAfterMs);
       EXPECT_LE(flipAfterMs, c.flipAfterMs + 3);  // the few readings of the clock itself
-      EXPECT_EQ(clock.sleeps, 0);
+      EXPECT_EQ(clock().sleeps, 0);
     }
   }
 }
@@ -177,51 +177,53 @@ TEST_F(FrameCycleTest, PacingFlipsTwentyMsLessFlipTimeAfterStartSleepingOnceToTh
 TEST_F(FrameCycleTest, LabelledBackgroundGivesWayAfterNinetyHundredthsOfAMinute) {
   InteractAt(kStartMs);
   FrameAt(kStartMs + 5400 - 20);
-  EXPECT_FALSE(display.PlainSelected());
+  EXPECT_FALSE(display().PlainSelected());
   FrameAt(kStartMs + 5400 + 20);
-  EXPECT_TRUE(display.PlainSelected());
+  EXPECT_TRUE(display().PlainSelected());
 }
 
 TEST_F(FrameCycleTest, ResetWhileLabelledLeavesTheLabelledBackground) {
   InteractAt(kStartMs);
-  clock.nowMs = kStartMs + 1000;
-  exhibit.ResetToDefaults();  // key 0
+  clock().nowMs = kStartMs + 1000;
+  exhibit().ResetToDefaults();  // key 0
   FrameAt(kStartMs + 10'000);
   FrameAt(kStartMs + 2 * kMsPerMinute);
-  EXPECT_TRUE(display.backgrounds.empty());
+  EXPECT_TRUE(display().backgrounds.empty());
 }
 
 TEST_F(FrameCycleTest, IdleResetHappensOncePerIdlePeriod) {
   InteractAt(kStartMs);
-  ChangeParameter();
   FrameAt(kStartMs + 59'000);
   EXPECT_FALSE(WasReset());
   FrameAt(kStartMs + 61'000);
   EXPECT_TRUE(WasReset());
-  EXPECT_TRUE(exhibit.idleResetDone);
+  EXPECT_TRUE(exhibit().IdleResetDone());
 
-  ChangeParameter();  // a panel value, not an interaction: no second reset
   FrameAt(kStartMs + 5 * kMsPerMinute);
-  EXPECT_FALSE(WasReset());
+  EXPECT_EQ(exhibit().Resets(ResetCause::Idle), 1);
 
   InteractAt(kStartMs + 6 * kMsPerMinute);
-  ChangeParameter();
   FrameAt(kStartMs + 7 * kMsPerMinute + 1000);
   EXPECT_TRUE(WasReset());
+  EXPECT_EQ(exhibit().Resets(ResetCause::Idle), 2);
 }
 
 TEST_F(FrameCycleTest, PeriodicResetComesEveryThirtyMinutesWhateverTheIdleState) {
   for (const bool idle : {false, true}) {
-    RestartPeriodAt(kStartMs);
+    RemakeAt(kStartMs);
     // A visitor still playing ten seconds before the half hour, or nobody at all.
-    InteractAt(kStartMs + 30 * kMsPerMinute - 10'000);
-    exhibit.idleResetDone = idle;
-    ChangeParameter();
+    if (!idle) InteractAt(kStartMs + 30 * kMsPerMinute - 10'000);
     FrameAt(kStartMs + 30 * kMsPerMinute - 1000);
-    EXPECT_FALSE(WasReset()) << "idle " << idle;
+    EXPECT_EQ(exhibit().Resets(ResetCause::Periodic), 0) << "idle " << idle;
+    EXPECT_EQ(WasReset(), idle) << "idle " << idle;
     FrameAt(kStartMs + 30 * kMsPerMinute + 1000);
+    EXPECT_EQ(exhibit().Resets(ResetCause::Periodic), 1) << "idle " << idle;
     EXPECT_TRUE(WasReset()) << "idle " << idle;
-    EXPECT_NEAR(exhibit.lastPeriodicResetMinutes, (kStartMs + 30.0 * kMsPerMinute + 1000) / kMsPerMinute, 0.001);
+    // The next half hour counts from this reset.
+    FrameAt(kStartMs + 60 * kMsPerMinute);
+    EXPECT_EQ(exhibit().Resets(ResetCause::Periodic), 1) << "idle " << idle;
+    FrameAt(kStartMs + 60 * kMsPerMinute + 2000);
+    EXPECT_EQ(exhibit().Resets(ResetCause::Periodic), 2) << "idle " << idle;
   }
 }
 
@@ -233,28 +235,31 @@ TEST_F(FrameCycleTest, ResetsAreCountedByTheirCause) {
   } cases[] = {
       {"idle", [&] { InteractAt(kStartMs); FrameAt(kStartMs + 61'000); }, ResetCause::Idle},
       {"periodic", [&] { FrameAt(kStartMs + 30 * kMsPerMinute + 1000); }, ResetCause::Periodic},
-      {"start-up", [&] { exhibit.ResetToDefaults(); }, ResetCause::Other},
-      {"key 0", [&] { ApplyVisitorKey(exhibit, '0'); }, ResetCause::Key},
-      {"status server", [&] { exhibit.ApplyRemoteAction(monitoring::ExhibitAction::Reset); }, ResetCause::Remote},
+      {"start-up", [&] { exhibit().ResetToDefaults(); }, ResetCause::Other},
+      {"key 0", [&] { ApplyVisitorKey(exhibit(), '0'); }, ResetCause::Key},
+      {"status server", [&] { exhibit().ApplyRemoteAction(monitoring::ExhibitAction::Reset); }, ResetCause::Remote},
+      {"reset button", [&] { exhibit().Apply({VisitorActionKind::Reset}, monitoring::InteractionSource::Touch); },
+       ResetCause::Touch},
   };
   // What operators see by cause; the start-up's reset is not theirs.
   const std::map<ResetCause, monitoring::ResetCause> seen = {{ResetCause::Idle, monitoring::ResetCause::Idle},
                                                              {ResetCause::Periodic, monitoring::ResetCause::Periodic},
                                                              {ResetCause::Key, monitoring::ResetCause::Key},
-                                                             {ResetCause::Remote, monitoring::ResetCause::Remote}};
+                                                             {ResetCause::Remote, monitoring::ResetCause::Remote},
+                                                             {ResetCause::Touch, monitoring::ResetCause::Touch}};
   for (const auto& c : cases) {
-    RestartPeriodAt(kStartMs);
-    exhibit.idleResetDone = true;
-    const auto before = exhibit.resetCounts;
-    const auto seenBefore = exhibit.status.resets;
+    RemakeAt(kStartMs);
+    std::array<std::int64_t, kResetCauses> before{};
+    for (std::size_t cause = 0; cause < kResetCauses; ++cause) before[cause] = exhibit().Resets(static_cast<ResetCause>(cause));
+    const auto seenBefore = exhibit().Status().resets;
     c.cause();
     for (std::size_t cause = 0; cause < kResetCauses; ++cause) {
       const std::int64_t expected = before[cause] + (cause == static_cast<std::size_t>(c.counted) ? 1 : 0);
-      EXPECT_EQ(exhibit.resetCounts[cause], expected) << c.what << ", cause " << cause;
+      EXPECT_EQ(exhibit().Resets(static_cast<ResetCause>(cause)), expected) << c.what << ", cause " << cause;
     }
     auto expectedSeen = seenBefore;
     if (seen.contains(c.counted)) ++expectedSeen[IndexOf(seen.at(c.counted))];
-    EXPECT_EQ(exhibit.status.resets, expectedSeen) << c.what;
+    EXPECT_EQ(exhibit().Status().resets, expectedSeen) << c.what;
   }
 }
 
@@ -270,10 +275,11 @@ TEST(FrameCycleFirings, EveryFiringIsCountedOnceForItsSomaAsItsNoteIsPlayed) {
   Exhibit& exhibit = test.exhibit;
   exhibit.OpenMidiOutput();
   exhibit.ResetToDefaults();
-  exhibit.parameters.weights = {20, 20, 20, 20, 20, 20};
-  exhibit.model.SetWeights(exhibit.parameters.weights);
+  for (std::size_t k = 0; k < 6; ++k) {
+    exhibit.Apply({VisitorActionKind::SetWeight, k, false, 20}, monitoring::InteractionSource::Panel);
+  }
   for (int frame = 1; frame <= 600; ++frame) {
-    if (frame % 25 == 0) exhibit.model.Stimulate(frame % 50 == 0, true);
+    if (frame % 25 == 0) exhibit.Network().Stimulate(frame % 50 == 0, true);
     // A reset moves each soma's last firing time back; that is no firing.
     if (frame % 200 == 0) exhibit.ResetToDefaults(ResetCause::Key);
     RunFrame(exhibit, Pacing::Sleep);
@@ -282,11 +288,11 @@ TEST(FrameCycleFirings, EveryFiringIsCountedOnceForItsSomaAsItsNoteIsPlayed) {
   for (const std::uint32_t message : notes->messages) {
     if ((message & 0xF0) != kMidiNoteOn) continue;
     for (std::size_t soma = 0; soma < played.size(); ++soma) {
-      if (static_cast<std::int32_t>((message >> 8) & 0x7F) == exhibit.model.somas[soma]->note) ++played[soma];
+      if (static_cast<std::int32_t>((message >> 8) & 0x7F) == exhibit.Network().somas[soma]->note) ++played[soma];
     }
   }
   EXPECT_GT(played[0] + played[1] + played[2], 10u);
-  EXPECT_EQ(exhibit.status.firings, played);
+  EXPECT_EQ(exhibit.Status().firings, played);
 }
 
 TEST_F(FrameCycleTest, FailedDisplayCallLeavesTheFrameWithoutFlipOrCount) {
@@ -309,32 +315,32 @@ TEST_F(FrameCycleTest, FailedDisplayCallLeavesTheFrameWithoutFlipOrCount) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    exhibit.ResetToDefaults();
+    exhibit().ResetToDefaults();
     Frame();
     Frame();  // a counted frame, so that a lost one would show in the count
-    display = FakeFrameDisplay{};
-    display.clock = &clock;
+    display() = FakeFrameDisplay{};
+    display().clock = &clock();
     switch (c.step) {
-      case Step::Background: display.backgroundResults = {c.result}; break;
-      case Step::FirstSprite: display.somaResults = {c.result}; break;
-      case Step::LastSprite: display.somaResults = {DisplayResult::Ok, DisplayResult::Ok, c.result}; break;
-      case Step::Flip: display.flipResults = {c.result}; break;
+      case Step::Background: display().backgroundResults = {c.result}; break;
+      case Step::FirstSprite: display().somaResults = {c.result}; break;
+      case Step::LastSprite: display().somaResults = {DisplayResult::Ok, DisplayResult::Ok, c.result}; break;
+      case Step::Flip: display().flipResults = {c.result}; break;
     }
-    const FrameCycleState before = cycle;
-    const double timeBefore = exhibit.model.time;
-    const int sleepsBefore = clock.sleeps;
+    const FrameCycleState before = cycle();
+    const double timeBefore = exhibit().Network().time;
+    const int sleepsBefore = clock().sleeps;
 
     const FrameReport report = Frame();
 
     EXPECT_FALSE(report.flipped);
-    EXPECT_EQ(display.Count("RestoreSurfaces"), c.restores);
-    EXPECT_EQ(display.Count("FlipBuffers"), c.flipsTried);
-    EXPECT_EQ(exhibit.model.time != timeBefore, c.modelAdvanced);
-    EXPECT_EQ(cycle.framesInWindow, before.framesInWindow);
-    EXPECT_EQ(cycle.flipTimeAverage, before.flipTimeAverage);
-    EXPECT_EQ(cycle.relativeSimSpeed, before.relativeSimSpeed);
+    EXPECT_EQ(display().Count("RestoreSurfaces"), c.restores);
+    EXPECT_EQ(display().Count("FlipBuffers"), c.flipsTried);
+    EXPECT_EQ(exhibit().Network().time != timeBefore, c.modelAdvanced);
+    EXPECT_EQ(cycle().framesInWindow, before.framesInWindow);
+    EXPECT_EQ(cycle().flipTimeAverage, before.flipTimeAverage);
+    EXPECT_EQ(cycle().relativeSimSpeed, before.relativeSimSpeed);
     if (c.step != Step::Flip) {
-      EXPECT_EQ(clock.sleeps, sleepsBefore) << "no waiting";
+      EXPECT_EQ(clock().sleeps, sleepsBefore) << "no waiting";
     }
   }
 }
@@ -353,36 +359,35 @@ TEST_F(FrameCycleTest, StillDrawingIsRetriedAtOnceUntilItSucceeds) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    display = FakeFrameDisplay{};
-    display.clock = &clock;
-    display.*c.results = {DisplayResult::StillDrawing, DisplayResult::StillDrawing, DisplayResult::StillDrawing};
+    display() = FakeFrameDisplay{};
+    display().clock = &clock();
+    display().*c.results = {DisplayResult::StillDrawing, DisplayResult::StillDrawing, DisplayResult::StillDrawing};
     const FrameReport report = Frame();
     EXPECT_TRUE(report.flipped);
-    EXPECT_EQ(display.Count(c.call), c.calls);
-    EXPECT_EQ(display.Count("RestoreSurfaces"), 0);
+    EXPECT_EQ(display().Count(c.call), c.calls);
+    EXPECT_EQ(display().Count("RestoreSurfaces"), 0);
   }
 }
 
 TEST_F(FrameCycleTest, WithoutDrawingContextFrameGoesOnWithoutTextAndFlips) {
-  display.contextAvailable = false;
+  display().contextAvailable = false;
   const FrameReport report = Frame();
   EXPECT_TRUE(report.flipped);
-  EXPECT_TRUE(display.context.texts.empty());
-  EXPECT_EQ(display.Count("ReleaseBackBufferDC"), 0);
+  EXPECT_TRUE(display().context.texts.empty());
+  EXPECT_EQ(display().Count("ReleaseBackBufferDC"), 0);
 }
 
 TEST_F(FrameCycleTest, FrameCountAndTimersSurviveTickWrap) {
   const std::uint32_t beforeWrap = 0xFFFFFFFFu - 300;
-  RestartPeriodAt(beforeWrap);
+  RemakeAt(beforeWrap);
   for (int frame = 0; frame < 150; ++frame) Frame();  // about three seconds across the wrap
-  EXPECT_GE(cycle.framesPerSecond, 48);
-  EXPECT_LE(cycle.framesPerSecond, 50);
-  EXPECT_EQ(display.context.texts.back(), Slower(26));
+  EXPECT_GE(cycle().framesPerSecond, 48);
+  EXPECT_LE(cycle().framesPerSecond, 50);
+  EXPECT_EQ(display().context.texts.back(), Slower(26));
 
   InteractAt(0xFFFFFFFFu - 1000);
-  ChangeParameter();
   FrameAt(10'000);  // 11 s later, across the wrap
-  EXPECT_TRUE(display.PlainSelected());
+  EXPECT_TRUE(display().PlainSelected());
   EXPECT_FALSE(WasReset());
   FrameAt(61'000);
   EXPECT_TRUE(WasReset());
