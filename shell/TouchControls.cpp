@@ -211,6 +211,33 @@ TouchTarget TouchControls::HitTest(PlanePoint at, const TouchScene& scene) const
   return best;
 }
 
+PlanePoint TouchControls::TargetCentre(const TouchTarget& target, const TouchScene& scene) {
+  switch (target.kind) {
+    case TargetKind::Stimulus1:
+      return kStimulusButton[0];
+    case TargetKind::Stimulus2:
+      return kStimulusButton[1];
+    case TargetKind::Synapse:
+      return scene.model != nullptr ? SynapseAt(*scene.model, target.weight).centre : PlanePoint{};
+    case TargetKind::Raise:
+    case TargetKind::Lower:
+      return scene.model != nullptr ? HandleCentre(scene, target.weight, target.kind == TargetKind::Raise) : PlanePoint{};
+    case TargetKind::Faster:
+      return kFasterButton;
+    case TargetKind::Slower:
+      return kSlowerButton;
+    case TargetKind::Reset:
+      return kResetButton;
+    case TargetKind::Language: {
+      const LanguageBar bar = LanguageBarFor(kLanguageNameWidth);
+      return {(bar.from.x + bar.to.x) / 2.0, bar.from.y};
+    }
+    case TargetKind::None:
+      break;
+  }
+  return {};
+}
+
 void TouchControls::KeepHandlesOpen(std::size_t weight, std::uint32_t nowMs) {
   handlesOpen[weight] = true;
   handlesCloseMs[weight] = nowMs + kHandlesOpenMs;

@@ -88,6 +88,8 @@ public:
   std::vector<VisitorAction> Tick(const TouchScene& scene);
   // The element a touch at `at` lands on (None: nothing).
   TouchTarget HitTest(PlanePoint at, const TouchScene& scene) const;
+  // The middle of a target as it is drawn, design pixels (a handle's whether open or not).
+  static PlanePoint TargetCentre(const TouchTarget& target, const TouchScene& scene);
   // After a reset: every handle closes, fingers act on from where they are.
   void CloseHandles();
 
