@@ -197,8 +197,10 @@ bool Presenter::CreateFrameTexture(int widthPixels, int heightPixels) {
   if (texture == nullptr) return false;
   textureWidthPixels = widthPixels;
   textureHeightPixels = heightPixels;
-  // Another display may have left a logical size behind; the placement is done here.
-  return SDL_RenderSetLogicalSize(renderer, 0, 0) == 0;
+  // Another display may have left a logical size, a scale or a viewport behind; the
+  // placement is done here, in the output's pixels.
+  return SDL_RenderSetLogicalSize(renderer, 0, 0) == 0 && SDL_RenderSetScale(renderer, 1.0f, 1.0f) == 0 &&
+         SDL_RenderSetViewport(renderer, nullptr) == 0;
 }
 
 ScreenPlacement Presenter::Placement() const {

@@ -156,6 +156,7 @@ float Exhibit::SteppedSpeed(float change) const {
 // idle time.
 void Exhibit::Apply(const VisitorAction& action, monitoring::InteractionSource source) {
   Carry(action, source);
+  if (action.kind != VisitorActionKind::Reset) NoteInteraction();
   CountInteraction(source, ControlName(action));
 }
 
@@ -196,7 +197,6 @@ void Exhibit::Carry(const VisitorAction& action, monitoring::InteractionSource s
       ResetToDefaults(source == monitoring::InteractionSource::Touch ? ResetCause::Touch : ResetCause::Key);
       break;
   }
-  if (action.kind != VisitorActionKind::Reset) NoteInteraction();
 }
 
 void Exhibit::ApplyAll(const std::vector<VisitorAction>& actions) {
@@ -258,12 +258,13 @@ void Exhibit::ApplyPanelReply() {
   // set them: taking its values would make the status line and the next key disagree
   // with the network on the screen.
   if (!input->changed) return;
-  // The exhibit reacts to every changed reply, the first too; only what a visitor did
-  // is counted.
+  // The exhibit reacts to every changed reply, the first too, once; only what a visitor
+  // did is counted.
   for (const PanelAction& panel : PanelActions(before, input->values, parameters)) {
     Carry(panel.action, monitoring::InteractionSource::Panel);
     if (panel.moved) CountInteraction(monitoring::InteractionSource::Panel, ControlName(panel.action));
   }
+  NoteInteraction();
 }
 
 void Exhibit::RunTimers() {

@@ -166,7 +166,8 @@ public:
 
 private:
   void NoteInteraction();
-  // Apply without counting.
+  // What an action does to the parameters and the network, without noting or counting
+  // it as an interaction.
   void Carry(const VisitorAction& action, monitoring::InteractionSource source);
   void SetWeight(std::size_t weight, std::int32_t value);
   void SetSpeed(float setting);
