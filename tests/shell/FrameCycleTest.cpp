@@ -34,42 +34,42 @@ std::string Slower(int n) {
   return text;
 }
 
-class FrameCycleTest : public ::testing::Test {
-protected:
-  void SetUp() override { RemakeAt(kStartMs); }
-
-  // The exhibit made afresh at `tickMs` (so its periodic reset is due 30 minutes later)
-  // and reset to its defaults, as at start-up.
-  void RemakeAt(std::uint32_t tickMs) {
-    test = std::make_unique<TestExhibit>(tickMs);
-    display().clock = &clock();
-    display().flipDurationMs = kFakeFlipMs;
-    exhibit().ResetToDefaults();
+// An exhibit made at a tick (its periodic reset due 30 minutes later), reset as at
+// start-up, and the steps of a timeline on it.
+struct Timeline {
+  explicit Timeline(std::uint32_t startMs) : test(startMs) {
+    display.clock = &clock;
+    display.flipDurationMs = kFakeFlipMs;
+    exhibit.ResetToDefaults();
   }
 
-  FrameReport Frame(Pacing pacing = Pacing::Sleep) { return RunFrame(exhibit(), pacing); }
+  FrameReport Frame(Pacing pacing = Pacing::Sleep) { return RunFrame(exhibit, pacing); }
   FrameReport FrameAt(std::uint32_t tickMs) {
-    clock().nowMs = tickMs;
+    clock.nowMs = tickMs;
     return Frame();
   }
   // A visitor's change (a panel's knob) that only a reset to defaults undoes.
   void InteractAt(std::uint32_t tickMs) {
-    clock().nowMs = tickMs;
-    exhibit().Apply({VisitorActionKind::SetWeight, 0, false, 9}, monitoring::InteractionSource::Panel);
-    display().backgrounds.clear();
+    clock.nowMs = tickMs;
+    exhibit.Apply({VisitorActionKind::SetWeight, 0, false, 9}, monitoring::InteractionSource::Panel);
+    display.backgrounds.clear();
   }
-  bool WasReset() { return exhibit().Parameters().weights[0] == 6; }
+  bool WasReset() const { return exhibit.Parameters().weights[0] == 6; }
 
-  testing::FakeClock& clock() { return test->clock; }
-  FakeFrameDisplay& display() { return test->display; }
-  Exhibit& exhibit() { return test->exhibit; }
-  FrameCycleState& cycle() { return test->exhibit.Cycle(); }
+  TestExhibit test;
+  testing::FakeClock& clock = test.clock;
+  FakeFrameDisplay& display = test.display;
+  Exhibit& exhibit = test.exhibit;
+  FrameCycleState& cycle = test.exhibit.Cycle();
+};
 
-  std::unique_ptr<TestExhibit> test;
+class FrameCycleTest : public ::testing::Test, public Timeline {
+protected:
+  FrameCycleTest() : Timeline(kStartMs) {}
 };
 
 TEST_F(FrameCycleTest, StatusLineShowsStandstillThenSteadyThenFiftyFoldUntilTheFirstSecondCloses) {
-  std::vector<std::string>& texts = display().context.texts;
+  std::vector<std::string>& texts = display.context.texts;
   for (int frame = 0; frame < 120; ++frame) Frame();
   ASSERT_EQ(texts.size(), 120u);
   EXPECT_EQ(texts[0], "Geschwindigkeit: Null!");
@@ -80,7 +80,7 @@ TEST_F(FrameCycleTest, StatusLineShowsStandstillThenSteadyThenFiftyFoldUntilTheF
   EXPECT_GE(fiftyFold, 45u);
   EXPECT_LE(fiftyFold, 55u);
   for (std::size_t i = fiftyFold; i < texts.size(); ++i) EXPECT_EQ(texts[i], Slower(26)) << "frame " << i + 1;
-  EXPECT_EQ(cycle().frameTimeMs, 20.0f);
+  EXPECT_EQ(cycle.frameTimeMs, 20.0f);
 }
 
 TEST_F(FrameCycleTest, StatusTextFollowsSpeedSettingAtFiftyFramesPerSecond) {
@@ -113,10 +113,10 @@ TEST_F(FrameCycleTest, StatusTextCountsSpeedsAtOrBelowTheLimitAsStandstill) {
 
 TEST_F(FrameCycleTest, StatusLineIsWhiteTransparentAtBottomLeft) {
   Frame();
-  EXPECT_EQ(display().context.textColor, Rgb(255, 255, 255));
-  EXPECT_TRUE(display().context.transparent);
-  EXPECT_EQ(display().context.textX, 0);
-  EXPECT_EQ(display().context.textY, 748);
+  EXPECT_EQ(display.context.textColor, Rgb(255, 255, 255));
+  EXPECT_TRUE(display.context.transparent);
+  EXPECT_EQ(display.context.textX, 0);
+  EXPECT_EQ(display.context.textY, 748);
 }
 
 TEST_F(FrameCycleTest, FrameDrawsInOrderAndAdvancesModelTwentySteps) {
@@ -125,16 +125,16 @@ TEST_F(FrameCycleTest, FrameDrawsInOrderAndAdvancesModelTwentySteps) {
   const std::vector<std::string> expected = {"BlitBackground", "BlitSomaCell",    "BlitSomaCell",
                                              "BlitSomaCell",   "GetBackBufferDC", "ReleaseBackBufferDC",
                                              "FlipBuffers"};
-  EXPECT_EQ(display().calls, expected);
-  EXPECT_NEAR(exhibit().Network().time, 20.0 * exhibit().Parameters().stepFactor, 1e-9);
-  EXPECT_EQ(cycle().stepBudget, 0);
+  EXPECT_EQ(display.calls, expected);
+  EXPECT_NEAR(exhibit.Network().time, 20.0 * exhibit.Parameters().stepFactor, 1e-9);
+  EXPECT_EQ(cycle.stepBudget, 0);
 }
 
 TEST_F(FrameCycleTest, SomaSpritesCopyCellsOfSeventyNinePixelsToTheirPlaces) {
   Frame();  // right after a reset every soma is at rest: cell 0
-  ASSERT_EQ(display().somaCopies.size(), 3u);
+  ASSERT_EQ(display.somaCopies.size(), 3u);
   for (int i = 0; i < 3; ++i) {
-    const testing::SomaCopy& copy = display().somaCopies[static_cast<std::size_t>(i)];
+    const testing::SomaCopy& copy = display.somaCopies[static_cast<std::size_t>(i)];
     EXPECT_EQ(copy.x, kSomaSpriteX[i]);
     EXPECT_EQ(copy.y, kSomaSpriteY[i]);
     EXPECT_EQ(copy.source.left, 0);
@@ -152,24 +152,24 @@ TEST_F(FrameCycleTest, PacingFlipsTwentyMsLessFlipTimeAfterStartSleepingOnceToTh
   };
   const Case cases[] = {{Pacing::Sleep, 5.0f, 15}, {Pacing::Sleep, 4.5f, 16}, {Pacing::BusyWait, 5.0f, 15}};
   for (const Case& c : cases) {
-    cycle() = FrameCycleState{};
-    cycle().flipTimeAverage = c.flipTimeAverageMs;
-    display() = FakeFrameDisplay{};
-    display().clock = &clock();
-    clock().sleeps = 0;
-    clock().sleptMs = 0;
+    cycle = FrameCycleState{};
+    cycle.flipTimeAverage = c.flipTimeAverageMs;
+    display = FakeFrameDisplay{};
+    display.clock = &clock;
+    clock.sleeps = 0;
+    clock.sleptMs = 0;
     const FrameReport report = Frame(c.pacing);
-    ASSERT_EQ(display().flipTicks.size(), 1u);
-    const std::uint32_t flipAfterMs = display().flipTicks[0] - report.frameStart;
+    ASSERT_EQ(display.flipTicks.size(), 1u);
+    const std::uint32_t flipAfterMs = display.flipTicks[0] - report.frameStart;
     if (c.pacing == Pacing::Sleep) {
       // One sleep, and all the time to the flip came from it: no polling of the tick.
       EXPECT_EQ(flipAfterMs, c.flipAfterMs);
-      EXPECT_EQ(clock().sleeps, 1);
-      EXPECT_EQ(clock().sleptMs, c.flipAfterMs);
+      EXPECT_EQ(clock.sleeps, 1);
+      EXPECT_EQ(clock.sleptMs, c.flipAfterMs);
     } else {
       EXPECT_GE(flipAfterMs, c.flipAfterMs);
       EXPECT_LE(flipAfterMs, c.flipAfterMs + 3);  // the few readings of the clock itself
-      EXPECT_EQ(clock().sleeps, 0);
+      EXPECT_EQ(clock.sleeps, 0);
     }
   }
 }
@@ -177,18 +177,18 @@ TEST_F(FrameCycleTest, PacingFlipsTwentyMsLessFlipTimeAfterStartSleepingOnceToTh
 TEST_F(FrameCycleTest, LabelledBackgroundGivesWayAfterNinetyHundredthsOfAMinute) {
   InteractAt(kStartMs);
   FrameAt(kStartMs + 5400 - 20);
-  EXPECT_FALSE(display().PlainSelected());
+  EXPECT_FALSE(display.PlainSelected());
   FrameAt(kStartMs + 5400 + 20);
-  EXPECT_TRUE(display().PlainSelected());
+  EXPECT_TRUE(display.PlainSelected());
 }
 
 TEST_F(FrameCycleTest, ResetWhileLabelledLeavesTheLabelledBackground) {
   InteractAt(kStartMs);
-  clock().nowMs = kStartMs + 1000;
-  exhibit().ResetToDefaults();  // key 0
+  clock.nowMs = kStartMs + 1000;
+  exhibit.ResetToDefaults();  // key 0
   FrameAt(kStartMs + 10'000);
   FrameAt(kStartMs + 2 * kMsPerMinute);
-  EXPECT_TRUE(display().backgrounds.empty());
+  EXPECT_TRUE(display.backgrounds.empty());
 }
 
 TEST_F(FrameCycleTest, IdleResetHappensOncePerIdlePeriod) {
@@ -197,48 +197,47 @@ TEST_F(FrameCycleTest, IdleResetHappensOncePerIdlePeriod) {
   EXPECT_FALSE(WasReset());
   FrameAt(kStartMs + 61'000);
   EXPECT_TRUE(WasReset());
-  EXPECT_TRUE(exhibit().IdleResetDone());
+  EXPECT_TRUE(exhibit.IdleResetDone());
 
-  FrameAt(kStartMs + 5 * kMsPerMinute);
-  EXPECT_EQ(exhibit().Resets(ResetCause::Idle), 1);
+  FrameAt(kStartMs + 5 * kMsPerMinute);  // no second reset without an interaction
+  EXPECT_EQ(exhibit.Resets(ResetCause::Idle), 1);
 
   InteractAt(kStartMs + 6 * kMsPerMinute);
   FrameAt(kStartMs + 7 * kMsPerMinute + 1000);
   EXPECT_TRUE(WasReset());
-  EXPECT_EQ(exhibit().Resets(ResetCause::Idle), 2);
 }
 
-TEST_F(FrameCycleTest, PeriodicResetComesEveryThirtyMinutesWhateverTheIdleState) {
+TEST(FrameCyclePeriodicReset, ComesEveryThirtyMinutesWhateverTheIdleState) {
   for (const bool idle : {false, true}) {
-    RemakeAt(kStartMs);
+    Timeline run(kStartMs);
     // A visitor still playing ten seconds before the half hour, or nobody at all.
-    if (!idle) InteractAt(kStartMs + 30 * kMsPerMinute - 10'000);
-    FrameAt(kStartMs + 30 * kMsPerMinute - 1000);
-    EXPECT_EQ(exhibit().Resets(ResetCause::Periodic), 0) << "idle " << idle;
-    EXPECT_EQ(WasReset(), idle) << "idle " << idle;
-    FrameAt(kStartMs + 30 * kMsPerMinute + 1000);
-    EXPECT_EQ(exhibit().Resets(ResetCause::Periodic), 1) << "idle " << idle;
-    EXPECT_TRUE(WasReset()) << "idle " << idle;
+    if (!idle) run.InteractAt(kStartMs + 30 * kMsPerMinute - 10'000);
+    run.FrameAt(kStartMs + 30 * kMsPerMinute - 1000);
+    EXPECT_EQ(run.exhibit.Resets(ResetCause::Periodic), 0) << "idle " << idle;
+    run.FrameAt(kStartMs + 30 * kMsPerMinute + 1000);
+    EXPECT_TRUE(run.WasReset()) << "idle " << idle;
     // The next half hour counts from this reset.
-    FrameAt(kStartMs + 60 * kMsPerMinute);
-    EXPECT_EQ(exhibit().Resets(ResetCause::Periodic), 1) << "idle " << idle;
-    FrameAt(kStartMs + 60 * kMsPerMinute + 2000);
-    EXPECT_EQ(exhibit().Resets(ResetCause::Periodic), 2) << "idle " << idle;
+    run.FrameAt(kStartMs + 60 * kMsPerMinute);
+    EXPECT_EQ(run.exhibit.Resets(ResetCause::Periodic), 1) << "idle " << idle;
+    run.FrameAt(kStartMs + 60 * kMsPerMinute + 2000);
+    EXPECT_EQ(run.exhibit.Resets(ResetCause::Periodic), 2) << "idle " << idle;
   }
 }
 
-TEST_F(FrameCycleTest, ResetsAreCountedByTheirCause) {
+TEST(FrameCycleResets, AreCountedByTheirCause) {
   const struct {
     const char* what;
-    std::function<void()> cause;
+    std::function<void(Timeline&)> cause;
     ResetCause counted;
   } cases[] = {
-      {"idle", [&] { InteractAt(kStartMs); FrameAt(kStartMs + 61'000); }, ResetCause::Idle},
-      {"periodic", [&] { FrameAt(kStartMs + 30 * kMsPerMinute + 1000); }, ResetCause::Periodic},
-      {"start-up", [&] { exhibit().ResetToDefaults(); }, ResetCause::Other},
-      {"key 0", [&] { ApplyVisitorKey(exhibit(), '0'); }, ResetCause::Key},
-      {"status server", [&] { exhibit().ApplyRemoteAction(monitoring::ExhibitAction::Reset); }, ResetCause::Remote},
-      {"reset button", [&] { exhibit().Apply({VisitorActionKind::Reset}, monitoring::InteractionSource::Touch); },
+      {"idle", [](Timeline& t) { t.InteractAt(kStartMs); t.FrameAt(kStartMs + 61'000); }, ResetCause::Idle},
+      {"periodic", [](Timeline& t) { t.FrameAt(kStartMs + 30 * kMsPerMinute + 1000); }, ResetCause::Periodic},
+      {"start-up", [](Timeline& t) { t.exhibit.ResetToDefaults(); }, ResetCause::Other},
+      {"key 0", [](Timeline& t) { ApplyVisitorKey(t.exhibit, '0'); }, ResetCause::Key},
+      {"status server", [](Timeline& t) { t.exhibit.ApplyRemoteAction(monitoring::ExhibitAction::Reset); },
+       ResetCause::Remote},
+      {"reset button",
+       [](Timeline& t) { t.exhibit.Apply({VisitorActionKind::Reset}, monitoring::InteractionSource::Touch); },
        ResetCause::Touch},
   };
   // What operators see by cause; the start-up's reset is not theirs.
@@ -248,18 +247,17 @@ TEST_F(FrameCycleTest, ResetsAreCountedByTheirCause) {
                                                              {ResetCause::Remote, monitoring::ResetCause::Remote},
                                                              {ResetCause::Touch, monitoring::ResetCause::Touch}};
   for (const auto& c : cases) {
-    RemakeAt(kStartMs);
-    std::array<std::int64_t, kResetCauses> before{};
-    for (std::size_t cause = 0; cause < kResetCauses; ++cause) before[cause] = exhibit().Resets(static_cast<ResetCause>(cause));
-    const auto seenBefore = exhibit().Status().resets;
-    c.cause();
+    Timeline run(kStartMs);
+    const auto seenBefore = run.exhibit.Status().resets;
+    c.cause(run);
     for (std::size_t cause = 0; cause < kResetCauses; ++cause) {
-      const std::int64_t expected = before[cause] + (cause == static_cast<std::size_t>(c.counted) ? 1 : 0);
-      EXPECT_EQ(exhibit().Resets(static_cast<ResetCause>(cause)), expected) << c.what << ", cause " << cause;
+      // The start-up's reset made the timeline.
+      const std::int64_t expected = (cause == 0 ? 1 : 0) + (cause == static_cast<std::size_t>(c.counted) ? 1 : 0);
+      EXPECT_EQ(run.exhibit.Resets(static_cast<ResetCause>(cause)), expected) << c.what << ", cause " << cause;
     }
     auto expectedSeen = seenBefore;
     if (seen.contains(c.counted)) ++expectedSeen[IndexOf(seen.at(c.counted))];
-    EXPECT_EQ(exhibit().Status().resets, expectedSeen) << c.what;
+    EXPECT_EQ(run.exhibit.Status().resets, expectedSeen) << c.what;
   }
 }
 
@@ -315,32 +313,32 @@ TEST_F(FrameCycleTest, FailedDisplayCallLeavesTheFrameWithoutFlipOrCount) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    exhibit().ResetToDefaults();
+    exhibit.ResetToDefaults();
     Frame();
     Frame();  // a counted frame, so that a lost one would show in the count
-    display() = FakeFrameDisplay{};
-    display().clock = &clock();
+    display = FakeFrameDisplay{};
+    display.clock = &clock;
     switch (c.step) {
-      case Step::Background: display().backgroundResults = {c.result}; break;
-      case Step::FirstSprite: display().somaResults = {c.result}; break;
-      case Step::LastSprite: display().somaResults = {DisplayResult::Ok, DisplayResult::Ok, c.result}; break;
-      case Step::Flip: display().flipResults = {c.result}; break;
+      case Step::Background: display.backgroundResults = {c.result}; break;
+      case Step::FirstSprite: display.somaResults = {c.result}; break;
+      case Step::LastSprite: display.somaResults = {DisplayResult::Ok, DisplayResult::Ok, c.result}; break;
+      case Step::Flip: display.flipResults = {c.result}; break;
     }
-    const FrameCycleState before = cycle();
-    const double timeBefore = exhibit().Network().time;
-    const int sleepsBefore = clock().sleeps;
+    const FrameCycleState before = cycle;
+    const double timeBefore = exhibit.Network().time;
+    const int sleepsBefore = clock.sleeps;
 
     const FrameReport report = Frame();
 
     EXPECT_FALSE(report.flipped);
-    EXPECT_EQ(display().Count("RestoreSurfaces"), c.restores);
-    EXPECT_EQ(display().Count("FlipBuffers"), c.flipsTried);
-    EXPECT_EQ(exhibit().Network().time != timeBefore, c.modelAdvanced);
-    EXPECT_EQ(cycle().framesInWindow, before.framesInWindow);
-    EXPECT_EQ(cycle().flipTimeAverage, before.flipTimeAverage);
-    EXPECT_EQ(cycle().relativeSimSpeed, before.relativeSimSpeed);
+    EXPECT_EQ(display.Count("RestoreSurfaces"), c.restores);
+    EXPECT_EQ(display.Count("FlipBuffers"), c.flipsTried);
+    EXPECT_EQ(exhibit.Network().time != timeBefore, c.modelAdvanced);
+    EXPECT_EQ(cycle.framesInWindow, before.framesInWindow);
+    EXPECT_EQ(cycle.flipTimeAverage, before.flipTimeAverage);
+    EXPECT_EQ(cycle.relativeSimSpeed, before.relativeSimSpeed);
     if (c.step != Step::Flip) {
-      EXPECT_EQ(clock().sleeps, sleepsBefore) << "no waiting";
+      EXPECT_EQ(clock.sleeps, sleepsBefore) << "no waiting";
     }
   }
 }
@@ -359,38 +357,37 @@ TEST_F(FrameCycleTest, StillDrawingIsRetriedAtOnceUntilItSucceeds) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    display() = FakeFrameDisplay{};
-    display().clock = &clock();
-    display().*c.results = {DisplayResult::StillDrawing, DisplayResult::StillDrawing, DisplayResult::StillDrawing};
+    display = FakeFrameDisplay{};
+    display.clock = &clock;
+    display.*c.results = {DisplayResult::StillDrawing, DisplayResult::StillDrawing, DisplayResult::StillDrawing};
     const FrameReport report = Frame();
     EXPECT_TRUE(report.flipped);
-    EXPECT_EQ(display().Count(c.call), c.calls);
-    EXPECT_EQ(display().Count("RestoreSurfaces"), 0);
+    EXPECT_EQ(display.Count(c.call), c.calls);
+    EXPECT_EQ(display.Count("RestoreSurfaces"), 0);
   }
 }
 
 TEST_F(FrameCycleTest, WithoutDrawingContextFrameGoesOnWithoutTextAndFlips) {
-  display().contextAvailable = false;
+  display.contextAvailable = false;
   const FrameReport report = Frame();
   EXPECT_TRUE(report.flipped);
-  EXPECT_TRUE(display().context.texts.empty());
-  EXPECT_EQ(display().Count("ReleaseBackBufferDC"), 0);
+  EXPECT_TRUE(display.context.texts.empty());
+  EXPECT_EQ(display.Count("ReleaseBackBufferDC"), 0);
 }
 
-TEST_F(FrameCycleTest, FrameCountAndTimersSurviveTickWrap) {
-  const std::uint32_t beforeWrap = 0xFFFFFFFFu - 300;
-  RemakeAt(beforeWrap);
-  for (int frame = 0; frame < 150; ++frame) Frame();  // about three seconds across the wrap
-  EXPECT_GE(cycle().framesPerSecond, 48);
-  EXPECT_LE(cycle().framesPerSecond, 50);
-  EXPECT_EQ(display().context.texts.back(), Slower(26));
+TEST(FrameCycleTickWrap, FrameCountAndTimersSurviveIt) {
+  Timeline run(0xFFFFFFFFu - 300);
+  for (int frame = 0; frame < 150; ++frame) run.Frame();  // about three seconds across the wrap
+  EXPECT_GE(run.cycle.framesPerSecond, 48);
+  EXPECT_LE(run.cycle.framesPerSecond, 50);
+  EXPECT_EQ(run.display.context.texts.back(), Slower(26));
 
-  InteractAt(0xFFFFFFFFu - 1000);
-  FrameAt(10'000);  // 11 s later, across the wrap
-  EXPECT_TRUE(display().PlainSelected());
-  EXPECT_FALSE(WasReset());
-  FrameAt(61'000);
-  EXPECT_TRUE(WasReset());
+  run.InteractAt(0xFFFFFFFFu - 1000);
+  run.FrameAt(10'000);  // 11 s later, across the wrap
+  EXPECT_TRUE(run.display.PlainSelected());
+  EXPECT_FALSE(run.WasReset());
+  run.FrameAt(61'000);
+  EXPECT_TRUE(run.WasReset());
 }
 
 }  // namespace
