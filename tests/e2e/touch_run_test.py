@@ -13,7 +13,7 @@ import sqlite3
 import subprocess
 import tempfile
 
-from e2e_support import NO_MONITORING, check, read_picture, require
+from e2e_support import blue_pixels, check, read_picture, require
 
 RUN_TIMEOUT_S = 120
 DESIGN_PIXEL_MM = 0.25   # --screen-width-mm is chosen so that a design pixel covers this on every screen
@@ -39,8 +39,8 @@ def synapse_centre(k):
 
 
 class Screen:
-    """A pretend screen as it is driven (width x height) and turned; the design placed
-    on its upright frame as the exhibit places it."""
+    """A screen as it is driven (width x height) and turned; the design placed on its
+    upright frame as the exhibit places it."""
 
     def __init__(self, width, height, rotation):
         self.width, self.height, self.rotation = width, height, rotation
@@ -60,11 +60,10 @@ class Screen:
         return x, y
 
     def width_mm(self):
-        return self.width * DESIGN_PIXEL_MM / self.scale
+        return self.width * DESIGN_PIXEL_MM / self.scale  # for --screen-width-mm
 
 
 def touches(screen):
-    """The script, and what it is about."""
     steps = []
 
     def finger(frame, number, phase, point):
@@ -93,18 +92,11 @@ def touches(screen):
     return " ".join(steps)
 
 
-def blue_near(picture, screen, point):
-    """Pixels of a synapse's blue brush within 30 design pixels of a point."""
-    width, _, pixels = picture
+def box_near(screen, point):
+    """The screenshot's pixels within 30 design pixels of a point."""
     cx, cy = screen.on_picture(point)
     reach = int(30 * screen.scale)
-    count = 0
-    for y in range(int(cy) - reach, int(cy) + reach):
-        for x in range(int(cx) - reach, int(cx) + reach):
-            i = (y * width + x) * 3
-            r, g, b = pixels[i], pixels[i + 1], pixels[i + 2]
-            count += 1 if b > 150 and r < 80 and g < 80 else 0
-    return count
+    return int(cx) - reach, int(cy) - reach, int(cx) + reach, int(cy) + reach
 
 
 def run(velmora, folder, screen):
@@ -133,8 +125,8 @@ def run(velmora, folder, screen):
     shot_before, shot_after = read_picture(before), read_picture(after)
     check(shot_before[:2] == screen.upright, "%s: the picture is upright, %dx%d" % (name, *screen.upright))
     for k in range(6):
-        grown = blue_near(shot_after, screen, synapse_centre(k))
-        was = blue_near(shot_before, screen, synapse_centre(k))
+        grown = blue_pixels(shot_after, box_near(screen, synapse_centre(k)))
+        was = blue_pixels(shot_before, box_near(screen, synapse_centre(k)))
         check(grown > was * 1.3, "%s: Syn%d's triangle is larger in the frame of the drag (%d > %d blue pixels)"
               % (name, k + 1, grown, was))
 
