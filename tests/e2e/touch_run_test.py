@@ -7,7 +7,6 @@ triangle in the frame of the move. What the touches did is read from the usage f
 (every interaction with its control) and from screenshots."""
 
 import argparse
-import math
 import os
 import sqlite3
 import subprocess
@@ -18,24 +17,16 @@ from e2e_support import blue_pixels, check, read_picture, require
 RUN_TIMEOUT_S = 120
 DESIGN_PIXEL_MM = 0.25   # --screen-width-mm is chosen so that a design pixel covers this on every screen
 DRAG_STEP_MM = 6.0       # a drag moves a weight one step per this distance
-# The synapses' anchors as the network stores them (Syn1 .. Syn6), and their default weights.
-SHAPES = [(248, 112, -0.2, -1.0, 258, 110, 1.0, 0.0), (257, 154, -0.176117, -0.984369, 267, 152, 1.0, 0.2),
-          (357, 400, 1.0, -0.6, 352, 392, -1.0, -0.7), (258, 476, 1.0, -0.5, 256, 465, 1.0, -6.0),
-          (335, 554, 1.0, -0.2, 340, 563, 0.6, 1.0), (572, 301, -1.0, 0.0, 572, 311, -0.3, 1.0)]
-WEIGHTS = [6, 6, 6, 7, 6, 6]
+# The middles of Syn1 .. Syn6's triangles at their default weights, and the buttons,
+# design pixels.
+SYNAPSES = [(255.4, 111.3), (264.3, 154.1), (352.0, 395.0), (258.1, 467.9), (338.8, 560.5), (570.8, 308.2)]
 STIMULUS_BUTTONS = [(16, 209), (16, 611)]
 SLOWER, FASTER = (470, 740), (520, 740)
 DRAG_STEPS = 4
 
 
 def synapse_centre(k):
-    """The middle of synapse k's triangle at its default weight, design pixels."""
-    x1, y1, dx1, dy1, x2, y2, dx2, dy2 = SHAPES[k]
-    n1, n2 = math.hypot(dx1, dy1), math.hypot(dx2, dy2)
-    dx1, dy1, dx2, dy2 = dx1 / n1, dy1 / n1, dx2 / n2, dy2 / n2
-    s = abs(WEIGHTS[k]) * 1.2 + 5.0
-    corners = [(x1 - s * dx1, y1 - s * dy1), (x1 + s * dx1, y1 + s * dy1), (x2 + s * dx2, y2 + s * dy2)]
-    return sum(c[0] for c in corners) / 3, sum(c[1] for c in corners) / 3
+    return SYNAPSES[k]
 
 
 class Screen:

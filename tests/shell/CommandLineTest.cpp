@@ -178,11 +178,8 @@ TEST(CommandLineTest, TouchOptionsAndScriptsAreTakenAsGiven) {
   const ExhibitOptions& o = line.options;
   EXPECT_EQ(o.languages, (std::vector<std::string>{"en", "de"}));
   EXPECT_EQ(o.language, "en") << "the first of --languages shows first";
-  EXPECT_EQ(o.rotationDegrees, 270);
-  EXPECT_FALSE(o.countdown);
-  EXPECT_TRUE(o.invitation);
-  EXPECT_TRUE(o.showPointer);
-  EXPECT_DOUBLE_EQ(o.screenWidthMm, 1209.6);
+  EXPECT_EQ(std::tuple(o.rotationDegrees, o.countdown, o.invitation, o.showPointer, o.screenWidthMm),
+            std::tuple(270, false, true, true, 1209.6));
   ASSERT_EQ(o.touches.size(), 3u);
   const TouchStep& first = o.touches[0];
   EXPECT_EQ(std::tuple(first.frame, first.touch.finger, first.touch.phase, first.touch.x, first.touch.y),
