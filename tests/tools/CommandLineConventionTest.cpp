@@ -1,4 +1,4 @@
-// The one convention of the three programs' command lines, checked on each parser.
+// The one convention of the four programs' command lines, checked on each parser.
 
 #include <gtest/gtest.h>
 
@@ -9,6 +9,7 @@
 #include "shell/CommandLine.h"
 #include "tools/panel/PanelOptions.h"
 #include "tools/sim/SimOptions.h"
+#include "tools/stats/StatsOptions.h"
 
 namespace velmora {
 namespace {
@@ -59,6 +60,14 @@ std::vector<Program> Programs() {
                        c.error};
        },
        panel::PanelHelpText(), {}, "--script", "s.txt", "--quiet-polls", {}},
+      {"velmora-stats",
+       [](const Args& a) {
+         const stats::StatsCommandLine c = stats::ParseStatsArguments(a, 0);
+         using Action = stats::StatsCommandLine::Action;
+         return Parsed{c.action == Action::kHelp ? Result::kHelp : c.action == Action::kError ? Result::kError : Result::kRun,
+                       c.error};
+       },
+       stats::StatsHelpText("usage.sqlite3"), {}, "--from", "2026-01-01", "--csv", {"--db", "a", "--db=b"}},
   };
 }
 
