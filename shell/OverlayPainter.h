@@ -5,8 +5,8 @@
 // one, and it lands in the frame's changed area like the model's own drawing. Shapes
 // are strokes only: filled fans would show their seams on the sharp picture.
 //
-// The context keeps the pens and brushes it is handed until it is released, so the
-// painter must live until the context has been given back.
+// The context keeps the pens it is handed while a stroke is drawn: the painter ends
+// its last stroke when it goes.
 
 #include <deque>
 #include <string_view>
@@ -22,6 +22,11 @@ ColorRef MixColor(ColorRef from, ColorRef to, double share);
 class OverlayPainter {
 public:
   explicit OverlayPainter(TextDeviceContext& context) : dc(context) {}
+  // Ends the stroke being drawn and selects no pen, so the context keeps no pointer to
+  // the painter's pens once it is gone.
+  ~OverlayPainter() { dc.SelectPen(nullptr); }
+  OverlayPainter(const OverlayPainter&) = delete;
+  OverlayPainter& operator=(const OverlayPainter&) = delete;
 
   // A circle's outline, or the part of it from `fromTurn` to `toTurn` (turns clockwise
   // from the top, 0 .. 1).

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "display/SharpContext.h"
 #include "model/Synapse.h"
 #include "shell/Exhibit.h"
 #include "tests/support/TestExhibit.h"
@@ -186,6 +187,20 @@ TEST(Languages, TheLanguageButtonSwitchesEveryTextAtOnceAndRoundAgain) {
               std::vector({expected.standstill, expected.slower, expected.realTime, expected.invitation,
                            expected.countdown}));
   }
+}
+
+// The sharp context draws a stroke when the next one begins or the frame ends: the
+// overlay's last stroke must not outlive its pen (the sanitized build sees it).
+TEST(Overlays, EndTheirLastStrokeWhileItsPenExists) {
+  TestExhibit test(kStartMs, TouchOptions());
+  test.exhibit.TouchInUse();
+  DrawList list;
+  SharpContext context({1.0, 0.0, 0.0}, list);
+  test.exhibit.DrawOverlays(context);
+  const std::size_t drawn = list.indices.size();
+  context.Finish();
+  EXPECT_GT(drawn, 0u);
+  EXPECT_EQ(list.indices.size(), drawn) << "nothing left to draw at the frame's end";
 }
 
 TEST(ScreenPlacement, TurnsThePictureAndTouchesTogetherAtEveryRotation) {
