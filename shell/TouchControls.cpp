@@ -271,7 +271,7 @@ std::vector<VisitorAction> TouchControls::Down(const DesignTouch& touch, const T
   Finger finger;
   finger.id = touch.finger;
   finger.down = finger.at = touch.at;
-  finger.downMs = scene.nowMs;
+  finger.downMs = finger.lastEventMs = scene.nowMs;
   finger.nextRepeatMs = scene.nowMs + kRepeatDelayMs;
   if (inviting) {
     finger.waking = true;
@@ -287,6 +287,7 @@ std::vector<VisitorAction> TouchControls::Down(const DesignTouch& touch, const T
 
 std::vector<VisitorAction> TouchControls::Move(Finger& finger, PlanePoint at, const TouchScene& scene) {
   finger.at = at;
+  finger.lastEventMs = scene.nowMs;
   if (finger.waking || finger.target.kind != TargetKind::Synapse) return {};
   // Up or to the right is more, down or to the left less: the steps the drag has
   // gone, less those already made.
@@ -302,6 +303,7 @@ std::vector<VisitorAction> TouchControls::Move(Finger& finger, PlanePoint at, co
 }
 
 std::vector<VisitorAction> TouchControls::Tick(const TouchScene& scene) {
+  std::erase_if(fingers, [&](const Finger& f) { return Reached(scene.nowMs, f.lastEventMs + kForgottenFingerMs); });
   std::vector<VisitorAction> actions;
   for (Finger& finger : fingers) {
     if (finger.waking) continue;

@@ -60,6 +60,10 @@ inline constexpr std::uint32_t kResetHoldMs = 2000;
 inline constexpr double kDragStepMm = 6.0;
 // The ring where a finger lifted fades out over this long (ms).
 inline constexpr std::uint32_t kLiftRingMs = 300;
+// A finger that has neither moved nor lifted for this long (ms) is taken as lifted: a
+// touch screen that lost a finger's lift (the window lost the focus) must not hold a
+// handle down, and the exhibit awake, for ever. Far longer than any hand rests still.
+inline constexpr std::uint32_t kForgottenFingerMs = 30'000;
 
 enum class TargetKind { None, Stimulus1, Stimulus2, Synapse, Raise, Lower, Faster, Slower, Reset, Language };
 
@@ -110,6 +114,7 @@ private:
     PlanePoint down;              // design pixels where it came down
     PlanePoint at;                // and where it is now
     std::uint32_t downMs = 0;
+    std::uint32_t lastEventMs = 0;  // its down or its last move
     std::uint32_t nextRepeatMs = 0;
     int dragSteps = 0;            // weight steps its drag has made so far
     bool waking = false;          // came down on the invitation: does nothing more

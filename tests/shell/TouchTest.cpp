@@ -116,7 +116,10 @@ TEST_F(TouchTest, AHeldHandleRepeatsLikeAKeyAndTheResetButtonActsOnlyOnceHeldTwo
     EXPECT_EQ(exhibit.Parameters().weights[0], step.weight) << step.atMs;
     EXPECT_EQ(exhibit.Resets(ResetCause::Touch), step.touchResets) << step.atMs;
   }
-  Finger(2, TouchPhase::Up, Centre(TargetKind::Reset));
+  EXPECT_EQ(exhibit.Controls().FingersDown(), 1u);
+  test.clock.nowMs = kStartMs + kForgottenFingerMs;
+  exhibit.RunTimers();
+  EXPECT_EQ(exhibit.Controls().FingersDown(), 0u) << "a finger whose lift was lost is let go";
   Tap(3, Centre(TargetKind::Reset));  // a press let go early resets nothing
   test.clock.nowMs += kResetHoldMs;
   exhibit.RunTimers();
