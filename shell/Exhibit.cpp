@@ -118,8 +118,10 @@ void Exhibit::ResetToDefaults(ResetCause cause) {
   }
   touch.CloseHandles();
   panelLink.SetStatus(SettingsOf(parameters));
-  // A packet skipped behind an unfinished write goes out at a later frame's start.
-  panelStatusDue = !panelLink.SendStatus();
+  // A packet skipped behind an unfinished write goes out at a later frame's start; a
+  // port not open yet sends the defaults itself when it opens.
+  const bool ready = panelLink.State().sendReady;
+  panelStatusDue = !panelLink.SendStatus() && ready;
 }
 
 void Exhibit::NoteInteraction() {

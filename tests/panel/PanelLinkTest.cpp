@@ -49,7 +49,6 @@ protected:
     char name[256] = {};
     ASSERT_EQ(openpty(&panelFd, &lineFd, name, nullptr, nullptr), 0);
     fcntl(panelFd, F_SETFL, fcntl(panelFd, F_GETFL) | O_NONBLOCK);
-    ExhibitOptions options;
     options.panelDevice = name;
     test = std::make_unique<TestExhibit>(kStartMs, options);
     exhibit().OpenPanelPort();
@@ -118,6 +117,7 @@ protected:
     ASSERT_FALSE(link().replyExpected);
   }
 
+  ExhibitOptions options;
   std::unique_ptr<TestExhibit> test;
   int panelFd = -1;
   int lineFd = -1;
@@ -130,6 +130,15 @@ TEST_F(PanelLinkTest, WithoutPollsThePanelGetsOnlyAStatusPacketAtOpenAndAfterEac
   EXPECT_EQ(PanelReceives(8), kStatusPacket);
   EXPECT_TRUE(PanelReceivesAnythingElse().empty());
   EXPECT_TRUE(test->boxes.shown.empty());
+}
+
+TEST_F(PanelLinkTest, TheStartUpResetBeforeThePortOpensAddsNoPacketToTheOpeningOne) {
+  PanelReceives(16);
+  test = std::make_unique<TestExhibit>(kStartMs, options);  // the start-up's order
+  exhibit().ResetToDefaults();
+  exhibit().OpenPanelPort();
+  for (int frame = 0; frame < 3; ++frame) ApplyPanelReply();
+  EXPECT_EQ(PanelReceives(16), kStatusPacket);
 }
 
 TEST_F(PanelLinkTest, RepliesAreTakenInSignExtendedAndUnlimited) {
