@@ -191,7 +191,6 @@ TEST(CommandLineTest, TouchOptionsAndScriptsAreTakenAsGiven) {
   EXPECT_EQ(std::tuple(first.frame, first.touch.finger, first.touch.phase, first.touch.x, first.touch.y),
             std::tuple(std::int64_t{3}, std::int64_t{1}, TouchPhase::Down, 960.0, 540.5));
   EXPECT_EQ(o.touches[2].touch.phase, TouchPhase::Up);
-  EXPECT_EQ(Parse({"--languages", "de,en", "--language", "en"}).options.language, "en");
 }
 
 TEST(CommandLineTest, RecordedKeysReadBackAsTheSamePresses) {
