@@ -402,6 +402,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     case CommandLineApp::Outcome::kHelp:
       result.action = CommandLineAction::Help;
       return result;
+    case CommandLineApp::Outcome::kVersion:
+      result.action = CommandLineAction::Version;
+      return result;
     case CommandLineApp::Outcome::kError:
       result.action = CommandLineAction::Error;
       result.error = error;

@@ -124,6 +124,9 @@ StatsCommandLine ParseStatsArguments(const std::vector<std::string>& arguments, 
     case CommandLineApp::Outcome::kHelp:
       result.action = StatsCommandLine::Action::kHelp;
       return result;
+    case CommandLineApp::Outcome::kVersion:
+      result.action = StatsCommandLine::Action::kVersion;
+      return result;
     case CommandLineApp::Outcome::kError:
       result.action = StatsCommandLine::Action::kError;
       return result;

@@ -19,7 +19,7 @@ struct StatsOptions {
 };
 
 struct StatsCommandLine {
-  enum class Action { kRun, kHelp, kError } action = Action::kRun;
+  enum class Action { kRun, kHelp, kVersion, kError } action = Action::kRun;
   StatsOptions options;
   std::string error;  // with kError: what is wrong, one line
 };

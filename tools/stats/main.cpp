@@ -17,6 +17,7 @@
 #include "monitoring/UsageReportHtml.h"
 #include "monitoring/UsageStore.h"
 #include "platform/CommandLineSupport.h"
+#include "platform/ProgramVersion.h"
 #include "tools/stats/StatsOptions.h"
 
 namespace {
@@ -96,6 +97,10 @@ int main(int argc, char** argv) {
   const StatsCommandLine parsed = velmora::stats::ParseStatsArguments({argv + 1, argv + argc}, now);
   if (parsed.action == StatsCommandLine::Action::kHelp) {
     std::cout << velmora::stats::StatsHelpText(defaultPath);
+    return 0;
+  }
+  if (parsed.action == StatsCommandLine::Action::kVersion) {
+    std::cout << velmora::VersionLine("velmora-stats");
     return 0;
   }
   const auto badArguments = [](const std::string& error) {
