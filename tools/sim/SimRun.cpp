@@ -4,6 +4,7 @@
 #include <array>
 #include <numeric>
 
+#include "display/FrameComposition.h"
 #include "model/Midi.h"
 #include "model/Model.h"
 #include "model/Soma.h"
@@ -101,6 +102,11 @@ RunStatus RunSimulation(const SimOptions& options, const RunSinks& sinks, RunRec
       record.actions.push_back({record.elapsedMs, action.label});
     }
 
+    // A held key acts between frames, as the exhibit handles keys before a frame's steps.
+    if ((options.holdStimulus1 || options.holdStimulus2) && record.stepCount % kStepsPerFrame == 0) {
+      model.Stimulate(options.holdStimulus1, options.holdStimulus2);
+    }
+
     const double timeBeforeMs = model.time;
     model.Advance();
     record.elapsedMs += model.step;
@@ -133,6 +139,7 @@ RunStatus RunSimulation(const SimOptions& options, const RunSinks& sinks, RunRec
       for (int i = 0; i < kSomaCount; ++i) row.summedInput[i] = model.somas[i]->summedInput;
       sinks.onStep(row);
     }
+    if (sinks.onFrame && record.stepCount % kStepsPerFrame == 0) sinks.onFrame(model);
     if (!options.runByStepCount && !(model.time > timeBeforeMs)) return RunStatus::kStalled;
   }
   if (sinks.onFinished) sinks.onFinished(model);

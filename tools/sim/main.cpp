@@ -8,6 +8,7 @@
 #include "display/GlyphCache.h"
 #include "tools/sim/Raster.h"
 #include "tools/sim/SimOptions.h"
+#include "tools/sim/SimFlashes.h"
 #include "tools/sim/SimOutput.h"
 #include "tools/sim/SimPictures.h"
 #include "tools/sim/SimRun.h"
@@ -57,6 +58,19 @@ int main(int argc, char** argv) {
   if (!options.imagesDirectory.empty()) {
     std::string error;
     if (!WriteBuiltInImages(options.imagesDirectory, &error)) return Fail(error, kExitRunFailed);
+  }
+
+  if (options.flashes) {
+    FlashReport report;
+    RunStatus status = RunStatus::kFinished;
+    std::string error;
+    if (!AnalyseFlashes(options, pictureStyle, report, status, &error)) return Fail(error, kExitRunFailed);
+    if (status == RunStatus::kStalled) {
+      return Fail("the step no longer moves the model's time on; --until cannot be reached", kExitRunFailed);
+    }
+    std::fputs(FormatFlashReport(report).c_str(), stdout);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) return Fail("cannot write the report", kExitRunFailed);
+    return 0;
   }
 
   std::FILE* csv = nullptr;
