@@ -132,6 +132,7 @@ struct Given {
   std::vector<std::string> holds;
   bool flashes = false, classic = false;
   std::optional<std::string> screenInches, viewingDistance;
+  std::optional<std::string> sound, soundfont, transpose, volume;
 };
 
 void AddOptions(CommandLineApp& app, Given& given) {
@@ -222,6 +223,21 @@ void AddOptions(CommandLineApp& app, Given& given) {
             "with --flashes: how far the viewer stands from the screen, " +
                 Bounds(kMinViewingDistanceCm, kMaxViewingDistanceCm) + " (default 61, the guidelines' 22 to 26 inches)",
             given.viewingDistance);
+  const std::string sound = "Sound";
+  app.Value(sound, "--sound", "FILE.wav",
+            "render the notes of the run with the exhibit's built-in synthesiser as the exhibit plays them (the "
+            "notes of a frame's 20 steps at the frame's start, 20 ms a frame) into a 48 kHz stereo WAV file, and "
+            "print its measure instead of the firing lines: the share of the energy above 150 Hz, the peak and "
+            "the samples at full scale",
+            given.sound);
+  app.Value(sound, "--soundfont", "FILE", "with --sound: the soundfont (default: the system's GM soundfont)",
+            given.soundfont);
+  app.Value(sound, "--transpose", "N",
+            "with --sound: every note N semitones higher, " + std::to_string(kMinTransposeSemitones) + " to " +
+                std::to_string(kMaxTransposeSemitones) + ", as the exhibit's --transpose",
+            given.transpose);
+  app.Value(sound, "--volume", "0..100", "with --sound: the synthesiser's level in percent, as the exhibit's --volume",
+            given.volume);
   app.Help(outputs);
 }
 
@@ -252,7 +268,9 @@ Complaint Check(const Given& given, SimOptions& options) {
       {"--steps", &given.steps},       {"--weights", &given.weights}, {"--csv", &given.csv},
       {"--raster", &given.raster},     {"--geometry", &given.geometry}, {"--picture", &given.picture},
       {"--images", &given.images},     {"--size", &given.size},       {"--language", &given.language},
-      {"--screen-inches", &given.screenInches}, {"--viewing-distance-cm", &given.viewingDistance}};
+      {"--screen-inches", &given.screenInches}, {"--viewing-distance-cm", &given.viewingDistance},
+      {"--sound", &given.sound}, {"--soundfont", &given.soundfont}, {"--transpose", &given.transpose},
+      {"--volume", &given.volume}};
   for (const auto& [name, value] : valued) {
     if (*value && (*value)->empty()) return std::string(name) + " needs a value";
   }
@@ -361,6 +379,35 @@ Complaint Check(const Given& given, SimOptions& options) {
   }
   if ((given.screenInches || given.viewingDistance) && !given.flashes) {
     return "--screen-inches and --viewing-distance-cm describe the viewer of --flashes; give --flashes with them";
+  }
+
+  if (given.sound) {
+    if (!given.sound->ends_with(".wav")) return "--sound needs a file name ending in .wav, got '" + *given.sound + "'";
+    if (given.flashes || given.csv || given.raster || given.picture) {
+      return "--sound renders the run on its own; leave out --flashes, --csv, --raster and --picture";
+    }
+    options.soundPath = *given.sound;
+  }
+  if ((given.soundfont || given.transpose || given.volume) && !given.sound) {
+    return "--soundfont, --transpose and --volume go with --sound";
+  }
+  options.soundfont = given.soundfont.value_or("");
+  double number = 0.0;
+  if (given.transpose) {
+    if (Complaint c = ParseBounded("--transpose", *given.transpose, kMinTransposeSemitones, kMaxTransposeSemitones, number);
+        !c.empty() || number != std::floor(number)) {
+      return "--transpose needs a whole number of semitones from " + Bounds(kMinTransposeSemitones, kMaxTransposeSemitones) +
+             ", got '" + *given.transpose + "'";
+    }
+    options.transposeSemitones = static_cast<int>(number);
+  }
+  if (given.volume) {
+    if (Complaint c = ParseBounded("--volume", *given.volume, kMinVolumePercent, kMaxVolumePercent, number);
+        !c.empty() || number != std::floor(number)) {
+      return "--volume needs a whole number from " + Bounds(kMinVolumePercent, kMaxVolumePercent) + ", got '" +
+             *given.volume + "'";
+    }
+    options.volumePercent = static_cast<int>(number);
   }
 
   if (given.step && given.speed) return "give either --step or --speed, not both";

@@ -11,6 +11,8 @@
 #include "platform/CommandLineSupport.h"
 #include "platform/MessageCatalogue.h"
 #include "platform/PanelProtocol.h"
+#include "platform/MidiTranspose.h"
+#include "platform/SynthVolume.h"
 #include "tools/sim/FlashAnalysis.h"
 
 namespace velmora::sim {
@@ -88,6 +90,12 @@ struct SimOptions {
   bool classicPicture = false;                  // with --size: the classic picture scaled up to the screen
   double screenDiagonalInches = kReferenceScreenDiagonalInches;
   double viewingDistanceCm = kReferenceViewingDistanceCm;
+  // Sound: the run's notes rendered by the built-in synthesiser into this WAV file and
+  // measured; the report replaces the firing lines. Empty: no sound.
+  std::string soundPath;
+  std::string soundfont;                        // empty: the standard GM soundfont
+  int transposeSemitones = 0;                   // as the exhibit's --transpose
+  int volumePercent = kFullVolumePercent;       // as the exhibit's --volume
 };
 
 enum class ParseStatus { kRun, kHelp, kError };

@@ -30,9 +30,11 @@ class NoteRecorder : public MidiOutput {
 public:
   MidiSendResult ShortMessage(std::uint32_t message) override {
     if ((message & 0xF0u) == static_cast<std::uint32_t>(kMidiNoteOn)) notes.push_back(static_cast<int>((message >> 8) & 0xFFu));
+    if (onMidi) onMidi(message);
     return MidiSendResult::Accepted;
   }
   std::vector<int> notes;
+  std::function<void(std::uint32_t)> onMidi;
 };
 
 void Apply(const TimedAction& action, Model& model) {
@@ -68,6 +70,7 @@ RunStatus RunSimulation(const SimOptions& options, const RunSinks& sinks, RunRec
   std::array<SpikeListener, kSomaCount> somaListeners;
   std::array<SpikeListener, kSourceCount> sourceListeners;
 
+  recorder.onMidi = sinks.onMidi;
   Model model(kDefaultInitialStepMs);
   model.SetNoteOutput(&recorder);
   for (int i = 0; i < kSomaCount; ++i) {

@@ -12,6 +12,7 @@
 #include "tools/sim/SimOutput.h"
 #include "tools/sim/SimPictures.h"
 #include "tools/sim/SimRun.h"
+#include "tools/sim/SimSound.h"
 
 namespace {
 
@@ -69,6 +70,19 @@ int main(int argc, char** argv) {
       return Fail("the step no longer moves the model's time on; --until cannot be reached", kExitRunFailed);
     }
     std::fputs(FormatFlashReport(report).c_str(), stdout);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) return Fail("cannot write the report", kExitRunFailed);
+    return 0;
+  }
+
+  if (!options.soundPath.empty()) {
+    SoundReport report;
+    RunStatus status = RunStatus::kFinished;
+    std::string error;
+    if (!RenderRunSound(options, report, status, &error)) return Fail(error, kExitRunFailed);
+    if (status == RunStatus::kStalled) {
+      return Fail("the step no longer moves the model's time on; --until cannot be reached", kExitRunFailed);
+    }
+    std::fputs(FormatSoundReport(options, report).c_str(), stdout);
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) return Fail("cannot write the report", kExitRunFailed);
     return 0;
   }
