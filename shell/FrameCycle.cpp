@@ -48,7 +48,7 @@ FrameReport RunFrame(Exhibit& exhibit, Pacing pacing) {
   }
 
   if (!DrawSomaSprites(display, model)) return report;
-  DrawStatusLineAndModel(display, StatusText(cycle.relativeSimSpeed, exhibit.statusTexts), model, kExhibitDrawingStyle,
+  DrawStatusLineAndModel(display, StatusText(cycle.relativeSimSpeed, exhibit.statusTexts), model, display.NetworkStyle(),
                          exhibit.NoticeLines());
   WaitForFlipTime(clock, cycle, frameStart, pacing);
 

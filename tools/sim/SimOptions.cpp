@@ -130,7 +130,7 @@ struct Given {
   std::optional<std::string> size, language;
   bool letterbox = false;
   std::vector<std::string> holds;
-  bool flashes = false, classic = false;
+  bool flashes = false, classic = false, colours = false;
   std::optional<std::string> screenInches, viewingDistance;
   std::optional<std::string> sound, soundfont, transpose, volume;
 };
@@ -223,6 +223,11 @@ void AddOptions(CommandLineApp& app, Given& given) {
             "with --flashes: how far the viewer stands from the screen, " +
                 Bounds(kMinViewingDistanceCm, kMaxViewingDistanceCm) + " (default 61, the guidelines' 22 to 26 inches)",
             given.viewingDistance);
+  app.Flag(flashes, "--colours",
+           "print how far apart the synapses' blue and red and the ground around them look (CIEDE2000) in the sharp "
+           "picture, to typical eyes and with protanopia, deuteranopia and tritanopia (Machado 2009), and the light "
+           "edge the red triangles carry there; no run is made",
+           given.colours);
   const std::string sound = "Sound";
   app.Value(sound, "--sound", "FILE.wav",
             "render the notes of the run with the exhibit's built-in synthesiser as the exhibit plays them (the "
@@ -357,6 +362,7 @@ Complaint Check(const Given& given, SimOptions& options) {
     }
   }
   options.flashes = given.flashes;
+  options.colours = given.colours;
   if (given.flashes && (given.csv || given.raster || given.picture)) {
     return "--flashes composes every frame on its own; leave out --csv, --raster and --picture";
   }

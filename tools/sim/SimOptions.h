@@ -90,6 +90,9 @@ struct SimOptions {
   bool classicPicture = false;                  // with --size: the classic picture scaled up to the screen
   double screenDiagonalInches = kReferenceScreenDiagonalInches;
   double viewingDistanceCm = kReferenceViewingDistanceCm;
+  // The synapses' colours in the sharp picture as every kind of eye sees them; the
+  // report replaces the firing lines and no run is made.
+  bool colours = false;
   // Sound: the run's notes rendered by the built-in synthesiser into this WAV file and
   // measured; the report replaces the firing lines. Empty: no sound.
   std::string soundPath;

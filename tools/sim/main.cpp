@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "display/GlyphCache.h"
+#include "display/NetworkStyles.h"
 #include "tools/sim/Raster.h"
+#include "tools/sim/SimColours.h"
 #include "tools/sim/SimOptions.h"
 #include "tools/sim/SimFlashes.h"
 #include "tools/sim/SimOutput.h"
@@ -59,6 +61,14 @@ int main(int argc, char** argv) {
   if (!options.imagesDirectory.empty()) {
     std::string error;
     if (!WriteBuiltInImages(options.imagesDirectory, &error)) return Fail(error, kExitRunFailed);
+  }
+
+  if (options.colours) {
+    std::string error;
+    const std::vector<ColourRow> rows = MeasureSynapseColours(kSharpDrawingStyle, &error);
+    if (rows.empty()) return Fail(error, kExitRunFailed);
+    std::fputs(FormatColourReport(rows, true).c_str(), stdout);
+    return std::fflush(stdout) == 0 ? 0 : kExitRunFailed;
   }
 
   if (options.flashes) {
