@@ -21,15 +21,16 @@ inline constexpr DrawingStyle kExhibitDrawingStyle = {
 // with a red-blind or green-blind eye (and barely with any), the red lies too close to
 // the brown ground to tell an inhibitory synapse from its place by colour alone (the
 // colour check in tests/display measures it); the edge stands out on both for every
-// eye, leaves the blue ones and the classic picture exactly as they were, and keeps
-// to the design's 2-pixel pens.
+// eye, and leaves the blue ones and the classic picture exactly as they were. One
+// design pixel wide (half inside the triangle), so a small triangle stays red.
 inline constexpr ColorRef kNegativeSynapseEdgeColor = Rgb(230, 230, 230);
+inline constexpr int kNegativeSynapseEdgePixels = 1;
 inline constexpr DrawingStyle kSharpDrawingStyle = {
     kExhibitDrawingStyle.axonPen,
     kExhibitDrawingStyle.dendritePen,
     kExhibitDrawingStyle.positiveSynapseBrush,
     kExhibitDrawingStyle.negativeSynapseBrush,
-    Pen{PenStyle::Solid, kExhibitPenWidthPixels, kNegativeSynapseEdgeColor},
+    Pen{PenStyle::Solid, kNegativeSynapseEdgePixels, kNegativeSynapseEdgeColor},
 };
 
 }  // namespace velmora
