@@ -56,6 +56,22 @@ TEST(CommandLineTest, EveryOptionSetsItsField) {
   EXPECT_EQ(Parse({"--mode-switch"}).options.screenMode, ScreenMode::ModeSwitch);
 }
 
+TEST(CommandLineTest, TranspositionAndVolumeTakeTheirWholeRangesEndsIncluded) {
+  const struct {
+    std::vector<std::string> arguments;
+    int semitones, percent;
+  } cases[] = {
+      {{}, 0, 100}, {{"--transpose", "-24", "--volume", "0"}, -24, 0}, {{"--transpose=+60", "--volume=100"}, 60, 100},
+      {{"--transpose", "48", "--volume", "80"}, 48, 80},
+  };
+  for (const auto& c : cases) {
+    const CommandLine line = Parse(c.arguments);
+    ASSERT_EQ(line.action, CommandLineAction::Run) << line.error;
+    EXPECT_EQ(line.options.transposeSemitones, c.semitones);
+    EXPECT_EQ(line.options.volumePercent, c.percent);
+  }
+}
+
 TEST(CommandLineTest, HelpAndPortListingAreActionsOfTheirOwn) {
   EXPECT_EQ(Parse({"--help"}).action, CommandLineAction::Help);
   EXPECT_EQ(Parse({"--frames", "3", "-h"}).action, CommandLineAction::Help);
@@ -99,6 +115,8 @@ TEST(CommandLineTest, BadArgumentsAreRefusedWithAMessage) {
       {"--frames", "1", "--frames=2"},                   {"--panel-poll", "--panel-poll"},
       {"--status-listen", "8642"}, {"--status-listen", "::1:8642"}, {"--status-listen", "localhost:65536"},
       {"--usage-db", ""},          {"--status-token-file", ""},     {"--usage-commit-interval", "0"},
+      {"--transpose", "-25"},      {"--transpose", "61"},           {"--transpose", "1.5"},
+      {"--volume", "-1"},          {"--volume", "101"},             {"--volume", "loud"},
   };
   for (const auto& arguments : cases) {
     const CommandLine line = Parse(arguments);
