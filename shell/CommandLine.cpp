@@ -113,8 +113,8 @@ void AddOptions(CommandLineApp& app, Given& given) {
   app.Value(sound, "--transpose", "N",
             "play every note N semitones higher (" + std::to_string(kMinTransposeSemitones) + " to " +
                 std::to_string(kMaxTransposeSemitones) +
-                ", default 0): the neurons' notes lie below what small speakers reproduce, 36 puts them "
-                "three octaves up; on the synthesiser and on a port alike",
+                ", default 0): the neurons' notes lie below what small speakers reproduce, 48 puts them "
+                "four octaves up, above 150 Hz; on the synthesiser and on a port alike",
             given.transpose);
   app.Value(sound, "--volume", "0..100",
             "the built-in synthesiser's loudness in percent of its full level (default 100); a limiter keeps "
