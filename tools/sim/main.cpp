@@ -33,6 +33,19 @@ int Fail(const std::string& message, int status) {
   return status;
 }
 
+constexpr const char* kStalled = "the step no longer moves the model's time on; --until cannot be reached";
+
+// The exit of a run that measures: its report on standard output in place of the
+// firing lines, or why there is none.
+template <typename Report>
+int FinishMeasurement(bool made, RunStatus status, const std::string& error, Report report) {
+  if (!made) return Fail(error, kExitRunFailed);
+  if (status == RunStatus::kStalled) return Fail(kStalled, kExitRunFailed);
+  std::fputs(report().c_str(), stdout);
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) return Fail("cannot write the report", kExitRunFailed);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -75,26 +88,16 @@ int main(int argc, char** argv) {
     FlashReport report;
     RunStatus status = RunStatus::kFinished;
     std::string error;
-    if (!AnalyseFlashes(options, pictureStyle, report, status, &error)) return Fail(error, kExitRunFailed);
-    if (status == RunStatus::kStalled) {
-      return Fail("the step no longer moves the model's time on; --until cannot be reached", kExitRunFailed);
-    }
-    std::fputs(FormatFlashReport(report).c_str(), stdout);
-    if (std::fflush(stdout) != 0 || std::ferror(stdout)) return Fail("cannot write the report", kExitRunFailed);
-    return 0;
+    const bool made = AnalyseFlashes(options, pictureStyle, report, status, &error);
+    return FinishMeasurement(made, status, error, [&] { return FormatFlashReport(report); });
   }
 
   if (!options.soundPath.empty()) {
     SoundReport report;
     RunStatus status = RunStatus::kFinished;
     std::string error;
-    if (!RenderRunSound(options, report, status, &error)) return Fail(error, kExitRunFailed);
-    if (status == RunStatus::kStalled) {
-      return Fail("the step no longer moves the model's time on; --until cannot be reached", kExitRunFailed);
-    }
-    std::fputs(FormatSoundReport(options, report).c_str(), stdout);
-    if (std::fflush(stdout) != 0 || std::ferror(stdout)) return Fail("cannot write the report", kExitRunFailed);
-    return 0;
+    const bool made = RenderRunSound(options, report, status, &error);
+    return FinishMeasurement(made, status, error, [&] { return FormatSoundReport(options, report); });
   }
 
   std::FILE* csv = nullptr;
@@ -121,7 +124,7 @@ int main(int argc, char** argv) {
   const bool csvOk = csv == nullptr || (!std::ferror(csv) && std::fclose(csv) == 0);
 
   if (status == RunStatus::kStalled) {
-    return Fail("the step no longer moves the model's time on; --until cannot be reached", kExitRunFailed);
+    return Fail(kStalled, kExitRunFailed);
   }
   if (!stdoutOk) return Fail("cannot write the firings to standard output", kExitRunFailed);
   if (!csvOk) return Fail("cannot write " + options.csvPath, kExitRunFailed);
