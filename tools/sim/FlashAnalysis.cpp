@@ -220,8 +220,8 @@ void FlashAnalyser::CountScreenTransitions() {
     double area[2] = {0.0, 0.0};
     for (int side = 0; side < 2; ++side) {
       const int kind = side == 0 ? up : down;
-      // Fewer transitions than a tenth of the counting area cannot matter; the share
-      // is then reported no higher than that.
+      // Fewer transitions than a tenth of the counting area cannot count, and need no
+      // sum over the placements: their share is taken as if all lay in one field.
       if (transitionsThisFrame[kind] * 10.0 < field.countingAreaPixels) {
         largestAreaShare = std::max(largestAreaShare, transitionsThisFrame[kind] / field.countingAreaPixels);
         continue;
