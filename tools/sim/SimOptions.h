@@ -101,7 +101,7 @@ struct SimOptions {
   int volumePercent = kFullVolumePercent;       // as the exhibit's --volume
 };
 
-enum class ParseStatus { kRun, kHelp, kError };
+enum class ParseStatus { kRun, kHelp, kVersion, kError };
 
 struct ParseOutcome {
   ParseStatus status = ParseStatus::kRun;
