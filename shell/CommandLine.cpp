@@ -10,6 +10,8 @@
 #include "shell/MessageLog.h"
 #include "platform/MessageCatalogue.h"
 #include "platform/ScreenPlacement.h"
+#include "platform/MidiTranspose.h"
+#include "platform/SynthVolume.h"
 
 namespace velmora {
 namespace {
@@ -27,6 +29,13 @@ bool ParseCount(std::string_view text, std::int64_t minimum, std::int64_t& value
   if (status != std::errc() || rest != end || parsed < minimum) return false;
   value = parsed;
   return true;
+}
+
+// A whole number from `minimum` to `maximum`; a leading + is taken, as for a transposition.
+bool ParseWithin(std::string_view text, std::int64_t minimum, std::int64_t maximum, std::int64_t& value) {
+  if (text.starts_with('+')) text.remove_prefix(1);
+  std::int64_t parsed = 0;
+  return ParseCount(text, minimum, parsed) && parsed <= maximum && (value = parsed, true);
 }
 
 // Reads no more than one chunk beyond the limit, so an endless file ends the read too.
@@ -83,6 +92,7 @@ struct Given {
   std::optional<std::string> rotate, screenWidthMm, countdown, invitation, languages;
   std::vector<std::string> touches;
   std::optional<std::string> statusListen, statusTokenFile, usageDb, usageCommitInterval, usageKeepDays, exhibitName;
+  std::optional<std::string> transpose, volume;
 };
 
 // Every option of the exhibit, in the order --help lists them.
@@ -148,6 +158,16 @@ void AddOptions(CommandLineApp& app, Given& given) {
   app.Value(sound, "--soundfont", "FILE", "the synthesiser's soundfont", given.soundfont);
   app.Value(sound, "--record-midi", "FILE.mid", "write every MIDI message sent as a Standard MIDI File",
             given.recordMidi);
+  app.Value(sound, "--transpose", "N",
+            "play every note N semitones higher (" + std::to_string(kMinTransposeSemitones) + " to " +
+                std::to_string(kMaxTransposeSemitones) +
+                ", default 0): the neurons' notes lie below what small speakers reproduce, 48 puts them "
+                "four octaves up, above 150 Hz; on the synthesiser and on a port alike",
+            given.transpose);
+  app.Value(sound, "--volume", "0..100",
+            "the built-in synthesiser's loudness in percent of its full level (default 100); a limiter keeps "
+            "many overlapping notes from clipping at any volume",
+            given.volume);
   app.Flag(sound, "--list-midi-ports", "list the MIDI ports and exit", given.listMidiPorts);
   const std::string panel = "Control panel";
   app.Value(panel, "--panel", "DEVICE|none",
@@ -356,6 +376,22 @@ std::string Check(const Given& given, ExhibitOptions& options) {
       return "--midi-out needs synth, none or port:NAME, not '" + value + "'";
     }
     options.midiOut = value;
+  }
+  if (given.transpose) {
+    std::int64_t semitones = 0;
+    if (!ParseWithin(*given.transpose, kMinTransposeSemitones, kMaxTransposeSemitones, semitones)) {
+      return "--transpose needs a whole number of semitones from " + std::to_string(kMinTransposeSemitones) +
+             " to " + std::to_string(kMaxTransposeSemitones) + ", not '" + *given.transpose + "'";
+    }
+    options.transposeSemitones = static_cast<int>(semitones);
+  }
+  if (given.volume) {
+    std::int64_t percent = 0;
+    if (!ParseWithin(*given.volume, kMinVolumePercent, kMaxVolumePercent, percent)) {
+      return "--volume needs a whole number from " + std::to_string(kMinVolumePercent) + " to " +
+             std::to_string(kMaxVolumePercent) + ", not '" + *given.volume + "'";
+    }
+    options.volumePercent = static_cast<int>(percent);
   }
   if (given.testNote && !given.selfTest) return "--test-note goes with --self-test only";
   if (std::string problem = CheckPicture(given, options); !problem.empty()) return problem;
