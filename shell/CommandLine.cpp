@@ -9,6 +9,9 @@
 #include "platform/Keys.h"
 #include "shell/MessageLog.h"
 #include "platform/MessageCatalogue.h"
+#include "platform/ScreenPlacement.h"
+#include "platform/MidiTranspose.h"
+#include "platform/SynthVolume.h"
 
 namespace velmora {
 namespace {
@@ -28,22 +31,53 @@ bool ParseCount(std::string_view text, std::int64_t minimum, std::int64_t& value
   return true;
 }
 
+// A whole number from `minimum` to `maximum`; a leading + is taken, as for a transposition.
+bool ParseWithin(std::string_view text, std::int64_t minimum, std::int64_t maximum, std::int64_t& value) {
+  if (text.starts_with('+')) text.remove_prefix(1);
+  std::int64_t parsed = 0;
+  return ParseCount(text, minimum, parsed) && parsed <= maximum && (value = parsed, true);
+}
+
 // Reads no more than one chunk beyond the limit, so an endless file ends the read too.
-// Empty when the file is fine, else what is wrong with it.
-std::string ReadKeyScriptFile(const std::string& path, std::string& text) {
+// Empty when the file is fine, else what is wrong with it. `what` names the script.
+std::string ReadScriptFile(const std::string& path, std::string& text, const std::string& what) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) return "cannot read the key script " + path;
+  if (!in) return "cannot read the " + what + " " + path;
   text.clear();
   char chunk[4096];
   while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
     text.append(chunk, static_cast<std::size_t>(in.gcount()));
     if (text.size() > kMaxKeyScriptBytes) {
-      return "the key script " + path + " is larger than " + std::to_string(kMaxKeyScriptBytes) + " bytes";
+      return "the " + what + " " + path + " is larger than " + std::to_string(kMaxKeyScriptBytes) + " bytes";
     }
   }
-  if (in.bad()) return "cannot read the key script " + path;
+  if (in.bad()) return "cannot read the " + what + " " + path;
   return {};
 }
+
+// A script given inline or as @FILE; empty when fine, else what is wrong.
+std::string ScriptText(const std::string& value, std::string& script, const std::string& what) {
+  script = value;
+  if (!value.starts_with('@')) return {};
+  return ReadScriptFile(value.substr(1), script, what);
+}
+
+// The entries of a script: runs of characters between blanks, tabs and line breaks.
+std::vector<std::string_view> ScriptEntries(std::string_view script) {
+  std::vector<std::string_view> entries;
+  std::size_t position = 0;
+  while (position < script.size()) {
+    const std::size_t start = script.find_first_not_of(" \t\r\n", position);
+    if (start == std::string_view::npos) break;
+    const std::size_t end = std::min(script.find_first_of(" \t\r\n", start), script.size());
+    entries.push_back(script.substr(start, end - start));
+    position = end;
+  }
+  return entries;
+}
+
+// Widest screen a touch is taken on, mm: larger than any video wall.
+constexpr double kWidestScreenMm = 100'000.0;
 
 // The option texts as given, before they are checked.
 struct Given {
@@ -54,8 +88,12 @@ struct Given {
   std::vector<std::string> keys, screenshots;
   bool classic = false, letterbox = false, noVsync = false;
   std::optional<std::string> size, refresh, language;
+  bool showPointer = false;
+  std::optional<std::string> rotate, screenWidthMm, countdown, invitation, languages;
+  std::vector<std::string> touches;
   std::optional<std::string> statusListen, statusTokenFile, usageDb, usageCommitInterval, usageKeepDays, exhibitName;
   std::vector<std::string> statusHosts;
+  std::optional<std::string> transpose, volume;
 };
 
 // Every option of the exhibit, in the order --help lists them.
@@ -84,13 +122,33 @@ void AddOptions(CommandLineApp& app, Given& given) {
             "every frame for one refresh), where the screen offers one",
             given.refresh);
   app.Value(display, "--language", "LANG",
-            "the status line's language: de (default), en, or any other with a catalogue", given.language);
+            "the language of the texts on screen: de (default), en, or any other with a catalogue", given.language);
+  app.Value(display, "--rotate", "0|90|180|270",
+            "turn the picture (and the touches) clockwise, for a screen mounted in portrait or upside down",
+            given.rotate);
+  const std::string touch = "Touch screen and mouse";
+  app.Value(touch, "--languages", "LANG,LANG,...",
+            "a button on screen switches between these languages (each with a catalogue; the first, or "
+            "--language, shows first)",
+            given.languages);
+  app.Value(touch, "--screen-width-mm", "MM",
+            "the screen's width, for touch targets of at least 15 mm where the display reports no size",
+            given.screenWidthMm);
+  app.Flag(touch, "--show-pointer", "keep the mouse pointer visible over the picture", given.showPointer);
+  app.Value(touch, "--countdown", "on|off", "the countdown in the last 10 s before the idle reset (default on)",
+            given.countdown);
+  app.Value(touch, "--invitation", "on|off",
+            "the invitation to touch the screen after the idle reset (default on)", given.invitation);
   const std::string runs = "Runs for tests and demonstrations";
   app.Value(runs, "--frames", "N", "end as if Esc were pressed after N frames", given.frames);
   app.Repeatable(runs, "--keys", "SCRIPT",
                  "key presses before given frames,\ne.g. \"10:1 12:F1 40:Esc\"; @FILE reads them from a file of at most " +
                      std::to_string(kMaxKeyScriptBytes / kBytesPerMebibyte) + " MiB",
                  given.keys);
+  app.Repeatable(runs, "--touches", "SCRIPT",
+                 "touches before given frames, FRAME:FINGER:down|move|up:X:Y in screen pixels,\ne.g. "
+                 "\"10:1:down:960:540 12:1:up:960:540\"; @FILE reads them from a file",
+                 given.touches);
   app.Repeatable(runs, "--screenshot", "F:FILE.png", "save the composed picture after frame F", given.screenshots);
   app.Value(runs, "--record-keys", "FILE", "write this run's key presses in the --keys format", given.recordKeys);
   app.Value(runs, "--frame-log", "FILE", "write each frame's start tick and flip time", given.frameLog);
@@ -101,6 +159,16 @@ void AddOptions(CommandLineApp& app, Given& given) {
   app.Value(sound, "--soundfont", "FILE", "the synthesiser's soundfont", given.soundfont);
   app.Value(sound, "--record-midi", "FILE.mid", "write every MIDI message sent as a Standard MIDI File",
             given.recordMidi);
+  app.Value(sound, "--transpose", "N",
+            "play every note N semitones higher (" + std::to_string(kMinTransposeSemitones) + " to " +
+                std::to_string(kMaxTransposeSemitones) +
+                ", default 0): the neurons' notes lie below what small speakers reproduce, 48 puts them "
+                "four octaves up, above 150 Hz; on the synthesiser and on a port alike",
+            given.transpose);
+  app.Value(sound, "--volume", "0..100",
+            "the built-in synthesiser's loudness in percent of its full level (default 100); a limiter keeps "
+            "many overlapping notes from clipping at any volume",
+            given.volume);
   app.Flag(sound, "--list-midi-ports", "list the MIDI ports and exit", given.listMidiPorts);
   const std::string panel = "Control panel";
   app.Value(panel, "--panel", "DEVICE|none",
@@ -192,6 +260,67 @@ std::string CheckPicture(const Given& given, ExhibitOptions& options) {
     }
     options.language = *given.language;
   }
+  if (given.languages) {
+    std::string_view rest = *given.languages;
+    while (true) {
+      const std::size_t comma = rest.find(',');
+      const std::string name(rest.substr(0, comma));
+      if (!IsLanguageName(name) ||
+          std::find(options.languages.begin(), options.languages.end(), name) != options.languages.end()) {
+        return "--languages needs language names such as de,en, each once, not '" + *given.languages + "'";
+      }
+      options.languages.push_back(name);
+      if (comma == std::string_view::npos) break;
+      rest.remove_prefix(comma + 1);
+    }
+    if (!given.language) {
+      options.language = options.languages.front();
+    } else if (std::find(options.languages.begin(), options.languages.end(), options.language) ==
+               options.languages.end()) {
+      return "--language " + options.language + " is not among --languages " + *given.languages;
+    }
+  }
+  if (given.rotate) {
+    std::int64_t degrees = 0;
+    if (!ParseCount(*given.rotate, 0, degrees) || !IsRotation(static_cast<int>(degrees))) {
+      return "--rotate needs 0, 90, 180 or 270, not '" + *given.rotate + "'";
+    }
+    options.rotationDegrees = static_cast<int>(degrees);
+  }
+  return {};
+}
+
+// The touch screen's options; empty when all are fine, else the first complaint.
+std::string CheckTouch(const Given& given, ExhibitOptions& options) {
+  options.showPointer = given.showPointer;
+  if (given.screenWidthMm) {
+    double millimetres = 0.0;
+    const char* end = given.screenWidthMm->data() + given.screenWidthMm->size();
+    const auto [rest, status] = std::from_chars(given.screenWidthMm->data(), end, millimetres);
+    if (status != std::errc() || rest != end || !(millimetres >= 1.0 && millimetres <= kWidestScreenMm)) {
+      return "--screen-width-mm needs the screen's width in mm, from 1 to " +
+             std::to_string(static_cast<int>(kWidestScreenMm)) + ", not '" + *given.screenWidthMm + "'";
+    }
+    options.screenWidthMm = millimetres;
+  }
+  const struct {
+    const std::optional<std::string>& given;
+    bool& target;
+    const char* name;
+  } switches[] = {{given.countdown, options.countdown, "--countdown"}, {given.invitation, options.invitation, "--invitation"}};
+  for (const auto& option : switches) {
+    if (!option.given) continue;
+    if (*option.given != "on" && *option.given != "off") {
+      return std::string(option.name) + " needs on or off, not '" + *option.given + "'";
+    }
+    option.target = *option.given == "on";
+  }
+  for (const std::string& value : given.touches) {
+    std::string script;
+    if (std::string problem = ScriptText(value, script, "touch script"); !problem.empty()) return problem;
+    std::string error;
+    if (!ParseTouchScript(script, options.touches, error)) return "--touches: " + error;
+  }
   return {};
 }
 
@@ -212,10 +341,8 @@ std::string Check(const Given& given, ExhibitOptions& options) {
     options.frames = frames;
   }
   for (const std::string& value : given.keys) {
-    std::string script = value;
-    if (value.starts_with('@')) {
-      if (std::string problem = ReadKeyScriptFile(value.substr(1), script); !problem.empty()) return problem;
-    }
+    std::string script;
+    if (std::string problem = ScriptText(value, script, "key script"); !problem.empty()) return problem;
     std::string error;
     if (!ParseKeyScript(script, options.keys, error)) return "--keys: " + error;
   }
@@ -255,8 +382,25 @@ std::string Check(const Given& given, ExhibitOptions& options) {
     }
     options.midiOut = value;
   }
+  if (given.transpose) {
+    std::int64_t semitones = 0;
+    if (!ParseWithin(*given.transpose, kMinTransposeSemitones, kMaxTransposeSemitones, semitones)) {
+      return "--transpose needs a whole number of semitones from " + std::to_string(kMinTransposeSemitones) +
+             " to " + std::to_string(kMaxTransposeSemitones) + ", not '" + *given.transpose + "'";
+    }
+    options.transposeSemitones = static_cast<int>(semitones);
+  }
+  if (given.volume) {
+    std::int64_t percent = 0;
+    if (!ParseWithin(*given.volume, kMinVolumePercent, kMaxVolumePercent, percent)) {
+      return "--volume needs a whole number from " + std::to_string(kMinVolumePercent) + " to " +
+             std::to_string(kMaxVolumePercent) + ", not '" + *given.volume + "'";
+    }
+    options.volumePercent = static_cast<int>(percent);
+  }
   if (given.testNote && !given.selfTest) return "--test-note goes with --self-test only";
   if (std::string problem = CheckPicture(given, options); !problem.empty()) return problem;
+  if (std::string problem = CheckTouch(given, options); !problem.empty()) return problem;
   if (given.statusListen) {
     monitoring::ListenAddress address;
     std::string error;
@@ -331,13 +475,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
 
 bool ParseKeyScript(std::string_view script, std::vector<KeyPress>& keys, std::string& error) {
   std::vector<KeyPress> parsed;
-  std::size_t position = 0;
-  while (position < script.size()) {
-    const std::size_t start = script.find_first_not_of(" \t\r\n", position);
-    if (start == std::string_view::npos) break;
-    const std::size_t end = std::min(script.find_first_of(" \t\r\n", start), script.size());
-    const std::string_view entry = script.substr(start, end - start);
-    position = end;
+  for (const std::string_view entry : ScriptEntries(script)) {
     const std::size_t colon = entry.find(':');
     KeyPress press;
     if (colon == std::string_view::npos || !ParseCount(entry.substr(0, colon), 1, press.frame)) {
@@ -353,6 +491,37 @@ bool ParseKeyScript(std::string_view script, std::vector<KeyPress>& keys, std::s
     parsed.push_back(press);
   }
   keys.insert(keys.end(), parsed.begin(), parsed.end());
+  return true;
+}
+
+bool ParseTouchScript(std::string_view script, std::vector<TouchStep>& touches, std::string& error) {
+  std::vector<TouchStep> parsed;
+  for (const std::string_view entry : ScriptEntries(script)) {
+    std::vector<std::string_view> fields;
+    std::size_t from = 0;
+    for (std::size_t colon = entry.find(':'); ; colon = entry.find(':', from)) {
+      fields.push_back(entry.substr(from, colon == std::string_view::npos ? std::string_view::npos : colon - from));
+      if (colon == std::string_view::npos) break;
+      from = colon + 1;
+    }
+    TouchStep step;
+    const auto number = [](std::string_view text, double& value) {
+      const auto [rest, status] = std::from_chars(text.data(), text.data() + text.size(), value);
+      return status == std::errc() && rest == text.data() + text.size() && value >= 0.0 &&
+             value <= kLargestScreenSidePixels;
+    };
+    const std::string_view phase = fields.size() == 5 ? fields[2] : std::string_view{};
+    if (fields.size() != 5 || !ParseCount(fields[0], 1, step.frame) || !ParseCount(fields[1], 0, step.touch.finger) ||
+        (phase != "down" && phase != "move" && phase != "up") || !number(fields[3], step.touch.x) ||
+        !number(fields[4], step.touch.y)) {
+      error = "'" + std::string(entry) + "' is not FRAME:FINGER:down|move|up:X:Y with a frame of at least 1 and "
+              "X and Y in screen pixels";
+      return false;
+    }
+    step.touch.phase = phase == "down" ? TouchPhase::Down : phase == "move" ? TouchPhase::Move : TouchPhase::Up;
+    parsed.push_back(step);
+  }
+  touches.insert(touches.end(), parsed.begin(), parsed.end());
   return true;
 }
 

@@ -35,7 +35,12 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 // line breaks; frames from 1). False with a message in `error` for anything else.
 bool ParseKeyScript(std::string_view script, std::vector<KeyPress>& keys, std::string& error);
 
-// The same format, as --record-keys writes it: one "frame:key" per line.
+// Touches such as "10:1:down:960:540 12:1:up:960:540" (frame:finger:down|move|up:x:y,
+// separated by blanks, tabs or line breaks; frames from 1, fingers from 0, x and y in
+// screen pixels). False with a message in `error` for anything else.
+bool ParseTouchScript(std::string_view script, std::vector<TouchStep>& touches, std::string& error);
+
+// The same format as ParseKeyScript takes, as --record-keys writes it: one "frame:key" per line.
 std::string FormatKeyScript(const std::vector<KeyPress>& keys);
 
 // The --help text.

@@ -67,12 +67,11 @@ void ExhibitMonitor::BeforeFrame(Exhibit& exhibit) {
 
 void ExhibitMonitor::AfterFrame(Exhibit& exhibit, const FrameReport& report, ExhibitDisplay& display) {
   const auto end = std::chrono::steady_clock::now();
-  monitoring::ExhibitSnapshot& status = exhibit.status;
-  status.Frame(framesSeen ? std::chrono::duration<double>(end - lastFrameEnd).count() : 0.0);
+  exhibit.RefreshStatus(report.flipped, framesSeen ? std::chrono::duration<double>(end - lastFrameEnd).count() : 0.0,
+                        display.RestoresDone());
   lastFrameEnd = end;
   framesSeen = true;
-  exhibit.RefreshStatus(report.flipped);
-  status.displayLosses = display.RestoresDone();
+  const monitoring::ExhibitSnapshot& status = exhibit.Status();
   if (!server) return;
   exchange->Publish(status);
   if (!report.flipped || !exchange->PictureWanted()) return;

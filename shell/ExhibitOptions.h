@@ -11,6 +11,7 @@
 #include "monitoring/AccessControl.h"
 #include "monitoring/UsageSettings.h"
 #include "platform/MessageCatalogue.h"
+#include "platform/Touch.h"
 #include "platform/ScreenMode.h"
 
 namespace velmora {
@@ -23,6 +24,13 @@ struct ScreenshotRequest {
 struct KeyPress {
   std::int64_t frame = 0;   // pressed before this frame runs
   std::uint16_t key = 0;    // virtual-key code
+};
+
+// One step of a scripted touch, as a touch screen would report it: in screen pixels
+// as the screen is driven (before any --rotate).
+struct TouchStep {
+  std::int64_t frame = 0;  // before this frame runs
+  ScreenTouch touch;
 };
 
 
@@ -43,9 +51,17 @@ struct ExhibitOptions {
   bool vsync = true;                // present waits for the vertical blank where the renderer can
   int refreshHz = 0;                // full screen in a display mode of this refresh rate; 0: the screen's own
   std::string language = kOwnLanguage;  // the status line's language: its own or one with a catalogue
+  std::vector<std::string> languages;   // the languages the language button offers, the first shown first; empty: none
+  int rotationDegrees = 0;              // clockwise turn of the picture (and the touches): 0, 90, 180, 270
+  // Touch
+  bool showPointer = false;             // the mouse pointer stays visible over the window
+  double screenWidthMm = 0.0;           // the screen's width for touch targets' size; 0: as the display reports
+  bool countdown = true;                // the countdown before the idle reset
+  bool invitation = true;               // the invitation to touch after an idle reset
   // Runs for tests
   std::optional<std::int64_t> frames;          // end as if Esc after this many frames
   std::vector<KeyPress> keys;                  // scripted key presses
+  std::vector<TouchStep> touches;              // scripted touches
   std::vector<ScreenshotRequest> screenshots;  // composed back buffer after a frame
   std::string recordKeysPath;                  // write the run's key presses here
   bool busyWait = false;                       // pure busy-wait frame pacing
@@ -54,6 +70,8 @@ struct ExhibitOptions {
   std::string midiOut = "synth";  // "synth", "none" or "port:NAME"
   std::string soundfont;          // empty: the standard GM soundfont
   std::string recordMidiPath;     // Standard MIDI File of the run's messages
+  int transposeSemitones = 0;     // every note moved by this many semitones, -24 .. 60
+  int volumePercent = 100;        // the built-in synthesiser's level, 0 .. 100
   // Control panel
   std::string panelDevice = "/dev/ttyS0";  // or kNoPanel
   bool panelPoll = false;  // run the 100 ms poll timer

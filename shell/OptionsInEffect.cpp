@@ -32,10 +32,21 @@ std::vector<monitoring::OptionInEffect> OptionsInEffect(
   flag("--no-vsync", !options.vsync);
   if (options.refreshHz > 0) value("--refresh", std::to_string(options.refreshHz));
   value("--language", options.language);
+  if (!options.languages.empty()) {
+    std::string list;
+    for (const std::string& language : options.languages) list += (list.empty() ? "" : ",") + language;
+    value("--languages", list);
+  }
+  value("--rotate", std::to_string(options.rotationDegrees));
+  flag("--show-pointer", options.showPointer);
+  value("--countdown", options.countdown ? "on" : "off");
+  value("--invitation", options.invitation ? "on" : "off");
   value("--midi-out", options.midiOut);
   if (options.midiOut == "synth") {
     value("--soundfont", options.soundfont.empty() ? FindDefaultSoundfont() : options.soundfont);
   }
+  value("--transpose", std::to_string(options.transposeSemitones));
+  if (options.midiOut == "synth") value("--volume", std::to_string(options.volumePercent));
   value("--panel", options.panelDevice);
   flag("--panel-poll", options.panelPoll && PanelChosen(options));
   value("--status-listen", options.statusListen);

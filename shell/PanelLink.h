@@ -71,8 +71,11 @@ public:
   // port!", "Can not retrieve serial state!" and "Can not set serial state!" for the
   // steps that fail, and "Can not create event!" when the buffers cannot be had.
   void Open(const std::string& device);
-  // The status packet (the defaults), unless an earlier write is still unfinished.
-  void SendStatus();
+  // The status packet, unless an earlier write is still unfinished; true when it went
+  // out (or a port that never opened swallowed it).
+  bool SendStatus();
+  // What the following status packets carry: the defaults from Open on.
+  void SetStatus(const PanelSettings& settings);
   // The poll timer's tick: a fresh poll, unless a reply is still being read.
   void Refresh();
   // At the start of every frame: services the line, and once the reply to a poll is

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "display/ExhibitDisplay.h"
+#include <utility>
+
 #include "display/StatusTexts.h"
 #include "platform/Clock.h"
 #include "platform/MessageBoxes.h"
@@ -69,15 +71,24 @@ int main(int argc, char** argv) {
   // Started by a service manager, nobody is there to click a box away: a box would
   // hold up the start until the manager gave up on it and started the exhibit again.
   if (ServiceNotifier::FromEnvironment().Enabled()) options.unattended = true;
-  StatusTexts statusTexts;
-  if (std::string error; !LoadStatusTexts(options.language, CatalogueFolders(), statusTexts, &error)) {
-    std::string languages = kOwnLanguage;
-    for (const std::string& language : CatalogueLanguages(CatalogueFolders())) {
-      if (language != kOwnLanguage) languages += ", " + language;
+  // The languages on offer, the one shown first first.
+  std::vector<std::string> offered = {options.language};
+  for (const std::string& language : options.languages) {
+    if (language != options.language) offered.push_back(language);
+  }
+  std::vector<StatusTexts> texts;
+  for (const std::string& language : offered) {
+    StatusTexts loaded;
+    if (std::string error; !LoadStatusTexts(language, CatalogueFolders(), loaded, &error)) {
+      std::string languages = kOwnLanguage;
+      for (const std::string& found : CatalogueLanguages(CatalogueFolders())) {
+        if (found != kOwnLanguage) languages += ", " + found;
+      }
+      std::fprintf(stderr, "velmora: %s: %s (languages: %s)\nTry 'velmora --help'.\n",
+                   options.languages.empty() ? "--language" : "--languages", error.c_str(), languages.c_str());
+      return kBadArgumentsExitCode;
     }
-    std::fprintf(stderr, "velmora: --language: %s (languages: %s)\nTry 'velmora --help'.\n", error.c_str(),
-                 languages.c_str());
-    return kBadArgumentsExitCode;
+    texts.push_back(std::move(loaded));
   }
 
   // The status server and the usage statistics, up before the first message is shown.
@@ -99,8 +110,7 @@ int main(int argc, char** argv) {
   // MIDI output and the panel port by then, in that order) before its display, and
   // both before the monitor, whose usage store the exhibit records in.
   ExhibitDisplay display(boxes, PictureChoiceFor(options));
-  Exhibit exhibit(options, clock, boxes, display);
-  exhibit.statusTexts = statusTexts;
+  Exhibit exhibit(options, clock, boxes, display, {}, std::move(texts));
   exhibit.RecordUsage(&monitor.Usage());
 
   // Signals end the exhibit through its own orderly path, not through SDL's quit event.

@@ -134,14 +134,14 @@ TEST(UsageReport, CsvHasOneRowPerDayAndAFleetsRowsSumItsExhibits) {
   ASSERT_EQ(one.size(), 4u);
   EXPECT_EQ(columns(one[0]), static_cast<long>(4 + kInteractionSources + kResetCauses + 3 + kHoursPerDay));
   for (const std::string& line : one) EXPECT_EQ(columns(line), columns(one[0])) << line;
-  EXPECT_EQ(one[1], "2026-01-10,1,0,1,1,0.0,0,1,0,0,0,3600,1,0,0,0,0,0,0,0,0,0,0,1,0,0,0,0,0,0,0,0,0,0,0,0,0,0");
+  EXPECT_EQ(one[1], "2026-01-10,1,0,1,0,1,0.0,0,1,0,0,0,0,3600,1,0,0,0,0,0,0,0,0,0,0,1,0,0,0,0,0,0,0,0,0,0,0,0,0,0");
   EXPECT_EQ(one[3].substr(0, 13), "2026-01-12,0,");
 
   const std::vector<std::string> all = lines(FormatUsageCsv(exhibits, &fleet));
   ASSERT_EQ(all.size(), 1u + 3 * 3);
   EXPECT_EQ(all[0].rfind("exhibit,date,", 0), 0u);
   EXPECT_EQ(all[1], "\"Foyer, left\"," + one[1]);
-  EXPECT_EQ(all[7], "all exhibits,2026-01-10,2,0,2,2,0.0,0,2,0,0,0,7200,2,0,0,0,0,0,0,0,0,0,0,2,0,0,0,0,0,0,0,0,0,0,0,0,0,0");
+  EXPECT_EQ(all[7], "all exhibits,2026-01-10,2,0,2,0,2,0.0,0,2,0,0,0,0,7200,2,0,0,0,0,0,0,0,0,0,0,2,0,0,0,0,0,0,0,0,0,0,0,0,0,0");
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <tuple>
 
 #include "platform/Keys.h"
 
@@ -56,6 +57,22 @@ TEST(CommandLineTest, EveryOptionSetsItsField) {
   EXPECT_EQ(Parse({"--mode-switch"}).options.screenMode, ScreenMode::ModeSwitch);
 }
 
+TEST(CommandLineTest, TranspositionAndVolumeTakeTheirWholeRangesEndsIncluded) {
+  const struct {
+    std::vector<std::string> arguments;
+    int semitones, percent;
+  } cases[] = {
+      {{}, 0, 100}, {{"--transpose", "-24", "--volume", "0"}, -24, 0}, {{"--transpose=+60", "--volume=100"}, 60, 100},
+      {{"--transpose", "48", "--volume", "80"}, 48, 80},
+  };
+  for (const auto& c : cases) {
+    const CommandLine line = Parse(c.arguments);
+    ASSERT_EQ(line.action, CommandLineAction::Run) << line.error;
+    EXPECT_EQ(line.options.transposeSemitones, c.semitones);
+    EXPECT_EQ(line.options.volumePercent, c.percent);
+  }
+}
+
 TEST(CommandLineTest, HelpAndPortListingAreActionsOfTheirOwn) {
   EXPECT_EQ(Parse({"--help"}).action, CommandLineAction::Help);
   EXPECT_EQ(Parse({"--frames", "3", "-h"}).action, CommandLineAction::Help);
@@ -99,6 +116,14 @@ TEST(CommandLineTest, BadArgumentsAreRefusedWithAMessage) {
       {"--frames", "1", "--frames=2"},                   {"--panel-poll", "--panel-poll"},
       {"--status-listen", "8642"}, {"--status-listen", "::1:8642"}, {"--status-listen", "localhost:65536"},
       {"--usage-db", ""},          {"--status-token-file", ""},     {"--usage-commit-interval", "0"},
+      {"--rotate", "45"},          {"--rotate", "-90"},             {"--countdown", "no"},
+      {"--invitation", ""},        {"--screen-width-mm", "0"},      {"--screen-width-mm", "1e9"},
+      {"--screen-width-mm", "wide"}, {"--languages", "de,,en"},     {"--languages", "de,de"},
+      {"--languages", "de,en", "--language", "fr"},                 {"--touches", "1:1:tap:5:5"},
+      {"--touches", "0:1:down:5:5"}, {"--touches", "1:1:down:5"},   {"--touches", "1:1:down:-5:5"},
+      {"--touches", "1:1:down:5:99999"},
+      {"--transpose", "-25"},      {"--transpose", "61"},           {"--transpose", "1.5"},
+      {"--volume", "-1"},          {"--volume", "101"},             {"--volume", "loud"},
       {"--usage-keep-days", "0"},  {"--usage-keep-days", "36501"},  {"--exhibit-name", " "},
       {"--exhibit-name", std::string(65, 'x')},                      {"--exhibit-name", "Foyer\tleft"},
       {"--status-host", ""},       {"--status-host", "evil host"},  {"--status-host", "a/b"},
@@ -173,6 +198,23 @@ TEST(CommandLineTest, KeyScriptFilesLargerThanTheLimitAreRefusedNotReadToTheEnd)
     EXPECT_NE(line.error.find("larger than"), std::string::npos) << line.error;
   }
   std::remove(path.c_str());
+}
+
+TEST(CommandLineTest, TouchOptionsAndScriptsAreTakenAsGiven) {
+  const CommandLine line = Parse({"--languages", "en,de", "--rotate", "270", "--countdown", "off", "--show-pointer",
+                                  "--screen-width-mm", "1209.6", "--touches", "3:1:down:960:540.5\n4:1:move:970:530",
+                                  "--touches", "5:1:up:970:530"});
+  ASSERT_EQ(line.action, CommandLineAction::Run) << line.error;
+  const ExhibitOptions& o = line.options;
+  EXPECT_EQ(o.languages, (std::vector<std::string>{"en", "de"}));
+  EXPECT_EQ(o.language, "en") << "the first of --languages shows first";
+  EXPECT_EQ(std::tuple(o.rotationDegrees, o.countdown, o.invitation, o.showPointer, o.screenWidthMm),
+            std::tuple(270, false, true, true, 1209.6));
+  ASSERT_EQ(o.touches.size(), 3u);
+  const TouchStep& first = o.touches[0];
+  EXPECT_EQ(std::tuple(first.frame, first.touch.finger, first.touch.phase, first.touch.x, first.touch.y),
+            std::tuple(std::int64_t{3}, std::int64_t{1}, TouchPhase::Down, 960.0, 540.5));
+  EXPECT_EQ(o.touches[2].touch.phase, TouchPhase::Up);
 }
 
 TEST(CommandLineTest, RecordedKeysReadBackAsTheSamePresses) {

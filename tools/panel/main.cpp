@@ -308,7 +308,7 @@ int main(int argc, char** argv) {
         case velmora::PanelMessage::Kind::kStatusPacket:
           state.settings = message->status;
           waitingForStatus = false;
-          std::printf("status packet: exhibit at its defaults, %s\r\n", DescribeSettings(state.settings).c_str());
+          std::printf("status packet: the exhibit shows %s\r\n", DescribeSettings(state.settings).c_str());
           break;
         case velmora::PanelMessage::Kind::kStrayByte:
           std::printf("stray byte 0x%02X\r\n", message->strayByte);
