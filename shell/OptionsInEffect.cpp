@@ -39,6 +39,7 @@ std::vector<monitoring::OptionInEffect> OptionsInEffect(
   }
   value("--rotate", std::to_string(options.rotationDegrees));
   flag("--show-pointer", options.showPointer);
+  if (options.screenWidthMm > 0.0) value("--screen-width-mm", std::to_string(options.screenWidthMm));
   value("--countdown", options.countdown ? "on" : "off");
   value("--invitation", options.invitation ? "on" : "off");
   value("--midi-out", options.midiOut);
