@@ -43,6 +43,9 @@ if [[ $action == test || $action == sanitize ]]; then
   # and the test of the boxes' owner window has nothing to look at.
   packages+=(xfonts-base)
   packages+=(python3-prometheus-client chromium chromium-driver python3-selenium)
+  # curl, as operators call the status server; promtool (in Debian's prometheus
+  # package) lints /metrics and tests the fleet's alert rules.
+  packages+=(curl prometheus)
 fi
 if [[ $action == test || $action == fuzz ]]; then
   packages+=(clang libclang-rt-14-dev)

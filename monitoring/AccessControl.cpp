@@ -1,5 +1,6 @@
 #include "monitoring/AccessControl.h"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,6 +18,31 @@ std::string_view Trimmed(std::string_view text) {
   while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
   while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
   return text;
+}
+
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// A name in the form names are compared in: lower case, without the final dot.
+std::string Canonical(std::string_view name) {
+  if (name.ends_with('.')) name.remove_suffix(1);
+  std::string result(name);
+  for (char& c : result) c = Lower(c);
+  return result;
+}
+
+bool IsNumericAddress(const std::string& text) {
+  in6_addr address{};
+  return ::inet_pton(AF_INET, text.c_str(), &address) == 1 || ::inet_pton(AF_INET6, text.c_str(), &address) == 1;
+}
+
+// The host of a Host header value ("name", "name:port", "[v6]", "[v6]:port"), canonical.
+std::string HostOf(std::string_view header) {
+  header = Trimmed(header);
+  if (header.starts_with('[')) {
+    const std::size_t close = header.find(']');
+    return Canonical(header.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
+  }
+  return Canonical(header.substr(0, header.rfind(':')));
 }
 
 }  // namespace
@@ -59,7 +85,8 @@ bool ParseListenAddress(std::string_view text, ListenAddress& address, std::stri
 
 bool LoadAccessToken(const std::string& path, std::string& token, std::string& error) {
   token.clear();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  // Without O_NONBLOCK opening a FIFO would wait for a writer, before the first frame.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   if (fd < 0) {
     error = "cannot read the token file " + path + " (" + std::strerror(errno) + ")";
     return false;
@@ -123,6 +150,40 @@ std::string_view BearerToken(std::string_view authorization) {
     if (lower != kScheme[i]) return {};
   }
   return Trimmed(authorization.substr(kScheme.size()));
+}
+
+bool IsHostName(std::string_view name) {
+  if (name.empty() || name.size() > 253) return false;
+  if (IsNumericAddress(std::string(name))) return true;
+  for (const char c : name) {
+    const char lower = Lower(c);
+    if (!((lower >= 'a' && lower <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.')) return false;
+  }
+  return name.front() != '.' && name.front() != '-';
+}
+
+bool IsLoopbackAddress(std::string_view numeric) {
+  const std::string text = Canonical(numeric);
+  in_addr v4{};
+  if (::inet_pton(AF_INET, text.c_str(), &v4) == 1) return (ntohl(v4.s_addr) >> 24) == 127;
+  in6_addr v6{};
+  if (::inet_pton(AF_INET6, text.c_str(), &v6) != 1) return false;
+  if (IN6_IS_ADDR_LOOPBACK(&v6)) return true;
+  return IN6_IS_ADDR_V4MAPPED(&v6) && v6.s6_addr[12] == 127;
+}
+
+HostCheck::HostCheck(std::vector<std::string> names) {
+  for (const std::string& name : names) names_.push_back(Canonical(name));
+}
+
+bool HostCheck::Allows(std::string_view hostHeader, std::string_view localAddress) const {
+  if (Trimmed(hostHeader).empty()) return true;
+  const std::string host = HostOf(hostHeader);
+  if (host == "localhost" || host.ends_with(".localhost") || IsNumericAddress(host)) return true;
+  for (const std::string& name : names_) {
+    if (host == name) return true;
+  }
+  return !IsLoopbackAddress(localAddress) && names_.empty();
 }
 
 }  // namespace velmora::monitoring

@@ -54,6 +54,20 @@ void SnapshotExchange::OfferPicture(const std::uint16_t* pixels, std::size_t pit
   pictureOffered_.notify_all();
 }
 
+bool SnapshotExchange::LendPictureStorage(std::vector<std::uint32_t>& xrgb, std::size_t pixels) {
+  if (xrgb.capacity() >= pixels) return true;
+  std::unique_lock<std::mutex> lock(pictureMutex_, std::try_to_lock);
+  if (!lock.owns_lock()) return false;
+  if (spare_.capacity() >= pixels) {
+    xrgb.swap(spare_);
+    return true;
+  }
+  storageWanted_ = pixels;
+  lock.unlock();
+  pictureOffered_.notify_all();
+  return false;
+}
+
 void SnapshotExchange::OfferPicture(std::vector<std::uint32_t>& xrgb, int width, int height) {
   if (!PictureWanted() || width <= 0 || height <= 0 ||
       xrgb.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height)) {
@@ -72,10 +86,25 @@ void SnapshotExchange::OfferPicture(std::vector<std::uint32_t>& xrgb, int width,
 
 bool SnapshotExchange::TakePicture(std::vector<std::uint8_t>& rgb, int& width, int& height,
                                    std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
   std::unique_lock<std::mutex> lock(pictureMutex_);
   const std::uint64_t before = pictureSerial_;
   pictureWanted_.store(true, std::memory_order_relaxed);
-  if (!pictureOffered_.wait_for(lock, timeout, [&] { return pictureSerial_ != before; })) {
+  for (;;) {
+    if (pictureOffered_.wait_until(lock, deadline, [&] {
+          return pictureSerial_ != before || storageWanted_ > spare_.capacity();
+        })) {
+      if (pictureSerial_ != before) break;
+      // The frame loop needs storage for the copy: made here, zeroed so that its pages
+      // are touched here too, outside the lock.
+      const std::size_t pixels = storageWanted_;
+      lock.unlock();
+      std::vector<std::uint32_t> storage(pixels);
+      lock.lock();
+      if (spare_.capacity() < pixels) spare_.swap(storage);
+      storageWanted_ = 0;
+      continue;
+    }
     pictureWanted_.store(false, std::memory_order_relaxed);
     return false;
   }

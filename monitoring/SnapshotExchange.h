@@ -38,6 +38,12 @@ public:
   // Copies the frame (rows of RGB565 pixels, `pitchBytes` apart) if a picture is wanted
   // and the buffer is free at once; otherwise does nothing and a later frame serves.
   void OfferPicture(const std::uint16_t* pixels, std::size_t pitchBytes);
+  // Before a full-colour frame is copied into `xrgb`: true when `xrgb` can hold
+  // `pixels` without allocating, having been given storage the server's thread made
+  // if it could not; false when there is none yet (the server makes it while it waits
+  // for the picture, and a later frame serves). A picture of 3840 x 2160 needs 33 MB,
+  // whose allocation and first touch would hold up the frame by tens of ms.
+  bool LendPictureStorage(std::vector<std::uint32_t>& xrgb, std::size_t pixels);
   // The same for a full-colour frame (0xRRGGBB pixels, `width` x `height`, rows
   // tightly packed), taken by swapping buffers: `xrgb` comes back holding an earlier
   // picture's storage, for the caller to fill again without allocating.
@@ -72,6 +78,8 @@ private:
   std::condition_variable pictureOffered_;
   std::vector<std::uint16_t> picture_;        // RGB565, tightly packed, under pictureMutex_
   std::vector<std::uint32_t> fullColour_;     // 0xRRGGBB, tightly packed, under pictureMutex_
+  std::vector<std::uint32_t> spare_;          // made by the server for the frame loop, under pictureMutex_
+  std::size_t storageWanted_ = 0;             // pixels the frame loop found no storage for, under pictureMutex_
   int fullColourWidth_ = 0;                   // pixels; 0: the last picture was RGB565
   int fullColourHeight_ = 0;
   std::uint64_t pictureSerial_ = 0;           // pictures copied, under pictureMutex_

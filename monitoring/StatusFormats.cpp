@@ -182,10 +182,11 @@ std::string MetricsText(const StatusView& view) {
   out.Single("velmora_start_time_seconds", "gauge", "When the exhibit started, seconds since 1970 (UTC).",
              UnixSeconds(view.run.started));
   out.Single("velmora_uptime_seconds", "gauge", "Seconds since the exhibit started.", view.uptimeSeconds);
-  if (view.lastFrameAgeSeconds >= 0.0) {
-    out.Single("velmora_last_frame_age_seconds", "gauge", "Seconds since the frame loop last handed over its state.",
-               view.lastFrameAgeSeconds);
-  }
+  // Before the first frame, the time since the start: a start that hangs shows as a
+  // frozen frame loop too.
+  out.Single("velmora_last_frame_age_seconds", "gauge",
+             "Seconds since the frame loop last handed over its state (before the first frame: since the start).",
+             view.lastFrameAgeSeconds >= 0.0 ? view.lastFrameAgeSeconds : view.uptimeSeconds);
   out.Single("velmora_frames_total", "counter", "Frames run.", s.frames);
   out.Single("velmora_frames_late_total", "counter", "Frames whose period exceeded 25 ms.", s.framesLate);
 
@@ -208,10 +209,18 @@ std::string MetricsText(const StatusView& view) {
              static_cast<double>(s.speedSetting));
   out.Labelled("velmora_weight", "gauge", "The visitors' synaptic weights.", "synapse", s.weights, kSynapseLabels);
   out.Single("velmora_display_ok", "gauge", "1 while frames reach the screen.", s.displayOk);
+  out.Single("velmora_panel_fitted", "gauge", "1 when a control panel is configured (0: --panel none).",
+             view.run.fitted.panel);
   out.Single("velmora_panel_connected", "gauge", "1 while the control panel's port is open.", s.panelConnected);
+  out.Single("velmora_midi_output_fitted", "gauge", "1 when a MIDI output is configured (0: --midi-out none).",
+             view.run.fitted.midiOutput);
   out.Single("velmora_midi_output_ok", "gauge", "1 while the MIDI output works.", s.midiOutputOk);
   out.Single("velmora_display_losses_total", "counter", "Times the picture was lost and restored.", s.displayLosses);
   out.Single("velmora_actions_enabled", "gauge", "1 when actions are allowed with the token.", view.actionsEnabled);
+  out.Single("velmora_auth_failures_total", "counter", "Action requests refused for a wrong or missing token.",
+             view.authFailures);
+  out.Single("velmora_usage_enabled", "gauge", "1 when usage statistics are to be recorded in a file (0: --usage-db off).",
+             view.run.fitted.usageFile);
 
   if (view.usage) {
     const UsageSummary& usage = *view.usage;
@@ -234,7 +243,7 @@ std::string MetricsText(const StatusView& view) {
                  "The last visitor interaction, seconds since 1970 (UTC).",
                  static_cast<double>(usage.lastInteractionUnixMs) / 1000.0);
     }
-    out.Single("velmora_idle_opening_days", "gauge",
+    out.Single("velmora_idle_opening_day_streak", "gauge",
                "Whole days since the last interaction on which the exhibit ran for an hour or more.",
                usage.idleOpeningDays);
   }
@@ -249,6 +258,13 @@ std::string StatusJson(const StatusView& view) {
     root.Text("started", IsoUtc(UnixSeconds(view.run.started)));
     root.Raw("uptime_seconds", Number(view.uptimeSeconds));
     root.Bool("actions", view.actionsEnabled);
+    root.Raw("auth_failures", Number(view.authFailures));
+    {
+      JsonObject fitted(root.Key("fitted"));
+      fitted.Bool("panel", view.run.fitted.panel);
+      fitted.Bool("midi_output", view.run.fitted.midiOutput);
+      fitted.Bool("usage_file", view.run.fitted.usageFile);
+    }
     if (view.snapshot == nullptr) {
       root.Raw("frames", "null");
     } else {
@@ -263,10 +279,11 @@ std::string StatusJson(const StatusView& view) {
         frames.Raw("last_age_seconds", Number(view.lastFrameAgeSeconds));
       }
       {
+        // A part that is not fitted has no health: null.
         JsonObject health(root.Key("health"));
         health.Bool("display", s.displayOk);
-        health.Bool("midi_output", s.midiOutputOk);
-        health.Bool("panel", s.panelConnected);
+        health.Raw("midi_output", !view.run.fitted.midiOutput ? "null" : s.midiOutputOk ? "true" : "false");
+        health.Raw("panel", !view.run.fitted.panel ? "null" : s.panelConnected ? "true" : "false");
       }
       root.Raw("display_losses", Number(s.displayLosses));
       root.Raw("speed_setting", Number(static_cast<double>(s.speedSetting)));
@@ -297,12 +314,13 @@ std::string StatusJson(const StatusView& view) {
       std::string& options = root.Key("options");
       options += '[';
       bool first = true;
-      for (const auto& [name, value] : view.run.options) {
+      for (const OptionInEffect& entry : view.run.options) {
         if (!first) options += ',';
         first = false;
         JsonObject option(options);
-        option.Text("name", name);
-        option.Text("value", value);
+        option.Text("name", entry.name);
+        option.Text("value", entry.value);
+        option.Bool("given", entry.given);
       }
       options += ']';
     }

@@ -3,11 +3,7 @@
 #include <httplib.h>
 #include <netdb.h>
 #include <poll.h>
-#include <sched.h>
-#include <sys/eventfd.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <array>
 #include <cerrno>
@@ -21,26 +17,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// How often a wait looks at the stop request.
+// How often a wait for the client looks at the stop request.
 constexpr std::chrono::milliseconds kStopCheckInterval{100};
-constexpr std::size_t kReceiveChunkBytes = 4096;
-constexpr int kListenBacklog = 64;
-// The server's threads yield the processor to the frame loop: on a busy machine a
-// flood of requests slows the answers, not the frames. They run in the idle class,
-// which takes a core only when no ordinary thread wants it; where that cannot be
-// had, at the lowest ordinary priority.
-constexpr int kServerThreadNice = 19;
-
-void LowerThreadPriority() {
-  const sched_param idle{};
-  if (::sched_setscheduler(0, SCHED_IDLE, &idle) != 0) {
-    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kServerThreadNice);
-  }
-}
-
-constexpr std::string_view kBusyAnswer =
-    "HTTP/1.1 503 Service Unavailable\r\nContent-Type: text/plain\r\nContent-Length: 22\r\n"
-    "Retry-After: 5\r\nConnection: close\r\n\r\ntoo many connections\r\n";
 
 // The page's own policy: its script, style and picture come from this server only,
 // and it may not be framed by another site.
@@ -50,50 +28,36 @@ constexpr const char* kPagePolicy =
 
 constexpr const char* kMetricsType = "text/plain; version=0.0.4; charset=utf-8";
 
-// One connection's socket as httplib reads and writes it, under the server's limits:
-// reads stop at the request size limit and at the request's deadline, writes at the
-// answer's deadline, and every wait ends within kStopCheckInterval of a stop request.
-// Reads are buffered: httplib reads a request line and headers one byte at a time.
-class GuardedStream final : public httplib::Stream {
+// One whole request as httplib reads it, from memory: past its end there is nothing
+// more (so a POST without Content-Length has an empty body, not one read until the
+// connection closes). Answers go to the socket under the answer's deadline, and every
+// wait ends within kStopCheckInterval of a stop request.
+class RequestStream final : public httplib::Stream {
 public:
-  GuardedStream(int fd, const StatusServerLimits& limits, const std::atomic<bool>& stop)
-      : fd_(fd), limits_(limits), stop_(stop) {}
+  RequestStream(const ReceivedRequest& request, std::chrono::milliseconds responseTimeout,
+                const std::atomic<bool>& stop)
+      : request_(request), deadline_(Clock::now() + responseTimeout), stop_(stop) {}
 
-  void BeginRequest() {
-    requestBytes_ = 0;
-    readDeadline_ = Clock::now() + limits_.requestTimeout;
-    writing_ = false;
-  }
-  // True when the next request's first bytes arrive within `idle`.
-  bool WaitForNextRequest(std::chrono::milliseconds idle) {
-    return begin_ < end_ || WaitFor(POLLIN, Clock::now() + idle);
-  }
-
-  bool is_readable() const override { return begin_ < end_ || WaitFor(POLLIN, readDeadline_); }
-  bool is_writable() const override { return WaitFor(POLLOUT, writing_ ? writeDeadline_ : Clock::now() + limits_.responseTimeout); }
+  bool is_readable() const override { return position_ < request_.bytes.size(); }
+  bool is_writable() const override { return WaitWritable(); }
 
   ssize_t read(char* ptr, size_t size) override {
-    if (begin_ == end_ && !Fill()) return -1;
-    const std::size_t count = std::min(size, end_ - begin_);
-    std::memcpy(ptr, buffer_.data() + begin_, count);
-    begin_ += count;
+    const std::size_t count = std::min(size, request_.bytes.size() - position_);
+    std::memcpy(ptr, request_.bytes.data() + position_, count);
+    position_ += count;
     return static_cast<ssize_t>(count);
   }
 
   ssize_t write(const char* ptr, size_t size) override {
-    if (!writing_) {
-      writing_ = true;
-      writeDeadline_ = Clock::now() + limits_.responseTimeout;
-    }
     std::size_t sent = 0;
     while (sent < size) {
-      const ssize_t n = ::send(fd_, ptr + sent, size - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+      const ssize_t n = ::send(request_.fd, ptr + sent, size - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
       if (n > 0) {
         sent += static_cast<std::size_t>(n);
       } else if (n < 0 && errno == EINTR) {
         continue;
       } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-        if (!WaitFor(POLLOUT, writeDeadline_)) return -1;
+        if (!WaitWritable()) return -1;
       } else {
         return -1;
       }
@@ -101,48 +65,18 @@ public:
     return static_cast<ssize_t>(size);
   }
 
-  void get_remote_ip_and_port(std::string& ip, int& port) const override { Address(true, ip, port); }
-  void get_local_ip_and_port(std::string& ip, int& port) const override { Address(false, ip, port); }
-  socket_t socket() const override { return fd_; }
-
-private:
-  bool Fill() {
-    if (requestBytes_ >= limits_.maxRequestBytes) return false;
-    for (;;) {
-      if (!WaitFor(POLLIN, readDeadline_)) return false;
-      const std::size_t room = std::min(buffer_.size(), limits_.maxRequestBytes - requestBytes_);
-      const ssize_t n = ::recv(fd_, buffer_.data(), room, MSG_DONTWAIT);
-      if (n > 0) {
-        begin_ = 0;
-        end_ = static_cast<std::size_t>(n);
-        requestBytes_ += end_;
-        return true;
-      }
-      if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) return false;
-    }
+  void get_remote_ip_and_port(std::string& ip, int& port) const override {
+    ip = std::string(request_.client);
+    port = -1;
   }
-
-  bool WaitFor(short events, Clock::time_point deadline) const {
-    for (;;) {
-      if (stop_.load(std::memory_order_relaxed)) return false;
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-      if (left.count() <= 0) return false;
-      pollfd entry{fd_, events, 0};
-      const int ready = ::poll(&entry, 1, static_cast<int>(std::min(left, kStopCheckInterval).count()));
-      if (ready > 0) return (entry.revents & (events | POLLHUP | POLLERR)) != 0;
-      if (ready < 0 && errno != EINTR) return false;
-    }
-  }
-
-  void Address(bool peer, std::string& ip, int& port) const {
+  void get_local_ip_and_port(std::string& ip, int& port) const override {
     sockaddr_storage address{};
     socklen_t length = sizeof address;
-    auto* raw = reinterpret_cast<sockaddr*>(&address);
-    const int result = peer ? ::getpeername(fd_, raw, &length) : ::getsockname(fd_, raw, &length);
     std::array<char, NI_MAXHOST> host{};
     std::array<char, NI_MAXSERV> service{};
-    if (result != 0 || ::getnameinfo(raw, length, host.data(), host.size(), service.data(), service.size(),
-                                     NI_NUMERICHOST | NI_NUMERICSERV) != 0) {
+    if (::getsockname(request_.fd, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
+        ::getnameinfo(reinterpret_cast<sockaddr*>(&address), length, host.data(), host.size(), service.data(),
+                      service.size(), NI_NUMERICHOST | NI_NUMERICSERV) != 0) {
       ip.clear();
       port = -1;
       return;
@@ -150,23 +84,31 @@ private:
     ip = host.data();
     port = std::atoi(service.data());
   }
+  socket_t socket() const override { return request_.fd; }
 
-  const int fd_;
-  const StatusServerLimits& limits_;
+private:
+  bool WaitWritable() const {
+    for (;;) {
+      if (stop_.load(std::memory_order_relaxed)) return false;
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now());
+      if (left.count() <= 0) return false;
+      pollfd entry{request_.fd, POLLOUT, 0};
+      const int ready = ::poll(&entry, 1, static_cast<int>(std::min(left, kStopCheckInterval).count()));
+      if (ready > 0) return (entry.revents & (POLLOUT | POLLHUP | POLLERR)) != 0;
+      if (ready < 0 && errno != EINTR) return false;
+    }
+  }
+
+  const ReceivedRequest& request_;
+  const Clock::time_point deadline_;
   const std::atomic<bool>& stop_;
-  std::array<char, kReceiveChunkBytes> buffer_{};
-  std::size_t begin_ = 0;
-  std::size_t end_ = 0;
-  std::size_t requestBytes_ = 0;
-  Clock::time_point readDeadline_;
-  Clock::time_point writeDeadline_;
-  bool writing_ = false;
+  std::size_t position_ = 0;
 };
 
 }  // namespace
 
 // httplib parses each request, routes it and writes the answer; the connections, the
-// threads and the limits are the server's own (see GuardedStream).
+// threads and the limits are the server's own (see ConnectionPool and RequestStream).
 class StatusServer::Http final : public httplib::Server {
 public:
   bool ProcessRequest(httplib::Stream& stream, bool closeConnection, bool& connectionClosed) {
@@ -174,16 +116,25 @@ public:
   }
 };
 
-StatusServer::StatusServer(ListenAddress address, std::string token, SnapshotExchange& exchange,
-                           ActionQueue& actions, RunInfo run, const UsageSummarySource* usage,
-                           StatusServerLimits limits)
-    : address_(std::move(address)), token_(std::move(token)), exchange_(exchange), actions_(actions),
-      run_(std::move(run)), usage_(usage), limits_(limits), http_(std::make_unique<Http>()) {
+StatusServer::StatusServer(StatusServerSetup setup, SnapshotExchange& exchange, ActionQueue& actions, RunInfo run,
+                           const UsageSummarySource* usage)
+    : address_(std::move(setup.address)), token_(std::move(setup.token)), hosts_(std::move(setup.hostNames)),
+      exchange_(exchange), actions_(actions), run_(std::move(run)), usage_(usage), limits_(setup.limits),
+      http_(std::make_unique<Http>()), throttle_(limits_.tokenMistakeWait),
+      pool_(limits_.connections, [this](const ReceivedRequest& request) { return Answer(request); }) {
   Http& http = *http_;
-  http.set_payload_max_length(limits_.maxRequestBytes);
-  http.set_keep_alive_max_count(limits_.requestsPerConnection);
-  http.set_keep_alive_timeout(std::chrono::duration_cast<std::chrono::seconds>(limits_.keepAliveIdle).count());
+  http.set_payload_max_length(limits_.connections.maxRequestBytes);
   http.set_default_headers({{"Cache-Control", "no-store"}, {"X-Content-Type-Options", "nosniff"}});
+  http.set_pre_routing_handler([this](const httplib::Request& request, httplib::Response& response) {
+    if (hosts_.Allows(request.get_header_value("Host"), request.local_addr)) {
+      return httplib::Server::HandlerResponse::Unhandled;
+    }
+    response.status = 421;
+    response.set_content("this server does not answer to that name: use its address, or start the exhibit "
+                         "with --status-host NAME\n",
+                         "text/plain");
+    return httplib::Server::HandlerResponse::Handled;
+  });
 
   http.Get("/", [](const httplib::Request&, httplib::Response& response) {
     response.set_header("Content-Security-Policy", kPagePolicy);
@@ -219,12 +170,22 @@ StatusServer::StatusServer(ListenAddress address, std::string token, SnapshotExc
     }};
     for (const auto& [path, action] : kActions) {
       http.Post(path, [this, action = action](const httplib::Request& request, httplib::Response& response) {
+        const auto now = Clock::now();
+        if (const auto wait = throttle_.WaitFor(request.remote_addr, now); wait.count() > 0) {
+          const auto seconds = std::to_string(std::chrono::ceil<std::chrono::seconds>(wait).count());
+          response.status = 429;
+          response.set_header("Retry-After", seconds);
+          response.set_content("too many wrong tokens: try again in " + seconds + " s\n", "text/plain");
+          return;
+        }
         if (!TokensMatch(BearerToken(request.get_header_value("Authorization")), token_)) {
+          throttle_.Mistake(request.remote_addr, now);
           response.status = 401;
           response.set_header("WWW-Authenticate", "Bearer realm=\"velmora\"");
           response.set_content("a valid token is needed\n", "text/plain");
           return;
         }
+        throttle_.Success(request.remote_addr);
         const std::optional<std::uint64_t> ticket = actions_.Push(action);
         if (!ticket) {
           response.status = 503;
@@ -245,149 +206,19 @@ StatusServer::StatusServer(ListenAddress address, std::string token, SnapshotExc
 
 StatusServer::~StatusServer() { Stop(); }
 
-bool StatusServer::Start(std::string& error) {
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
-  addrinfo* found = nullptr;
-  const std::string port = std::to_string(address_.port);
-  const std::string where = address_.host + ":" + port;
-  if (const int status = ::getaddrinfo(address_.host.c_str(), port.c_str(), &hints, &found); status != 0) {
-    error = "status server: cannot resolve " + where + " (" + ::gai_strerror(status) + ")";
-    return false;
-  }
-  int lastErrno = 0;
-  for (const addrinfo* candidate = found; candidate != nullptr && listenFd_ < 0; candidate = candidate->ai_next) {
-    const int fd = ::socket(candidate->ai_family, candidate->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK,
-                            candidate->ai_protocol);
-    if (fd < 0) {
-      lastErrno = errno;
-      continue;
-    }
-    // Lets a restarted exhibit bind while its old connections linger; unlike
-    // SO_REUSEPORT it never lets a second program listen on the same port.
-    const int yes = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    if (::bind(fd, candidate->ai_addr, candidate->ai_addrlen) == 0 && ::listen(fd, kListenBacklog) == 0) {
-      listenFd_ = fd;
-    } else {
-      lastErrno = errno;
-      ::close(fd);
-    }
-  }
-  ::freeaddrinfo(found);
-  if (listenFd_ < 0) {
-    error = "status server: cannot listen on " + where + " (" + std::strerror(lastErrno) + ")";
-    return false;
-  }
-  sockaddr_storage bound{};
-  socklen_t length = sizeof bound;
-  ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&bound), &length);
-  boundPort_ = ntohs(bound.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&bound)->sin6_port
-                                                 : reinterpret_cast<sockaddr_in*>(&bound)->sin_port);
-  wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  for (std::size_t i = 0; i < limits_.maxConnections; ++i) workers_.emplace_back([this] { WorkerLoop(); });
-  acceptThread_ = std::thread([this] { AcceptLoop(); });
-  return true;
-}
+bool StatusServer::Start(std::string& error) { return pool_.Start(address_, error); }
 
-void StatusServer::Stop() {
-  if (listenFd_ < 0) return;
-  stopRequested_.store(true);
-  {
-    std::lock_guard<std::mutex> lock(connectionsMutex_);
-    stopping_ = true;
-  }
-  connectionWaiting_.notify_all();
-  const std::uint64_t one = 1;
-  [[maybe_unused]] const ssize_t written = ::write(wakeFd_, &one, sizeof one);
-  if (acceptThread_.joinable()) acceptThread_.join();
-  for (std::thread& worker : workers_) worker.join();
-  workers_.clear();
-  for (const int fd : waitingConnections_) ::close(fd);
-  waitingConnections_.clear();
-  ::close(listenFd_);
-  ::close(wakeFd_);
-  listenFd_ = -1;
-  wakeFd_ = -1;
-}
+void StatusServer::Stop() { pool_.Stop(); }
 
 void StatusServer::AddStartupMessage(std::string text) {
   std::lock_guard<std::mutex> lock(messagesMutex_);
   startupMessages_.push_back(std::move(text));
 }
 
-void StatusServer::AcceptLoop() {
-  LowerThreadPriority();
-  std::array<pollfd, 2> waits = {{{listenFd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}}};
-  // A flood of new connections costs at most connectionsPerSecond accepts a second;
-  // the others wait in the listen queue, and past it the clients' own systems retry.
-  auto secondStart = Clock::now();
-  std::size_t acceptedThisSecond = 0;
-  while (!stopRequested_.load()) {
-    int timeoutMs = -1;
-    waits[0].events = POLLIN;
-    if (acceptedThisSecond >= limits_.connectionsPerSecond) {
-      const auto now = Clock::now();
-      if (now - secondStart >= std::chrono::seconds(1)) {
-        secondStart = now;
-        acceptedThisSecond = 0;
-      } else {
-        waits[0].events = 0;
-        timeoutMs = static_cast<int>(
-            std::chrono::ceil<std::chrono::milliseconds>(secondStart + std::chrono::seconds(1) - now).count());
-      }
-    }
-    if (::poll(waits.data(), waits.size(), timeoutMs) < 0 && errno != EINTR) return;
-    if ((waits[1].revents & POLLIN) != 0) return;
-    while (acceptedThisSecond < limits_.connectionsPerSecond) {
-      const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-      if (fd < 0) break;
-      ++acceptedThisSecond;
-      std::unique_lock<std::mutex> lock(connectionsMutex_);
-      if (!stopping_ && idleWorkers_ > waitingConnections_.size()) {
-        waitingConnections_.push_back(fd);
-        lock.unlock();
-        connectionWaiting_.notify_one();
-        continue;
-      }
-      lock.unlock();
-      // Every worker is busy: a short refusal, sent only if the socket takes it at once.
-      [[maybe_unused]] const ssize_t sent =
-          ::send(fd, kBusyAnswer.data(), kBusyAnswer.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-      ::close(fd);
-    }
-  }
-}
-
-void StatusServer::WorkerLoop() {
-  LowerThreadPriority();
-  std::unique_lock<std::mutex> lock(connectionsMutex_);
-  for (;;) {
-    ++idleWorkers_;
-    connectionWaiting_.wait(lock, [this] { return stopping_ || !waitingConnections_.empty(); });
-    --idleWorkers_;
-    if (stopping_) return;
-    const int fd = waitingConnections_.front();
-    waitingConnections_.pop_front();
-    lock.unlock();
-    Serve(fd);
-    lock.lock();
-  }
-}
-
-void StatusServer::Serve(int fd) {
-  GuardedStream stream(fd, limits_, stopRequested_);
-  for (std::size_t served = 0; served < limits_.requestsPerConnection; ++served) {
-    if (served > 0 && !stream.WaitForNextRequest(limits_.keepAliveIdle)) break;
-    stream.BeginRequest();
-    bool clientClosed = false;
-    const bool last = served + 1 == limits_.requestsPerConnection;
-    if (!http_->ProcessRequest(stream, last, clientClosed) || clientClosed) break;
-  }
-  ::shutdown(fd, SHUT_RDWR);
-  ::close(fd);
+bool StatusServer::Answer(const ReceivedRequest& request) {
+  RequestStream stream(request, limits_.connections.responseTimeout, pool_.Stopping());
+  bool clientClosed = false;
+  return http_->ProcessRequest(stream, request.lastOnConnection, clientClosed) && !clientClosed;
 }
 
 std::string StatusServer::Render(std::string (*format)(const StatusView&)) {
@@ -401,7 +232,8 @@ std::string StatusServer::Render(std::string (*format)(const StatusView&)) {
                         latest ? std::chrono::duration<double>(now - latest->publishedAt).count() : -1.0,
                         startupMessages_,
                         usage,
-                        !token_.empty()};
+                        !token_.empty(),
+                        throttle_.Mistakes()};
   return format(view);
 }
 

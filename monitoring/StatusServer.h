@@ -5,24 +5,26 @@
 //
 // The server never holds up a frame: it reads what the frame loop hands over through
 // a SnapshotExchange and passes actions back through an ActionQueue. Against slow or
-// hostile clients it keeps a fixed number of connections (more are turned away with
-// 503), a limit on each request's size, and deadlines for reading a request and for
-// writing an answer; nothing a client sends is kept beyond its request.
+// hostile clients its connections and threads are kept by a ConnectionPool (a limit
+// on connections in all and per client, on each request's size, deadlines for
+// reading a request and for writing an answer, a worker kept for /metrics and
+// /status); requests for another host name than it answers to are refused (DNS
+// rebinding), and wrong tokens slow their sender down (AuthThrottle). Nothing a client
+// sends is kept beyond its request.
 
 #include <chrono>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "monitoring/AccessControl.h"
 #include "monitoring/ActionQueue.h"
+#include "monitoring/AuthThrottle.h"
+#include "monitoring/ConnectionPool.h"
 #include "monitoring/SnapshotExchange.h"
 #include "monitoring/StatusFormats.h"
 #include "monitoring/UsageSummary.h"
@@ -30,23 +32,25 @@
 namespace velmora::monitoring {
 
 struct StatusServerLimits {
-  std::size_t maxConnections = 16;                       // served at once; more get 503
-  std::size_t connectionsPerSecond = 100;                // accepted at most; more wait to be accepted
-  std::size_t maxRequestBytes = 16 * 1024;               // request line, headers and body together
-  std::chrono::milliseconds requestTimeout{10'000};      // to receive one whole request
-  std::chrono::milliseconds responseTimeout{20'000};     // to send one whole answer
-  std::chrono::milliseconds keepAliveIdle{5'000};        // to wait for the next request on a connection
-  std::size_t requestsPerConnection = 100;
+  ConnectionLimits connections;
   std::chrono::milliseconds pictureInterval{250};        // a new PNG at most this often
   std::chrono::milliseconds pictureWait{500};            // for the frame loop to offer a picture
   std::chrono::milliseconds actionWait{1'000};           // for the frame loop to take an action
+  std::chrono::milliseconds tokenMistakeWait = AuthThrottle::kFirstWait;  // see AuthThrottle
+};
+
+struct StatusServerSetup {
+  ListenAddress address;
+  std::string token;                   // empty: no actions at all
+  std::vector<std::string> hostNames;  // answered to besides loopback names and addresses (--status-host)
+  StatusServerLimits limits;
 };
 
 class StatusServer {
 public:
-  // `token` empty: no actions at all. `usage` may be null (no usage store).
-  StatusServer(ListenAddress address, std::string token, SnapshotExchange& exchange, ActionQueue& actions,
-               RunInfo run, const UsageSummarySource* usage, StatusServerLimits limits = {});
+  // `usage` may be null (no usage store).
+  StatusServer(StatusServerSetup setup, SnapshotExchange& exchange, ActionQueue& actions, RunInfo run,
+               const UsageSummarySource* usage);
   ~StatusServer();
   StatusServer(const StatusServer&) = delete;
   StatusServer& operator=(const StatusServer&) = delete;
@@ -59,18 +63,16 @@ public:
   void Stop();
 
   // The port actually bound (the one asked for, or the one chosen for port 0).
-  std::uint16_t Port() const { return boundPort_; }
+  std::uint16_t Port() const { return pool_.Port(); }
 
   // A message the exhibit showed at start-up, for /status. Any thread.
   void AddStartupMessage(std::string text);
 
 private:
   class Http;
-  struct Picture;
 
-  void AcceptLoop();
-  void WorkerLoop();
-  void Serve(int fd);
+  // Answers one request on a worker; true when the connection may stay open.
+  bool Answer(const ReceivedRequest& request);
   // The answer `format` makes of the newest snapshot and the run's facts.
   std::string Render(std::string (*format)(const StatusView&));
   // The PNG of the current picture, at most pictureInterval old; null when none can be had.
@@ -78,25 +80,15 @@ private:
 
   const ListenAddress address_;
   const std::string token_;
+  const HostCheck hosts_;
   SnapshotExchange& exchange_;
   ActionQueue& actions_;
   const RunInfo run_;
   const UsageSummarySource* const usage_;
   const StatusServerLimits limits_;
   std::unique_ptr<Http> http_;
-
-  int listenFd_ = -1;
-  int wakeFd_ = -1;  // an eventfd that ends the accept loop's wait
-  std::uint16_t boundPort_ = 0;
-  std::thread acceptThread_;
-  std::vector<std::thread> workers_;
-
-  std::mutex connectionsMutex_;
-  std::condition_variable connectionWaiting_;
-  std::deque<int> waitingConnections_;  // accepted, for the next idle worker
-  std::size_t idleWorkers_ = 0;
-  bool stopping_ = false;               // under connectionsMutex_
-  std::atomic<bool> stopRequested_{false};
+  AuthThrottle throttle_;
+  ConnectionPool pool_;
 
   std::mutex messagesMutex_;
   std::vector<std::string> startupMessages_;

@@ -92,6 +92,7 @@ struct Given {
   std::optional<std::string> rotate, screenWidthMm, countdown, invitation, languages;
   std::vector<std::string> touches;
   std::optional<std::string> statusListen, statusTokenFile, usageDb, usageCommitInterval, usageKeepDays, exhibitName;
+  std::vector<std::string> statusHosts;
   std::optional<std::string> transpose, volume;
 };
 
@@ -184,8 +185,12 @@ void AddOptions(CommandLineApp& app, Given& given) {
             "where the status server (metrics, status page, picture) listens; default " +
                 std::string(monitoring::kDefaultStatusListen) + ", port 0 any free port, off none",
             given.statusListen);
+  app.Repeatable(operators, "--status-host", "NAME",
+                 "a host name the status server answers to besides localhost and numeric addresses, as browsers "
+                 "and Prometheus write it in the address",
+                 given.statusHosts);
   app.Value(operators, "--status-token-file", "FILE",
-            "the token that allows the server's actions (reset, test note, stimuli); the file must be "
+            "the token that allows the server's actions (reset, test note, stimuli); a regular file "
             "readable by its owner only",
             given.statusTokenFile);
   app.Value(operators, "--usage-db", "FILE|off",
@@ -401,6 +406,12 @@ std::string Check(const Given& given, ExhibitOptions& options) {
     std::string error;
     if (!monitoring::ParseListenAddress(*given.statusListen, address, error)) return error;
     options.statusListen = *given.statusListen;
+  }
+  for (const std::string& name : given.statusHosts) {
+    if (!monitoring::IsHostName(name)) {
+      return "--status-host needs a host name (letters, digits, hyphens and dots) or an address, not '" + name + "'";
+    }
+    options.statusHosts.push_back(name);
   }
   if (given.usageCommitInterval) {
     std::int64_t interval = 0;

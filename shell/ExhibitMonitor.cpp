@@ -5,6 +5,7 @@
 
 #include "display/DisplayConstants.h"
 #include "shell/Exhibit.h"
+#include "shell/OptionsInEffect.h"
 
 namespace velmora {
 namespace {
@@ -13,13 +14,9 @@ void Complain(const std::string& text) { std::fprintf(stderr, "velmora: %s\n", t
 
 monitoring::UsageStoreConfig StoreConfig(const ExhibitOptions& options, const std::string& version) {
   monitoring::UsageStoreConfig config;
-  if (options.usageDatabase.empty()) {
-    config.path = monitoring::DefaultUsageDatabasePath();
-    if (config.path.empty()) {
-      Complain("usage statistics: neither XDG_STATE_HOME nor HOME is set, so they are not recorded (--usage-db FILE)");
-    }
-  } else if (options.usageDatabase != "off") {
-    config.path = options.usageDatabase;
+  config.path = UsageDatabaseOf(options);
+  if (options.usageDatabase.empty() && config.path.empty()) {
+    Complain("usage statistics: neither XDG_STATE_HOME nor HOME is set, so they are not recorded (--usage-db FILE)");
   }
   config.version = version;
   config.exhibitName = options.exhibitName;
@@ -45,8 +42,9 @@ ExhibitMonitor::ExhibitMonitor(const ExhibitOptions& options, monitoring::RunInf
     Complain("status server: " + error + "; it allows no actions");
   }
   exchange = std::make_unique<monitoring::SnapshotExchange>(kScreenWidthPixels, kScreenHeightPixels);
-  server = std::make_unique<monitoring::StatusServer>(address, std::move(token), *exchange, actions, std::move(run),
-                                                      &store);
+  server = std::make_unique<monitoring::StatusServer>(
+      monitoring::StatusServerSetup{address, std::move(token), options.statusHosts, {}}, *exchange, actions,
+      std::move(run), &store);
   if (!server->Start(error)) {
     Complain(error + "; the exhibit runs without it");
     server.reset();
@@ -79,8 +77,11 @@ void ExhibitMonitor::AfterFrame(Exhibit& exhibit, const FrameReport& report, Exh
   if (!report.flipped || !exchange->PictureWanted()) return;
   if (SharpDisplay* sharp = display.Sharp()) {
     // The sharp picture as shown, at the screen's size; the copy is made only when
-    // the server asks, at most a few times a second.
-    if (sharp->Screenshot(sharpPicture)) exchange->OfferPicture(sharpPicture.pixels, sharpPicture.width, sharpPicture.height);
+    // the server asks, at most a few times a second, into storage the server made.
+    const std::size_t pixels = static_cast<std::size_t>(sharp->Width()) * static_cast<std::size_t>(sharp->Height());
+    if (exchange->LendPictureStorage(sharpPicture.pixels, pixels) && sharp->Screenshot(sharpPicture)) {
+      exchange->OfferPicture(sharpPicture.pixels, sharpPicture.width, sharpPicture.height);
+    }
     return;
   }
   const SDL_Surface* picture = display.Classic().BackBuffer();

@@ -79,6 +79,7 @@ struct ExhibitOptions {
   bool testNote = false;  // play a short note on the chosen MIDI output
   // Operators' view: the status server and the usage statistics
   std::string statusListen{monitoring::kDefaultStatusListen};  // "ADDR:PORT" or "off"
+  std::vector<std::string> statusHosts;        // host names the server answers to besides loopback names
   std::string statusTokenFile;                 // the token that allows actions; empty: no actions
   std::string usageDatabase;                   // SQLite file; empty: the default file, "off": none
   std::optional<std::int64_t> usageCommitIntervalMs;  // ms between the store's transactions; tests only

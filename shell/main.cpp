@@ -26,6 +26,7 @@
 #include "shell/MainWindow.h"
 #include "shell/MidiDevice.h"
 #include "shell/OperatorControl.h"
+#include "shell/OptionsInEffect.h"
 #include "shell/SelfTest.h"
 
 namespace {
@@ -94,7 +95,8 @@ int main(int argc, char** argv) {
   const auto sinceStart = std::chrono::steady_clock::now() - programStart;
   const auto startedAt =
       std::chrono::system_clock::now() - std::chrono::duration_cast<std::chrono::system_clock::duration>(sinceStart);
-  ExhibitMonitor monitor(options, {kProgramVersion, startedAt, programStart, commandLine.givenOptions});
+  ExhibitMonitor monitor(options, {kProgramVersion, startedAt, programStart,
+                                   OptionsInEffect(options, commandLine.givenOptions), FittedPartsOf(options)});
 
   // A headless or unattended run never shows a box: every message goes to standard
   // error (the exhibit's screen shows it too in an unattended run).

@@ -80,7 +80,9 @@ def counters_follow_keys_and_panel(options, folder):
 
         state = json.loads(exhibit.get("/status")[2])
         check(state["startup_messages"] == ["Midi-Out Init FAILED"], "/status lists the start-up message shown")
-        check({"name": "--panel-poll", "value": ""} in state["options"], "/status lists the options given")
+        check({"name": "--panel-poll", "value": "", "given": True} in state["options"], "/status lists the options given")
+        check({"name": "--language", "value": "de", "given": False} in state["options"],
+              "/status lists the options in effect that were not given")
         check(state["health"]["midi_output"] is False and state["health"]["panel"] is True,
               "/status shows the health")
 
@@ -105,16 +107,24 @@ def counters_follow_keys_and_panel(options, folder):
 def frame_png_is_the_screenshot(options, folder):
     # At speed 0 the network hardly moves, so the frames after the labels are gone
     # differ from the one saved only where a spike has crept on. The classic picture,
-    # and the sharp one on a pretend screen of its own size.
+    # and the sharp one on a pretend screen of its own size. The first run has no panel
+    # at all, the second a panel device that is missing: not fitted is no fault, missing is.
     standstill = " ".join(["1:S"] * 15)
-    for size, extra in (((1024, 768), []), ((800, 450), ["--size", "800x450"])):
+    for size, extra, panel_fitted in (((1024, 768), ["--panel", "none"], 0), ((800, 450), ["--size", "800x450"], 1)):
         shot = os.path.join(folder, "shot.png")
         exhibit = Exhibit(options.velmora, folder, "--usage-db", "off", "--keys", standstill,
                           "--screenshot", "400:" + shot, *extra, *LONG_RUN)
         # The screenshot is written before the next frame starts.
-        wait_until(lambda: value(metrics(exhibit), "velmora_frames_total") > 401, "the screenshot's frame is past", 30)
+        samples = wait_until(lambda: (lambda m: m if value(m, "velmora_frames_total") > 401 else None)(metrics(exhibit)),
+                             "the screenshot's frame is past", 30)
         status, content_type, body, _ = exhibit.get("/frame.png")
         check(status == 200 and content_type == "image/png", "/frame.png answers with a PNG")
+        check(value(samples, "velmora_panel_fitted") == panel_fitted and value(samples, "velmora_panel_connected") == 0
+              and value(samples, "velmora_midi_output_fitted") == 0 and value(samples, "velmora_usage_enabled") == 0,
+              f"the metrics tell a panel {'missing' if panel_fitted else 'not fitted'}, and no MIDI output or usage file")
+        health = json.loads(exhibit.get("/status")[2])["health"]
+        check(health["panel"] is (False if panel_fitted else None) and health["midi_output"] is None,
+              f"/status tells the panel {'lost' if panel_fitted else 'not fitted'} ({health})")
         served = os.path.join(folder, "served.png")
         with open(served, "wb") as out:
             out.write(body)

@@ -1,8 +1,8 @@
 """Installs the build into a temporary prefix and checks what an operator relies on:
 the four programs, the manual page (naming every option of --help), the desktop
 entry and its icon in the icon theme, the built-in font's licence, the systemd user unit (naming the installed program, unattended, restarting it, with a
-watchdog), the example settings file (with a panel and without, options the program knows) and the Grafana
-dashboard (every metric it charts is one the installed exhibit serves). The unit is
+watchdog), the example settings file (with a panel and without, options the program knows), and the Grafana
+dashboard and the alert rules (every metric they use is one the installed exhibit serves). The unit is
 also checked by systemd-analyze when that program is present."""
 
 import argparse
@@ -14,6 +14,7 @@ import struct
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 import urllib.request
 
@@ -125,14 +126,19 @@ class InstalledFilesTest(unittest.TestCase):
         self.assertIn("WantedBy", keys)
         self.assertNotIn("@", read(self.unit_path).replace("%h", ""), "a placeholder was left")
 
-    def test_the_dashboard_charts_only_metrics_the_exhibit_serves(self):
-        dashboard = read(os.path.join(self.prefix, "share", "doc", "velmora", "velmora-grafana-dashboard.json"))
+    def test_the_dashboard_and_the_alert_rules_use_only_metrics_the_exhibit_serves(self):
+        docs = os.path.join(self.prefix, "share", "doc", "velmora")
+        dashboard = read(os.path.join(docs, "velmora-grafana-dashboard.json"))
         panels = json.loads(dashboard)["panels"]
-        charted = {re.sub(r"_(bucket|sum|count)$", "", name) for name in re.findall(r"velmora_[a-z_]+", dashboard)}
+        used = dashboard + read(os.path.join(docs, "velmora-alerts.yml"))
+        charted = {re.sub(r"_(bucket|sum|count)$", "", name) for name in re.findall(r"velmora_[a-z_]+", used)}
         self.assertGreaterEqual(len(panels), 10)
+        # A usage file written often: some metrics come only once it has taken a batch.
         exhibit = subprocess.Popen([os.path.join(self.bindir, "velmora"), "--headless", "--midi-out", "none",
-                                    "--panel", os.path.join(self.folder.name, "no-panel"), "--usage-db", "off",
-                                    "--status-listen", "127.0.0.1:0", "--frames", "3000"],
+                                    "--panel", os.path.join(self.folder.name, "no-panel"),
+                                    "--usage-db", os.path.join(self.folder.name, "usage.sqlite3"),
+                                    "--usage-commit-interval", "100", "--status-listen", "127.0.0.1:0",
+                                    "--frames", "30000"],
                                    stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
         try:
             found = None
@@ -141,8 +147,13 @@ class InstalledFilesTest(unittest.TestCase):
                 if found:
                     break
             self.assertIsNotNone(found, "the exhibit names where its status server listens")
-            with urllib.request.urlopen(found.group(1) + "metrics", timeout=10) as answer:
-                served = set(re.findall(r"^# TYPE (velmora_[a-z_]+) ", answer.read().decode(), re.MULTILINE))
+            deadline = time.monotonic() + 30
+            while True:
+                with urllib.request.urlopen(found.group(1) + "metrics", timeout=10) as answer:
+                    served = set(re.findall(r"^# TYPE (velmora_[a-z_]+) ", answer.read().decode(), re.MULTILINE))
+                if charted <= served or time.monotonic() > deadline:
+                    break
+                time.sleep(0.1)
         finally:
             exhibit.kill()
             exhibit.wait()

@@ -69,6 +69,35 @@ TEST(AccessToken, OnlyAPrivateFileWithALongVisibleTokenIsAccepted) {
   std::remove(path.c_str());
 }
 
+TEST(HostCheck, OnALoopbackAddressOnlyLoopbackNamesAddressesAndGivenNamesAreAnswered) {
+  struct Case {
+    const char* host;
+    const char* local;
+    bool withNames;
+    bool allowed;
+  };
+  const Case cases[] = {
+      {"localhost:8642", "127.0.0.1", false, true},      {"LocalHost.", "::1", false, true},
+      {"app.localhost", "127.0.0.1", false, true},       {"127.0.0.2:80", "127.0.0.1", false, true},
+      {"[::1]:8642", "::1", false, true},                {"192.168.1.7:8642", "127.0.0.1", false, true},
+      {"", "127.0.0.1", false, true},                    {"rebound.example:8642", "127.0.0.1", false, false},
+      {"localhost.rebound.example", "::ffff:127.0.0.1", false, false},
+      {"exhibit-7:8642", "127.0.0.1", true, true},       {"EXHIBIT-7.museum.example.", "127.0.0.1", true, true},
+      {"exhibit-8", "127.0.0.1", true, false},
+      // On the museum network any name, unless names are given.
+      {"anything.example", "192.168.1.7", false, true},  {"anything.example", "192.168.1.7", true, false},
+      {"192.168.1.7:8642", "192.168.1.7", true, true},
+  };
+  const HostCheck open;
+  const HostCheck named({"exhibit-7", "exhibit-7.museum.example"});
+  for (const Case& c : cases) {
+    EXPECT_EQ((c.withNames ? named : open).Allows(c.host, c.local), c.allowed) << c.host << " at " << c.local;
+  }
+  EXPECT_TRUE(IsLoopbackAddress("127.255.0.1"));
+  EXPECT_FALSE(IsLoopbackAddress("128.0.0.1"));
+  EXPECT_FALSE(IsLoopbackAddress("::2"));
+}
+
 TEST(AccessToken, BearerHeaderIsParsedAndTokensMatchOnlyExactly) {
   EXPECT_EQ(BearerToken("Bearer abc"), "abc");
   EXPECT_EQ(BearerToken("bearer  abc "), "abc");

@@ -87,6 +87,39 @@ TEST(SnapshotExchange, PictureIsCopiedOnlyWhenAskedAndConvertedToFullRangeRgb) {
   EXPECT_FALSE(exchange.PictureWanted());
 }
 
+TEST(SnapshotExchange, TheFrameLoopCopiesFullColourPicturesIntoStorageTheServerMade) {
+  SnapshotExchange exchange(4, 4);
+  constexpr int kWidth = 64, kHeight = 32;
+  constexpr std::size_t kPixels = kWidth * kHeight;
+  std::atomic<bool> stop{false};
+  std::atomic<int> lendingsRefused{0};
+  // The frame loop as the exhibit's: storage first, then the copy, then the offer; it
+  // never sizes its vector itself.
+  std::thread frameLoop([&] {
+    std::vector<std::uint32_t> picture;
+    for (std::uint32_t frame = 1; !stop; ++frame) {
+      if (!exchange.PictureWanted() || !exchange.LendPictureStorage(picture, kPixels)) {
+        lendingsRefused += exchange.PictureWanted() ? 1 : 0;
+        std::this_thread::yield();
+        continue;
+      }
+      ASSERT_GE(picture.capacity(), kPixels);
+      picture.assign(kPixels, frame);
+      exchange.OfferPicture(picture, kWidth, kHeight);
+    }
+  });
+  std::vector<std::uint8_t> rgb;
+  int width = 0, height = 0;
+  // The first two pictures wait for storage the server makes; later ones reuse it.
+  for (int picture = 0; picture < 4; ++picture) {
+    ASSERT_TRUE(exchange.TakePicture(rgb, width, height, milliseconds(5000))) << picture;
+    EXPECT_EQ(rgb.size(), kPixels * 3);
+  }
+  stop = true;
+  frameLoop.join();
+  EXPECT_GT(lendingsRefused.load(), 0);
+}
+
 TEST(FramePeriodHistogram, BucketBoundsAreInclusiveAndLateFramesCounted) {
   ExhibitSnapshot s;
   s.Frame(0.0);  // the first frame has no period

@@ -44,6 +44,8 @@ struct Arguments {
   std::string exhibitName;
   int commitIntervalMs = 60'000;
   StatusServerLimits limits;
+  std::vector<std::string> hostNames;
+  bool panelFitted = true;
 };
 
 bool Parse(int argc, char** argv, Arguments& arguments) {
@@ -55,9 +57,15 @@ bool Parse(int argc, char** argv, Arguments& arguments) {
     else if (name == "--usage-db") arguments.usageDb = value;
     else if (name == "--exhibit-name") arguments.exhibitName = value;
     else if (name == "--commit-interval-ms") arguments.commitIntervalMs = std::stoi(value);
-    else if (name == "--max-connections") arguments.limits.maxConnections = std::stoul(value);
-    else if (name == "--request-timeout-ms") arguments.limits.requestTimeout = std::chrono::milliseconds(std::stoi(value));
-    else if (name == "--response-timeout-ms") arguments.limits.responseTimeout = std::chrono::milliseconds(std::stoi(value));
+    else if (name == "--workers") arguments.limits.connections.workers = std::stoul(value);
+    else if (name == "--max-connections") arguments.limits.connections.maxConnections = std::stoul(value);
+    else if (name == "--max-connections-per-client") arguments.limits.connections.maxConnectionsPerClient = std::stoul(value);
+    else if (name == "--request-timeout-ms") arguments.limits.connections.requestTimeout = std::chrono::milliseconds(std::stoi(value));
+    else if (name == "--response-timeout-ms") arguments.limits.connections.responseTimeout = std::chrono::milliseconds(std::stoi(value));
+    else if (name == "--status-host") arguments.hostNames.push_back(value);
+    else if (name == "--requests-per-connection") arguments.limits.connections.requestsPerConnection = std::stoul(value);
+    else if (name == "--token-wait-ms") arguments.limits.tokenMistakeWait = std::chrono::milliseconds(std::stoi(value));
+    else if (name == "--panel-fitted") arguments.panelFitted = value == "1";
     else return false;
   }
   return argc % 2 == 1;
@@ -134,9 +142,14 @@ int main(int argc, char** argv) {
   }
   SnapshotExchange exchange(kWidth, kHeight);
   ActionQueue actions;
-  RunInfo run{"test", std::chrono::system_clock::now(), Clock::now(),
-              {{"--status-listen", arguments.listen}, {"--usage-db", arguments.usageDb}}};
-  StatusServer server(address, token, exchange, actions, run, &store, arguments.limits);
+  RunInfo run{"test",
+              std::chrono::system_clock::now(),
+              Clock::now(),
+              {{"--status-listen", arguments.listen, true}, {"--usage-db", arguments.usageDb, true}},
+              {}};
+  run.fitted.panel = arguments.panelFitted;
+  run.fitted.usageFile = arguments.usageDb != "off";
+  StatusServer server({address, token, arguments.hostNames, arguments.limits}, exchange, actions, run, &store);
   if (server.Start(error)) {
     std::printf("listening on %u\n", static_cast<unsigned>(server.Port()));
   } else {

@@ -1,6 +1,8 @@
 """The status page in a real browser (Debian's headless Chromium through Selenium)
-against a stand-in frame loop: the page loads, shows the live picture and the health,
-and a reset done with the token brings the weights shown back to their defaults."""
+against a stand-in frame loop: the page loads, shows the live picture and the health
+(a panel that is not fitted is no fault), a reset done with the token brings the
+weights shown back to their defaults, and when the exhibit stops every value is
+marked stale and the time since its last answer shows."""
 
 import shutil
 import sys
@@ -41,6 +43,16 @@ def open_page(driver, wait, port, health_id, health):
     check(True, "the live picture shows, 1024 pixels wide")
 
 
+STALE_GREY = "rgb(68, 68, 68)"
+
+
+def stale_for(driver):
+    """Seconds the page says the exhibit has not answered for; -1 while it answers."""
+    text = driver.find_element(By.ID, "connection").text
+    stale = "stale" in driver.find_element(By.TAG_NAME, "body").get_attribute("class")
+    return int(text.split()[3]) if stale and text.startswith("no answer for ") and text.endswith(" s") else -1
+
+
 def weights_shown(driver):
     # Read in one script: the page replaces the table every second, so elements found
     # one call earlier may be gone.
@@ -53,11 +65,12 @@ def main():
         print("skipped: chromium or chromium-driver is missing")
         sys.exit(SKIP)
     with tempfile.TemporaryDirectory() as folder:
-        feeder = Feeder(args.feeder, "--token-file", token_file(folder))
+        feeder = Feeder(args.feeder, "--token-file", token_file(folder), "--panel-fitted", "0")
         driver = browser(folder + "/profile")
         try:
             wait = WebDriverWait(driver, 20)
-            open_page(driver, wait, feeder.port, "midi", "ok")
+            open_page(driver, wait, feeder.port, "panel", "not fitted")
+            check(driver.find_element(By.ID, "midi").text == "ok", "the MIDI output shows ok")
 
             feeder.send("key weight2+", "key weight2+", "health midi 0")
             wait.until(lambda d: weights_shown(d)[:2] == ["6", "8"])
@@ -76,10 +89,18 @@ def main():
             wait.until(lambda d: d.find_element(By.ID, "message").text.endswith("done"))
             wait.until(lambda d: weights_shown(d) == ["6"] * 6)
             check(True, "a reset with the token brings the weights shown back to their defaults")
-            driver.save_screenshot(folder + "/page.png")
+
+            feeder.quit()
+            wait.until(lambda d: stale_for(d) >= 2)
+            badges = driver.execute_script(
+                "return [...document.querySelectorAll('main .state')].map(e => getComputedStyle(e).backgroundColor)")
+            check(set(badges) == {STALE_GREY}, f"every badge is greyed out ({badges})")
+            check(driver.find_element(By.ID, "uptime").value_of_css_property("font-style") == "italic",
+                  "the uptime is marked stale")
         finally:
             driver.quit()
-            feeder.quit()
+            if feeder.process.poll() is None:
+                feeder.quit()
 
 
 if __name__ == "__main__":

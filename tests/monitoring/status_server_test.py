@@ -1,12 +1,16 @@
 """The status server against a stand-in frame loop on a loopback port: content types,
-the Prometheus exposition read by Prometheus' own parser, counters that follow keys
-and panel replies, the token's gate on actions, paths that do not exist, and the limits
-on request size, connections and time."""
+the Prometheus exposition read by Prometheus' own parser (and linted by promtool),
+counters that follow keys and panel replies, the token's gate on actions as curl
+meets it, the host names answered to, paths that do not exist, the limits on request
+size and time, and monitoring answered while other clients hold the server."""
 
 import json
 import os
+import shutil
 import socket
 import struct
+import subprocess
+import sys
 import tempfile
 import time
 
@@ -14,6 +18,9 @@ from feeder_support import TOKEN, Feeder, arguments, check, require_modules, tok
 
 require_modules("prometheus_client")
 from prometheus_client.parser import text_string_to_metric_families  # noqa: E402
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "bench"))
+import status_load  # noqa: E402
 
 REQUIRED = {
     "velmora_up": "gauge", "velmora_build_info": "gauge", "velmora_uptime_seconds": "gauge",
@@ -53,6 +60,13 @@ def endpoints(feeder):
     check(buckets[-1].labels["le"] == "+Inf" and all(a.value <= b.value for a, b in zip(buckets, buckets[1:])),
           "the frame-period histogram's buckets are cumulative up to +Inf")
     check(sample(families, "velmora_build_info", {"version": "test"}) == 1, "build_info carries the version")
+    if shutil.which("promtool"):
+        linted = subprocess.run(["promtool", "check", "metrics"], input=feeder.get("/metrics")[2], capture_output=True,
+                                timeout=60)
+        check(linted.returncode == 0, "promtool finds nothing to fault in /metrics " + linted.stdout.decode()
+              + linted.stderr.decode())
+    else:
+        print("skipped: promtool is missing, /metrics is not linted")
 
     status, content_type, body, response = feeder.get("/")
     check(status == 200 and content_type.startswith("text/html") and b"Velmora status" in body,
@@ -85,26 +99,75 @@ def counters_follow_the_exhibit(feeder):
     check(sample(families, "velmora_frames", None, "_total") > 0, "frames are counted")
 
 
-def actions_need_the_token(feeder):
-    before = json.loads(feeder.get("/status")[2])
-    for headers, what in (({}, "no token"), ({"Authorization": "Bearer " + TOKEN[:-1] + "X"}, "a wrong token"),
-                          ({"Authorization": "Basic " + TOKEN}, "another scheme")):
-        status, _, _, response = feeder.request("POST", "/reset", headers)
-        check(status == 401 and response.getheader("WWW-Authenticate", "").startswith("Bearer"),
-              f"/reset with {what} is refused with 401")
-    after = json.loads(feeder.get("/status")[2])
-    check(after["weights"] == before["weights"] and after["resets"]["remote"] == 0, "a refused reset changes nothing")
+def curl(port, method, path, *arguments, source="127.0.0.1"):
+    """(status, body) of one request made by the real curl, from `source`."""
+    done = subprocess.run(["curl", "-s", "--max-time", "20", "--interface", source, "-o", "-", "-w", "\n%{http_code}",
+                           "-X", method, *arguments, f"http://127.0.0.1:{port}{path}"],
+                          capture_output=True, text=True, timeout=30)
+    body, _, status = done.stdout.rpartition("\n")
+    return int(status or 0), body
 
-    authorised = {"Authorization": "Bearer " + TOKEN}
-    status, _, body, _ = feeder.request("POST", "/reset", authorised)
-    check(status == 200 and body == b"done\n", "/reset with the token is done")
+
+def actions_need_the_token(feeder):
+    # curl -X POST sends no body and no Content-Length: the request is whole at its head.
+    bearer = ["-H", "Authorization: Bearer " + TOKEN]
+    wrong = ["-H", "Authorization: Bearer " + TOKEN[:-1] + "X"]
+    check(curl(feeder.port, "POST", "/reset")[0] == 401, "curl's POST without a token is refused with 401")
+    check(curl(feeder.port, "POST", "/reset", *bearer) == (200, "done\n"), "curl's POST with the token is done")
     feeder.expect("applied reset")
-    wait_until(lambda: (lambda s: s["weights"] == [6] * 6 and s["resets"]["remote"] == 1)(
+    check(curl(feeder.port, "POST", "/reset", "-H", "Authorization: Basic " + TOKEN)[0] == 401,
+          "another scheme is refused with 401")
+
+    # A second wrong token in a row makes its client wait, even with the right one;
+    # another client is not slowed.
+    check(curl(feeder.port, "POST", "/reset", *wrong)[0] == 401, "a wrong token is refused with 401")
+    status, _, _, response = feeder.request("POST", "/reset", {"Authorization": "Bearer " + TOKEN})
+    retry = int(response.getheader("Retry-After") or 0)
+    check(status == 429 and retry >= 2, f"after two wrong tokens in a row the client waits ({status}, {retry} s)")
+    check(curl(feeder.port, "POST", "/stimulus/1", *bearer, source="127.0.0.2")[0] == 200,
+          "another client with the token is not slowed")
+    feeder.expect("applied stimulus1")
+    check(sample(metrics(feeder)[1], "velmora_auth_failures", None, "_total") == 3,
+          "the three wrong or missing tokens are counted")
+    before = json.loads(feeder.get("/status")[2])
+    check(before["resets"]["remote"] == 1, "the refused requests changed nothing")
+    wait_until(lambda: feeder.request("POST", "/reset", {"Authorization": "Bearer " + TOKEN})[0] == 200,
+               "after the wait the token is taken again", retry + 10)
+    feeder.expect("applied reset")
+    wait_until(lambda: (lambda s: s["weights"] == [6] * 6 and s["resets"]["remote"] == 2)(
         json.loads(feeder.get("/status")[2])), "the reset brought the defaults back")
-    for path, line in (("/stimulus/1", "applied stimulus1"), ("/stimulus/2", "applied stimulus2"),
-                       ("/test-note", "applied test-note")):
+    authorised = {"Authorization": "Bearer " + TOKEN}
+    for path, line in (("/stimulus/2", "applied stimulus2"), ("/test-note", "applied test-note")):
         check(feeder.request("POST", path, authorised)[0] == 200, f"{path} with the token is done")
         feeder.expect(line)
+
+
+def host_names(feeder):
+    """A page elsewhere whose name points at 127.0.0.1 (DNS rebinding) is not answered."""
+    for host, status in (("localhost:1", 200), ("127.0.0.1", 200), ("[::1]:8642", 200), ("LOCALHOST.", 200),
+                         ("exhibit-7.museum.example:8642", 200), ("attacker.example:8642", 421),
+                         ("127.0.0.1.attacker.example", 421), ("localhost.attacker.example", 421)):
+        check(curl(feeder.port, "GET", "/status", "-H", "Host: " + host)[0] == status,
+              f"Host {host} on a loopback address: {status}")
+
+
+def monitoring_while_others_hold_the_server(program):
+    """/metrics and /status are answered while other clients hold every connection and
+    worker; the load's own clients get what is left."""
+    feeder = Feeder(program)
+    try:
+        for name, load in status_load.LOADS:
+            with load(feeder.port):
+                answers = status_load.probe(feeder.port, 6)
+            print(f"{name}: " + ", ".join(f"{path} {status} in {seconds * 1000:.0f} ms"
+                                          for path, status, seconds in answers))
+            check(all(status == 200 for _, status, _ in answers), f"monitoring is answered beside {name}")
+        # The same client as 200 slow connections of its own: its newest is answered.
+        with status_load.SlowConnections(feeder.port, addresses=1):
+            check(curl(feeder.port, "GET", "/metrics", source="127.0.1.1")[0] == 200,
+                  "a client's new request makes room among its own waiting connections")
+    finally:
+        feeder.quit()
 
 
 def only_listed_paths(feeder):
@@ -131,23 +194,20 @@ def limits(feeder):
     huge_header = b"GET /metrics HTTP/1.1\r\nX-Filler: " + b"a" * (10 * 1024 * 1024) + b"\r\n\r\n"
     started = time.monotonic()
     answer = send_raw(feeder.port, huge_header)
-    check(answer == b"" or answer.startswith(b"HTTP/1.1 400"), "a 10 MB header is refused, not read")
+    check(answer == b"" or answer.startswith(b"HTTP/1.1 413"), "a 10 MB header is refused, not read")
     check(feeder.get("/metrics")[0] == 200, f"the server answers after it ({time.monotonic() - started:.1f} s)")
     answer = send_raw(feeder.port, b"POST /reset HTTP/1.1\r\nContent-Length: 100000000\r\n\r\n" + b"x" * 65536)
     check(answer == b"" or answer.split(b" ")[1] in (b"400", b"413"), "a 100 MB body is refused")
 
-    # Slow clients hold every connection: the next one is turned away at once, and the
-    # held ones are dropped at the request deadline.
-    held = []
-    for _ in range(100):
-        s = socket.create_connection(("127.0.0.1", feeder.port), timeout=10)
-        s.sendall(b"GET /metrics HTTP/1.1\r\n")
-        held.append(s)
-    refused = send_raw(feeder.port, b"GET /metrics HTTP/1.1\r\n\r\n")
-    check(refused.startswith(b"HTTP/1.1 503"), "beyond the connection limit a client gets 503 at once")
-    wait_until(lambda: feeder.get("/metrics")[0] == 200, "the slow clients are dropped at the deadline", 20)
-    for s in held:
-        s.close()
+    # A kept-alive connection serves two requests (the feeder's limit), its second
+    # answer says it closes, and a pipelined third is not answered.
+    with socket.create_connection(("127.0.0.1", feeder.port), timeout=10) as s:
+        s.sendall(b"GET /status HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n" * 3)
+        answers = b""
+        while chunk := s.recv(65536):
+            answers += chunk
+        check(answers.count(b"HTTP/1.1 200") == 2 and answers.lower().count(b"connection: close") == 1,
+              "a connection is closed after its number of requests")
 
     # A client that trickles its request one byte at a time is cut off at the deadline.
     with socket.create_connection(("127.0.0.1", feeder.port), timeout=10) as s:
@@ -165,13 +225,16 @@ def limits(feeder):
 def main():
     args = arguments()
     with tempfile.TemporaryDirectory() as folder:
-        feeder = Feeder(args.feeder, "--token-file", token_file(folder), "--max-connections", "8",
-                        "--request-timeout-ms", "1000", "--response-timeout-ms", "1000")
+        # Wrong tokens make their client wait 5 s: time enough to look on a busy machine.
+        feeder = Feeder(args.feeder, "--token-file", token_file(folder), "--status-host", "exhibit-7.museum.example",
+                        "--token-wait-ms", "5000", "--request-timeout-ms", "1000", "--response-timeout-ms", "1000",
+                        "--requests-per-connection", "2")
         check(feeder.port is not None, f"the status server listens on port {feeder.port}")
         endpoints(feeder)
         counters_follow_the_exhibit(feeder)
         actions_need_the_token(feeder)
         only_listed_paths(feeder)
+        host_names(feeder)
 
         # A second exhibit cannot have the port: it says so once and runs on.
         second = Feeder(args.feeder, "--listen", f"127.0.0.1:{feeder.port}")
@@ -180,9 +243,14 @@ def main():
 
         limits(feeder)
         print(feeder.quit())
+        monitoring_while_others_hold_the_server(args.feeder)
 
-        # No token, or a token others may read: no actions at all.
-        for extra, what in (([], "without a token"), (["--token-file", token_file(folder, 0o644)], "with an open token file")):
+        # No token, a token others may read, or a FIFO (which must not hold up the
+        # start waiting for a writer): no actions at all.
+        fifo = os.path.join(folder, "token-fifo")
+        os.mkfifo(fifo, 0o600)
+        for extra, what in (([], "without a token"), (["--token-file", token_file(folder, 0o644)], "with an open token file"),
+                            (["--token-file", fifo], "with a FIFO as the token file")):
             feeder = Feeder(args.feeder, *extra)
             check(feeder.request("POST", "/reset", {"Authorization": "Bearer " + TOKEN})[0] == 404,
                   f"/reset does not exist {what}")

@@ -126,6 +126,7 @@ TEST(CommandLineTest, BadArgumentsAreRefusedWithAMessage) {
       {"--volume", "-1"},          {"--volume", "101"},             {"--volume", "loud"},
       {"--usage-keep-days", "0"},  {"--usage-keep-days", "36501"},  {"--exhibit-name", " "},
       {"--exhibit-name", std::string(65, 'x')},                      {"--exhibit-name", "Foyer\tleft"},
+      {"--status-host", ""},       {"--status-host", "evil host"},  {"--status-host", "a/b"},
   };
   for (const auto& arguments : cases) {
     const CommandLine line = Parse(arguments);
@@ -145,13 +146,16 @@ TEST(CommandLineTest, OperatorsOptionsDefaultToTheLocalServerAndTheStandardFileA
   EXPECT_FALSE(defaults.usageCommitIntervalMs.has_value());
 
   EXPECT_EQ(defaults.usageKeepDays, 730);
-  const CommandLine line = Parse({"--usage-db", "off", "--headless", "--status-listen=[::]:0", "--keys", "1:1",
-                                  "--keys", "2:2", "--status-token-file", "t", "--usage-commit-interval", "300"});
+  const CommandLine line =
+      Parse({"--usage-db", "off", "--headless", "--status-listen=[::]:0", "--keys", "1:1", "--keys", "2:2",
+             "--status-token-file", "t", "--usage-commit-interval", "300", "--status-host", "exhibit-7.museum.example",
+             "--status-host", "fe80::1"});
   ASSERT_EQ(line.action, CommandLineAction::Run) << line.error;
   const ExhibitOptions named = Parse({"--exhibit-name", "Foyer, left", "--usage-keep-days", "36500"}).options;
   EXPECT_EQ(named.exhibitName, "Foyer, left");
   EXPECT_EQ(named.usageKeepDays, 36500);
   EXPECT_EQ(line.options.statusListen, "[::]:0");
+  EXPECT_EQ(line.options.statusHosts, (std::vector<std::string>{"exhibit-7.museum.example", "fe80::1"}));
   EXPECT_EQ(line.options.statusTokenFile, "t");
   EXPECT_EQ(line.options.usageDatabase, "off");
   EXPECT_EQ(line.options.usageCommitIntervalMs, 300);
@@ -161,6 +165,8 @@ TEST(CommandLineTest, OperatorsOptionsDefaultToTheLocalServerAndTheStandardFileA
                                       {"--keys", "1:1"},
                                       {"--keys", "2:2"},
                                       {"--status-listen", "[::]:0"},
+                                      {"--status-host", "exhibit-7.museum.example"},
+                                      {"--status-host", "fe80::1"},
                                       {"--status-token-file", "t"},
                                       {"--usage-db", "off"},
                                       {"--usage-commit-interval", "300"}}));
