@@ -116,7 +116,7 @@ class InstalledFilesTest(unittest.TestCase):
         keys = entries(read(self.unit_path))
         self.assertEqual(keys["ExecStart"], [os.path.join(self.bindir, "velmora") + " --unattended $VELMORA_OPTIONS"])
         expected = {
-            "Type": "notify", "Restart": "always", "RestartSec": "2", "WatchdogSec": "10",
+            "Type": "notify", "Restart": "always", "RestartSec": "2", "RestartPreventExitStatus": "2", "WatchdogSec": "10",
             "EnvironmentFile": "-%h/.config/velmora/velmora.conf",
             "After": "graphical-session.target", "PartOf": "graphical-session.target",
         }
