@@ -19,14 +19,19 @@ constexpr std::uint32_t kMsPerSecond = 1000;
 constexpr std::int64_t kLowestRefreshHz = 24;
 constexpr std::int64_t kHighestRefreshHz = 240;
 
-bool ParseCount(std::string_view text, std::int64_t minimum, std::int64_t& value) {
+// A whole number from `minimum` to `maximum`, digits only.
+bool ParseCount(std::string_view text, std::int64_t minimum, std::int64_t maximum, std::int64_t& value) {
   std::int64_t parsed = 0;
   const char* end = text.data() + text.size();
   const auto [rest, status] = std::from_chars(text.data(), end, parsed);
-  if (status != std::errc() || rest != end || parsed < minimum) return false;
+  if (status != std::errc() || rest != end || parsed < minimum || parsed > maximum) return false;
   value = parsed;
   return true;
 }
+
+bool ParseFrame(std::string_view text, std::int64_t& frame) { return ParseCount(text, 1, kMaxFrameNumber, frame); }
+
+const std::string kFrameRange = "from 1 to " + std::to_string(kMaxFrameNumber);
 
 // Reads no more than one chunk beyond the limit, so an endless file ends the read too.
 // Empty when the file is fine, else what is wrong with it.
@@ -74,18 +79,21 @@ void AddOptions(CommandLineApp& app, Given& given) {
            given.classic);
   app.Flag(display, "--letterbox", "black bars beside the sharp picture instead of the painted ground", given.letterbox);
   app.Value(display, "--size", "WxH",
-            "with --headless: a pretend screen of W x H pixels with the sharp picture (screenshots are taken at "
-            "it); without it a headless run shows the classic picture",
+            "with --headless: a pretend screen of W x H pixels (each " + ScreenSideRange() +
+                ") with the sharp picture (screenshots are taken at it); without it a headless run shows the "
+                "classic picture",
             given.size);
   app.Flag(display, "--no-vsync", "present frames without waiting for the screen's vertical blank", given.noVsync);
   app.Value(display, "--refresh", "HZ",
-            "full screen in a display mode with this refresh rate at the screen's size (e.g. 50, which shows "
-            "every frame for one refresh), where the screen offers one",
+            "full screen in a display mode with this refresh rate at the screen's size (" +
+                std::to_string(kLowestRefreshHz) + " to " + std::to_string(kHighestRefreshHz) +
+                "; e.g. 50, which shows every frame for one refresh), where the screen offers one",
             given.refresh);
   app.Value(display, "--language", "LANG",
             "the status line's language: de (default), en, or any other with a catalogue", given.language);
   const std::string runs = "Runs for tests and demonstrations";
-  app.Value(runs, "--frames", "N", "end as if Esc were pressed after N frames", given.frames);
+  app.Value(runs, "--frames", "N", "end as if Esc were pressed after N frames (1 to " +
+            std::to_string(kMaxFrameNumber) + ")", given.frames);
   app.Repeatable(runs, "--keys", "SCRIPT",
                  "key presses before given frames,\ne.g. \"10:1 12:F1 40:Esc\"; @FILE reads them from a file of at most " +
                      std::to_string(kMaxKeyScriptBytes / kBytesPerMebibyte) + " MiB",
@@ -123,7 +131,9 @@ void AddOptions(CommandLineApp& app, Given& given) {
   app.Value(operators, "--usage-db", "FILE|off",
             "the usage statistics' SQLite file; default $XDG_STATE_HOME/velmora/usage.sqlite3, off none",
             given.usageDb);
-  app.Value(runs, "--usage-commit-interval", "MS", "write the usage statistics every MS ms instead of every minute",
+  app.Value(runs, "--usage-commit-interval", "MS",
+            "write the usage statistics every MS ms (" + std::to_string(kMinUsageCommitIntervalMs) + " to " +
+                std::to_string(kMaxUsageCommitIntervalMs) + ") instead of every minute",
             given.usageCommitInterval);
   app.Help(checks);
 }
@@ -148,8 +158,7 @@ std::string CheckPicture(const Given& given, ExhibitOptions& options) {
   const bool fullScreen = options.screenMode == ScreenMode::FullScreen;
   if (given.size) {
     if (!ParseScreenSize(*given.size, options.pretendWidthPixels, options.pretendHeightPixels)) {
-      return "--size needs WIDTHxHEIGHT with sides from " + std::to_string(kSmallestScreenSidePixels) + " to " +
-             std::to_string(kLargestScreenSidePixels) + " pixels, not '" + *given.size + "'";
+      return "--size needs WIDTHxHEIGHT with sides from " + ScreenSideRange() + " pixels, not '" + *given.size + "'";
     }
     if (!given.headless) return "--size is the pretend screen of a --headless run; a real screen has its own size";
   }
@@ -162,7 +171,7 @@ std::string CheckPicture(const Given& given, ExhibitOptions& options) {
   }
   if (given.refresh) {
     std::int64_t hz = 0;
-    if (!ParseCount(*given.refresh, kLowestRefreshHz, hz) || hz > kHighestRefreshHz) {
+    if (!ParseCount(*given.refresh, kLowestRefreshHz, kHighestRefreshHz, hz)) {
       return "--refresh needs a refresh rate from " + std::to_string(kLowestRefreshHz) + " to " +
              std::to_string(kHighestRefreshHz) + " Hz, not '" + *given.refresh + "'";
     }
@@ -191,8 +200,8 @@ std::string Check(const Given& given, ExhibitOptions& options) {
   options.testNote = given.testNote;
   if (given.frames) {
     std::int64_t frames = 0;
-    if (!ParseCount(*given.frames, 1, frames)) {
-      return "--frames needs a whole number of at least 1, not '" + *given.frames + "'";
+    if (!ParseFrame(*given.frames, frames)) {
+      return "--frames needs a whole number " + kFrameRange + ", not '" + *given.frames + "'";
     }
     options.frames = frames;
   }
@@ -207,9 +216,9 @@ std::string Check(const Given& given, ExhibitOptions& options) {
   for (const std::string& value : given.screenshots) {
     const auto colon = value.find(':');
     ScreenshotRequest request;
-    if (colon == std::string::npos || !ParseCount(std::string_view(value).substr(0, colon), 1, request.frame) ||
+    if (colon == std::string::npos || !ParseFrame(std::string_view(value).substr(0, colon), request.frame) ||
         colon + 1 == value.size() || !value.ends_with(".png")) {
-      return "--screenshot needs FRAME:FILE.png with a frame of at least 1, not '" + value + "'";
+      return "--screenshot needs FRAME:FILE.png with a frame " + kFrameRange + ", not '" + value + "'";
     }
     request.path = value.substr(colon + 1);
     options.screenshots.push_back(request);
@@ -250,9 +259,9 @@ std::string Check(const Given& given, ExhibitOptions& options) {
   }
   if (given.usageCommitInterval) {
     std::int64_t interval = 0;
-    if (!ParseCount(*given.usageCommitInterval, 1, interval)) {
-      return "--usage-commit-interval needs a whole number of ms of at least 1, not '" + *given.usageCommitInterval +
-             "'";
+    if (!ParseCount(*given.usageCommitInterval, kMinUsageCommitIntervalMs, kMaxUsageCommitIntervalMs, interval)) {
+      return "--usage-commit-interval needs a whole number of ms from " + std::to_string(kMinUsageCommitIntervalMs) +
+             " to " + std::to_string(kMaxUsageCommitIntervalMs) + ", not '" + *given.usageCommitInterval + "'";
     }
     options.usageCommitIntervalMs = interval;
   }
@@ -302,8 +311,8 @@ bool ParseKeyScript(std::string_view script, std::vector<KeyPress>& keys, std::s
     position = end;
     const std::size_t colon = entry.find(':');
     KeyPress press;
-    if (colon == std::string_view::npos || !ParseCount(entry.substr(0, colon), 1, press.frame)) {
-      error = "'" + std::string(entry) + "' is not FRAME:KEY with a frame of at least 1";
+    if (colon == std::string_view::npos || !ParseFrame(entry.substr(0, colon), press.frame)) {
+      error = "'" + std::string(entry) + "' is not FRAME:KEY with a frame " + kFrameRange;
       return false;
     }
     const auto key = VirtualKeyFromName(entry.substr(colon + 1));
