@@ -13,7 +13,7 @@ import tempfile
 import threading
 import unittest
 
-from e2e_support import NO_MONITORING
+from e2e_support import NO_MONITORING, patient
 
 RUN_TIMEOUT_S = 120
 FRAMES = 150            # 3 s of 20 ms frames
@@ -50,7 +50,7 @@ class ServiceNotifyRunTest(unittest.TestCase):
                                      *NO_MONITORING,
                                      "--frames", str(FRAMES)],
                                     cwd=folder, env=environment, capture_output=True, text=True,
-                                    timeout=RUN_TIMEOUT_S)
+                                    timeout=patient(RUN_TIMEOUT_S))
             done.set()
             listener.join(timeout=5)
             # Datagrams sent after the listener's last read are still queued: drain
@@ -74,7 +74,7 @@ class ServiceNotifyRunTest(unittest.TestCase):
         with tempfile.TemporaryDirectory(prefix="velmora_notify_") as folder:
             environment = dict(os.environ, NOTIFY_SOCKET=os.path.join(folder, "notify"))
             result = subprocess.run([OPTIONS.velmora, "--unattended", "--panel-pol"], env=environment,
-                                    capture_output=True, text=True, timeout=RUN_TIMEOUT_S)
+                                    capture_output=True, text=True, timeout=patient(RUN_TIMEOUT_S))
         self.assertEqual(result.returncode, 2, result.stderr)
         lines = result.stderr.splitlines()
         self.assertIn("velmora: unknown argument '--panel-pol'", lines)

@@ -17,11 +17,14 @@ import tempfile
 import unittest
 import urllib.request
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from patience import patient  # noqa: E402
+
 OPTIONS = None
 
 
 def run(command, **kwargs):
-    return subprocess.run(command, capture_output=True, text=True, timeout=60, **kwargs)
+    return subprocess.run(command, capture_output=True, text=True, timeout=patient(60), **kwargs)
 
 
 def read(path):
@@ -141,7 +144,7 @@ class InstalledFilesTest(unittest.TestCase):
                 if found:
                     break
             self.assertIsNotNone(found, "the exhibit names where its status server listens")
-            with urllib.request.urlopen(found.group(1) + "metrics", timeout=10) as answer:
+            with urllib.request.urlopen(found.group(1) + "metrics", timeout=patient(10)) as answer:
                 served = set(re.findall(r"^# TYPE (velmora_[a-z_]+) ", answer.read().decode(), re.MULTILINE))
         finally:
             exhibit.kill()

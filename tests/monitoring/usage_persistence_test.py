@@ -9,7 +9,7 @@ import sqlite3
 import subprocess
 import tempfile
 
-from feeder_support import Feeder, arguments, check, wait_until
+from feeder_support import Feeder, arguments, check, patient, wait_until
 
 
 def rows(path, sql):
@@ -47,7 +47,7 @@ def main():
         check(runs == [(1,), (0,)], "the killed run has no end, the next one has")
         check(rows(path, "PRAGMA journal_mode")[0][0] == "wal", "the file is in WAL mode")
 
-        report = subprocess.run([args.stats, "--db", path, "--csv"], capture_output=True, text=True, timeout=60)
+        report = subprocess.run([args.stats, "--db", path, "--csv"], capture_output=True, text=True, timeout=patient(60))
         check(report.returncode == 0, "velmora-stats reads the file")
         days = list(csv.DictReader(io.StringIO(report.stdout)))
         total = lambda column: sum(int(day[column]) for day in days)  # noqa: E731
@@ -55,15 +55,15 @@ def main():
         check(total("crashes") == 1 and total("runs") == 2, "velmora-stats counts the killed run as a crash")
         check(total("interactions") == kept + 1, "velmora-stats counts every interaction written")
         check(total("resets_idle") == 1 and total("resets_key") == 1, "velmora-stats counts resets by cause")
-        table = subprocess.run([args.stats, "--db", path], capture_output=True, text=True, timeout=60).stdout
+        table = subprocess.run([args.stats, "--db", path], capture_output=True, text=True, timeout=patient(60)).stdout
         check("Resets by cause" in table and "1 crashed" in table, "the table shows resets and crashes")
 
         for bad in (["--from", "2026-02-30"], ["--from", "2026-03-02", "--to", "2026-03-01"], ["--frm", "x"],
                     ["stray-argument"]):
-            result = subprocess.run([args.stats, "--db", path, *bad], capture_output=True, text=True, timeout=60)
+            result = subprocess.run([args.stats, "--db", path, *bad], capture_output=True, text=True, timeout=patient(60))
             check(result.returncode == 2 and "velmora-stats --help" in result.stderr,
                   f"velmora-stats {' '.join(bad)} exits with 2")
-        result = subprocess.run([args.stats, "--db", os.path.join(folder, "none")], capture_output=True, timeout=60)
+        result = subprocess.run([args.stats, "--db", os.path.join(folder, "none")], capture_output=True, timeout=patient(60))
         check(result.returncode == 1, "a missing database is an error of its own")
 
 

@@ -7,8 +7,11 @@
 
 #include <fcntl.h>
 #include <pty.h>
+#include <grp.h>
 #include <sys/file.h>
+#include <sys/inotify.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,6 +22,7 @@
 #include <functional>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace velmora {
 namespace {
@@ -94,15 +98,96 @@ TEST(SerialPortTest, TheLockFileNamesThisProcessWhileOpenReplacesAStaleOneAndGoe
   const std::string link = testing::TempDir() + "velmora-panel-link";
   std::filesystem::remove(link);
   std::filesystem::create_symlink(line.path, link);
+  // The lock file goes before the line is let go: the next opener, let in by flock(),
+  // must not find it naming this running process. Closing a descriptor opened for
+  // writing is an event of the device's own, queued in order with the file's removal.
+  const int events = inotify_init1(IN_CLOEXEC);
+  ASSERT_GE(events, 0);
+  int lockFolder = -1, device = -1;
   {
     SerialPort port;
     ASSERT_TRUE(port.Open(link));
     std::ostringstream text;
     text << std::ifstream(lockFile).rdbuf();
     EXPECT_EQ(text.str(), LockFileText(getpid()));
+    lockFolder = inotify_add_watch(events, "/var/lock/", IN_DELETE);
+    device = inotify_add_watch(events, line.path.c_str(), IN_CLOSE_WRITE);
   }
   EXPECT_FALSE(std::filesystem::exists(lockFile));
+  std::vector<std::string> order;
+  alignas(inotify_event) char buffer[4096];
+  const ssize_t length = read(events, buffer, sizeof buffer);
+  for (ssize_t at = 0; at < length;) {
+    const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+    if (event->wd == device) order.push_back("line closed");
+    if (event->wd == lockFolder && lockFile.ends_with(std::string("/") + event->name)) order.push_back("lock file removed");
+    at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+  }
+  close(events);
+  EXPECT_EQ(order, (std::vector<std::string>{"lock file removed", "line closed"}));
   std::filesystem::remove(link);
+}
+
+// A lock file stands for a running process: one whose process has ended is stale
+// whoever owns it, while an empty one may still be being written by its maker.
+TEST(SerialPortTest, AStaleLockFileIsNoHolderWhoeverOwnsItButAFreshEmptyOneIs) {
+  const pid_t ended = fork();
+  if (ended == 0) _exit(0);
+  waitpid(ended, nullptr, 0);
+  const struct {
+    const char* what;
+    std::string content;
+    int ageSeconds;
+    bool opens;
+    const char* note;  // in the stale note when it opens, else in the busy note
+  } cases[] = {
+      {"empty, just made", "", 0, false, "being made by another program"},
+      {"empty, left long ago", "", 60, true, "naming no process), removed"},
+      {"of an ended process", LockFileText(ended), 0, true, "which has ended), removed"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Line line;
+    const std::string lockFile = SerialLockFilePath(line.path);
+    std::ofstream(lockFile) << c.content;
+    const timespec times[2] = {{time(nullptr) - c.ageSeconds, 0}, {time(nullptr) - c.ageSeconds, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, lockFile.c_str(), times, 0), 0);
+    SerialPort port;
+    EXPECT_EQ(port.Open(line.path), c.opens);
+    const std::string& note = c.opens ? port.StaleLockFileNote() : port.BusyNote();
+    EXPECT_NE(note.find(c.note), std::string::npos) << note;
+    port.Close();
+    std::filesystem::remove(lockFile);
+  }
+
+  // Another user's stale file in the sticky lock folder cannot be removed: the line is
+  // taken all the same, held by flock() and exclusive use, and the file is left alone.
+  Line line;
+  const std::string lockFile = SerialLockFilePath(line.path);
+  std::ofstream(lockFile) << LockFileText(ended);  // made by root, as a self-test run as root leaves it
+  constexpr uid_t kNobody = 65534;
+  ASSERT_EQ(chown(line.path.c_str(), kNobody, kNobody), 0);
+  const pid_t user = fork();
+  if (user == 0) {
+    // Exit status: which step failed, 0 for none.
+    if (setgroups(0, nullptr) != 0 || setresgid(kNobody, kNobody, kNobody) != 0 ||
+        setresuid(kNobody, kNobody, kNobody) != 0) {
+      _exit(1);
+    }
+    SerialPort port, second;
+    if (!port.Open(line.path)) _exit(2);
+    if (port.StaleLockFileNote().find("this user cannot remove") == std::string::npos) _exit(3);
+    if (second.Open(line.path) || second.OpenFailure() != SerialOpenFailure::Busy) _exit(4);
+    _exit(0);
+  }
+  int status = -1;
+  waitpid(user, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: no second user, 2: refused the line, 3: no note, 4: shared the line";
+  std::ostringstream left;
+  left << std::ifstream(lockFile).rdbuf();
+  EXPECT_EQ(left.str(), LockFileText(ended));
+  std::filesystem::remove(lockFile);
 }
 
 TEST(SerialPortTest, AMissingDeviceIsToldApartAndFilesThatAreNoTerminalAreNotLocked) {
