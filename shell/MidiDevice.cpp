@@ -63,10 +63,12 @@ void MidiDevice::Open() {
   } else {
     output = device.get();
   }
-  if (device == nullptr && !chosenNone) {
+  // An external port missing now is looked for again by its output, which takes the
+  // program changes below for when it comes: the message is its only word.
+  if (!chosenNone && (device == nullptr || !device->Working())) {
     std::fprintf(stderr, "velmora: MIDI output: %s\n", error.c_str());
     boxes.Show("Velmora", "Midi-Out Init FAILED");
-    return;
+    if (device == nullptr) return;
   }
   for (std::int32_t channel = 0; channel < kChannels; ++channel) {
     SendMidiShort(output, kProgramChange, channel, kMarimbaProgram, 0);

@@ -156,7 +156,9 @@ CheckResult SystemProbes::CheckMidiOutput(const ExhibitOptions& options) {
       options.midiOut == "synth"
           ? "built-in synthesiser with " + (options.soundfont.empty() ? FindDefaultSoundfont() : options.soundfont)
           : options.midiOut;
-  if (!output) return Failed(name, options.midiOut + " does not open (" + error + ")", MidiRemedy(options));
+  if (!output || !output->Working()) {
+    return Failed(name, options.midiOut + " does not open (" + error + ")", MidiRemedy(options));
+  }
   if (!options.testNote) return Passed(name, choice + " opens");
   SendMidiShort(output.get(), kProgramChange, kTestChannel, kMarimbaProgram, 0);
   SendMidiShort(output.get(), kMidiNoteOn, kTestChannel, kTestKey, kTestVelocity);

@@ -62,6 +62,10 @@ def main():
             ("a missing serial device",
              ["--headless", "--frames", "20", "--midi-out", "none", "--panel", os.path.join(folder, "ttyS9")],
              quiet, 0, SERIAL_MESSAGES),
+            # 8 s of frames: both are looked for again about twice, without a word.
+            ("an external MIDI port and a serial device missing",
+             ["--headless", "--frames", "400", "--midi-out", "port:Nowhere", "--panel", os.path.join(folder, "ttyS9")],
+             quiet, 0, ["Velmora: Midi-Out Init FAILED"] + SERIAL_MESSAGES),
             ("no display and no --headless",
              ["--frames", "20", "--midi-out", "none", "--panel", panel],
              quiet, 1, ["Velmora: DirectDraw Init FAILED"]),
@@ -72,6 +76,8 @@ def main():
                   "%s: exit code %d (got %d, %s)" % (name, exit_code, result.returncode, result.stderr.strip()))
             lines = [line for line in result.stderr.splitlines() if line in messages]
             check(lines == messages, "%s: the messages %s in order (got %s)" % (name, messages, lines))
+            said = result.stderr.splitlines()
+            check(len(set(said)) == len(said), "%s: nothing said twice (%s)" % (name, said))
             for other in (SERIAL_MESSAGES + ["Velmora: Midi-Out Init FAILED", "Velmora: DirectDraw Init FAILED"]):
                 if other not in messages:
                     check(other not in result.stderr, "%s: no message '%s'" % (name, other))
