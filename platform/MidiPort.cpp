@@ -303,7 +303,6 @@ std::unique_ptr<MidiOutput> OpenMidiPortOutput(const std::string& wanted, std::s
   } catch (const RtMidiError& e) {
     error = e.getMessage();
   }
-  if (!opened) error += "; looked for again every " + std::to_string(kMidiPortReopenInterval.count() / 1000) + " s";
   return MakeQueuedPortOutput(
       [port](const std::uint8_t* bytes, std::size_t count) { return port->Send(bytes, count); },
       [port] { port->Close(); },

@@ -76,35 +76,30 @@ LockFileOutcome TakeLockFile(const std::string& path) {
   char content[16];
   const int length = std::snprintf(content, sizeof content, "%10d\n", static_cast<int>(::getpid()));
   LockFileOutcome outcome;
+  const auto ending = [&outcome](LockFileResult result) {
+    outcome.result = result;
+    return outcome;
+  };
   for (int attempt = 0; attempt < 2; ++attempt) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd >= 0) {
       const bool written = ::write(fd, content, static_cast<std::size_t>(length)) == length;
       ::close(fd);
-      if (written) {
-        outcome.result = LockFileResult::Taken;
-        return outcome;
-      }
+      if (written) return ending(LockFileResult::Taken);
       ::unlink(path.c_str());
-      outcome.result = LockFileResult::NotPossible;
-      return outcome;
+      return ending(LockFileResult::NotPossible);
     }
-    if (errno != EEXIST) {
-      outcome.result = LockFileResult::NotPossible;
-      return outcome;
-    }
+    if (errno != EEXIST) return ending(LockFileResult::NotPossible);
     struct stat file {};
     const std::string owner = ::stat(path.c_str(), &file) == 0 ? UserName(file.st_uid) : "nobody known";
     const pid_t holder = LockFileOwner(path);
     if (holder <= 0 && IsFresh(path)) {
       outcome.busyNote = "its lock file " + path + " is being made by another program";
-      outcome.result = LockFileResult::HeldByOther;
-      return outcome;
+      return ending(LockFileResult::HeldByOther);
     }
     if (holder > 0 && holder != ::getpid() && (::kill(holder, 0) == 0 || errno == EPERM)) {
       outcome.busyNote = "its lock file " + path + " names process " + std::to_string(holder) + ", which runs";
-      outcome.result = LockFileResult::HeldByOther;
-      return outcome;
+      return ending(LockFileResult::HeldByOther);
     }
     const std::string stale = "a stale lock file " + path + " (owned by " + owner + ", " +
                               (holder > 0 ? "of process " + std::to_string(holder) + ", which has ended"
@@ -112,15 +107,13 @@ LockFileOutcome TakeLockFile(const std::string& path) {
                               ")";
     if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
       outcome.staleNote = stale + ", which this user cannot remove: the line is held by flock and exclusive use";
-      outcome.result = LockFileResult::StaleKept;
-      return outcome;
+      return ending(LockFileResult::StaleKept);
     }
     outcome.staleNote = stale + ", removed";
   }
   // Another program made a new one between the removal and our attempt.
   outcome.busyNote = "another program took its lock file " + path + " at the same moment";
-  outcome.result = LockFileResult::HeldByOther;
-  return outcome;
+  return ending(LockFileResult::HeldByOther);
 }
 
 SerialOpenFailure FailureOf(int error) {

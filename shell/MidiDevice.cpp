@@ -66,7 +66,8 @@ void MidiDevice::Open() {
   // An external port missing now is looked for again by its output, which takes the
   // program changes below for when it comes: the message is its only word.
   if (!chosenNone && (device == nullptr || !device->Working())) {
-    std::fprintf(stderr, "velmora: MIDI output: %s\n", error.c_str());
+    const char* waiting = device == nullptr ? "" : "; looked for again every few seconds";
+    std::fprintf(stderr, "velmora: MIDI output: %s%s\n", error.c_str(), waiting);
     boxes.Show("Velmora", "Midi-Out Init FAILED");
     if (device == nullptr) return;
   }
