@@ -52,14 +52,15 @@ def read_picture(path):
     return width, height, pixels
 
 
-def labelled_share(shot, plain, labelled):
-    """Of the pixels where the plain and the labelled background differ clearly, the
-    share that the screenshot shows closer to the labelled one."""
+def labelled_share(shot, plain, labelled, every=1):
+    """Of the pixels where the plain and the labelled background differ clearly (each
+    `every`th pixel looked at), the share that the screenshot shows closer to the
+    labelled one."""
     _, _, s = shot
     _, _, p = plain
     _, _, l = labelled
     closer, considered = 0, 0
-    for i in range(0, len(p), 3):
+    for i in range(0, len(p), 3 * every):
         difference = abs(p[i] - l[i]) + abs(p[i + 1] - l[i + 1]) + abs(p[i + 2] - l[i + 2])
         if difference < 150:
             continue

@@ -19,6 +19,7 @@ from e2e_support import (NO_MONITORING, PanelTerminal, check, frames_logged, lab
 INNER = "VELMORA_E2E_INSIDE_XVFB"
 STEP_TIMEOUT_S = 20  # longest one step may take on a quiet machine (stretched by the load)
 WHOLE_RUN_S = 300    # the whole run's bound on a quiet machine, should anything in it hang
+LABEL_SHOWN_S = 5.0  # a little less than the exhibit shows the labelled picture after a key
 
 
 def start(velmora, panel, folder, record):
@@ -90,14 +91,20 @@ def inside(options):
             return resembles(read_picture(before_path), plain)
 
         wait_until(picture_on_screen, "the exhibit's picture on the screen", interval_s=0.2)
-        subprocess.run(["xdotool", "key", "--window", window, "1"], check=True, timeout=patient(STEP_TIMEOUT_S))
         after_path = os.path.join(folder, "after.png")
 
-        def labelled_on_screen():
-            screenshot(after_path)
-            return labelled_share(read_picture(after_path), plain, labelled) > 0.8
+        def labelled_after_key():
+            # The labelled picture stands LABEL_SHOWN_S after a key; on a busy machine that
+            # may pass before a screenshot is taken and read, so the key comes again then.
+            subprocess.run(["xdotool", "key", "--window", window, "1"], check=True, timeout=patient(STEP_TIMEOUT_S))
+            pressed = time.monotonic()
+            while time.monotonic() - pressed < LABEL_SHOWN_S:
+                screenshot(after_path)
+                if labelled_share(read_picture(after_path), plain, labelled, every=7) > 0.8:
+                    return True
+            return False
 
-        wait_until(labelled_on_screen, "the labelled picture after key 1", interval_s=0.2)
+        wait_until(labelled_after_key, "the labelled picture after key 1", interval_s=0)
         subprocess.run(["xdotool", "key", "--window", window, "Escape"], check=True, timeout=patient(STEP_TIMEOUT_S))
         code = wait(exhibit)
         check(code == 0, "Esc ends the exhibit with 0 (%s)" % code)
@@ -108,7 +115,7 @@ def inside(options):
         check(labelled_share(after, plain, labelled) > 0.8, "key 1 puts the labelled picture on the screen")
         with open(os.path.join(folder, "keys.txt")) as recorded:
             keys = recorded.read().split()
-        check(len(keys) == 2 and keys[0].endswith(":1") and keys[1].endswith(":Esc"),
+        check(len(keys) >= 2 and all(key.endswith(":1") for key in keys[:-1]) and keys[-1].endswith(":Esc"),
               "the X keys arrived as 1 and Esc (%s)" % keys)
 
         exhibit = start(options.velmora, panel.path, folder, "term.txt")
