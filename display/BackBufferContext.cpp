@@ -32,8 +32,8 @@ std::uint16_t* PixelRow(SDL_Surface* surface, std::int64_t y) {
 
 }  // namespace
 
-BackBufferContext::BackBufferContext(SDL_Surface* target, const GlyphCache* font)
-    : surface(target), glyphs(font), widthPixels(target->w), heightPixels(target->h) {}
+BackBufferContext::BackBufferContext(SDL_Surface* target, const GlyphCache* font, const GlyphCache* largeFont)
+    : surface(target), glyphs(font), largeGlyphs(largeFont), widthPixels(target->w), heightPixels(target->h) {}
 
 void BackBufferContext::ResetState() {
   pen = nullptr;
@@ -42,6 +42,7 @@ void BackBufferContext::ResetState() {
   currentY = 0;
   textColor = 0;
   transparentBackground = false;
+  largeText = false;
 }
 
 std::uint16_t BackBufferContext::RawColor(ColorRef color) const {
@@ -228,15 +229,24 @@ void BackBufferContext::Polygon(const ScreenPoint (&corners)[3]) {
 void BackBufferContext::SetTextColor(ColorRef color) { textColor = color; }
 void BackBufferContext::SetTransparentBackground() { transparentBackground = true; }
 
+int BackBufferContext::TextWidth(std::string_view text) {
+  const GlyphCache* font = Font();
+  if (font == nullptr) return 0;
+  int width = 0;
+  for (const char character : text) width += font->Glyph(static_cast<unsigned char>(character)).advancePixels;
+  return width;
+}
+
 void BackBufferContext::TextOut(int x, int y, std::string_view text) {
-  if (glyphs == nullptr) return;
+  const GlyphCache* font = Font();
+  if (font == nullptr) return;
   const std::int64_t left = Clamp(x), top = Clamp(y);
-  const std::int64_t lineHeight = glyphs->LineHeightPixels();
+  const std::int64_t lineHeight = font->LineHeightPixels();
   if (top >= heightPixels || top + lineHeight <= 0 || left >= widthPixels) return;
 
   if (!transparentBackground) {
     std::int64_t textWidth = 0;
-    for (const char character : text) textWidth += glyphs->Glyph(static_cast<unsigned char>(character)).advancePixels;
+    for (const char character : text) textWidth += font->Glyph(static_cast<unsigned char>(character)).advancePixels;
     const std::int64_t fromX = std::max<std::int64_t>(left, 0);
     const std::int64_t toX = std::min<std::int64_t>(left + textWidth, widthPixels) - 1;
     const std::uint16_t background = RawColor(kDefaultTextBackground);
@@ -250,7 +260,7 @@ void BackBufferContext::TextOut(int x, int y, std::string_view text) {
   std::int64_t penX = left;
   for (const char character : text) {
     if (penX >= widthPixels) break;
-    const GlyphMask& glyph = glyphs->Glyph(static_cast<unsigned char>(character));
+    const GlyphMask& glyph = font->Glyph(static_cast<unsigned char>(character));
     const std::int64_t fromCol = std::max<std::int64_t>(0, -penX);
     const std::int64_t toCol = std::min<std::int64_t>(glyph.widthPixels, widthPixels - penX);
     const std::int64_t fromRow = std::max<std::int64_t>(0, -top);

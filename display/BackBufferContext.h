@@ -24,8 +24,9 @@ namespace velmora {
 
 class BackBufferContext final : public TextDeviceContext {
 public:
-  // Draws into `surface` (RGB565, not owned); `glyphs` may be null: text is skipped.
-  BackBufferContext(SDL_Surface* surface, const GlyphCache* glyphs);
+  // Draws into `surface` (RGB565, not owned); `glyphs` may be null: text is skipped;
+  // `largeGlyphs` null: large text is set in `glyphs`.
+  BackBufferContext(SDL_Surface* surface, const GlyphCache* glyphs, const GlyphCache* largeGlyphs = nullptr);
 
   // Back to the fresh state of a newly lent context: no pen or brush, current
   // position 0, 0, black text on an opaque white background.
@@ -40,14 +41,18 @@ public:
   void SetTextColor(ColorRef color) override;
   void SetTransparentBackground() override;
   void TextOut(int x, int y, std::string_view text) override;
+  void SetLargeText(bool large) override { largeText = large; }
+  int TextWidth(std::string_view text) override;
 
 private:
   std::uint16_t RawColor(ColorRef color) const;
+  const GlyphCache* Font() const { return largeText && largeGlyphs != nullptr ? largeGlyphs : glyphs; }
   void FillSpan(int y, int xFrom, int xTo, std::uint16_t raw);
 
   // Parameters: where the drawing lands.
   SDL_Surface* surface;
   const GlyphCache* glyphs;
+  const GlyphCache* largeGlyphs;
   int widthPixels;
   int heightPixels;
 
@@ -58,6 +63,7 @@ private:
   int currentY = 0;  // pixels
   ColorRef textColor = 0;
   bool transparentBackground = false;
+  bool largeText = false;
 
   // Derived: the raw value of the colour converted last.
   mutable ColorRef cachedColor = 0xFFFFFFFFu;

@@ -35,7 +35,12 @@ Display::Display(MessageBoxes& failureBoxes, BuiltInImageLookup imageLookup)
 
 Display::~Display() { Release(); }
 
-void Display::InitDisplay(SDL_Window* window, ScreenMode mode, bool headless, int refreshHz) {
+ScreenPlacement Display::Placement() const {
+  if (!presenter) return FitPicture(kScreenWidthPixels, kScreenHeightPixels, 0, kScreenWidthPixels, kScreenHeightPixels);
+  return presenter->Placement();
+}
+
+void Display::InitDisplay(SDL_Window* window, ScreenMode mode, bool headless, int refreshHz, int rotationDegrees) {
   const auto fail = [&] {
     initFailed = true;
     ShowDisplayFailure(window);
@@ -47,6 +52,7 @@ void Display::InitDisplay(SDL_Window* window, ScreenMode mode, bool headless, in
   std::string error;
   presenter = Presenter::Create(window, &error);
   if (!presenter) return fail();
+  presenter->SetRotation(rotationDegrees);
 
   // The screen mode; headless runs keep a plain window, the same everywhere.
   if (!presenter->EnterScreenMode(headless ? ScreenMode::Windowed : mode, kScreenWidthPixels,
@@ -76,7 +82,8 @@ void Display::InitDisplay(SDL_Window* window, ScreenMode mode, bool headless, in
   SetSurfaceColorKey(somaSurface.get(), 0);
 
   glyphs = GlyphCache::Load();
-  backBufferContext = std::make_unique<BackBufferContext>(backBuffer.get(), glyphs.get());
+  largeGlyphs = GlyphCache::Load(kLargeFontSizePoints);
+  backBufferContext = std::make_unique<BackBufferContext>(backBuffer.get(), glyphs.get(), largeGlyphs.get());
   // The screen mode above resized the window. Its size events are queued now and
   // stamped no later than this tick; HandleEvent lets them pass, so the first frame
   // is not dropped for a change the display made itself.
@@ -212,6 +219,7 @@ void Display::Release() {
   if (!presenter) return;
   backBufferContext.reset();
   glyphs.reset();
+  largeGlyphs.reset();
   if (frameTextureExists) {
     presenter->ReleaseFrameTexture();
     frameTextureExists = false;

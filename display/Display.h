@@ -41,8 +41,11 @@ public:
   // silent no-display drivers are refused as a failure.
   // If the window already has a renderer (the start-up banner's), it is reused and
   // left to its creator to destroy. A `refreshHz` asks full screen for a display mode
-  // of that refresh rate (Presenter::EnterScreenMode).
-  void InitDisplay(SDL_Window* window, ScreenMode mode, bool headless, int refreshHz = 0);
+  // of that refresh rate (Presenter::EnterScreenMode); `rotationDegrees` turns the
+  // picture on the screen (Presenter::SetRotation).
+  void InitDisplay(SDL_Window* window, ScreenMode mode, bool headless, int refreshHz = 0, int rotationDegrees = 0);
+  // Where the picture lies on the screen's output; the design's size before InitDisplay.
+  ScreenPlacement Placement() const;
 
   // The message box "DirectDraw Init FAILED" (caption "Velmora"), then a close
   // request for the window (an SDL_WINDOWEVENT_CLOSE event for it is queued).
@@ -118,6 +121,7 @@ private:
 
   // Drawing on the back buffer.
   std::unique_ptr<GlyphCache> glyphs;      // the default font, loaded once
+  std::unique_ptr<GlyphCache> largeGlyphs; // the large font, loaded once
   std::unique_ptr<BackBufferContext> backBufferContext;
   bool contextLent = false;
 

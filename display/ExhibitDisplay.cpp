@@ -13,12 +13,11 @@ ExhibitDisplay::~ExhibitDisplay() { Release(); }
 void ExhibitDisplay::InitDisplay(SDL_Window* target, ScreenMode mode, bool headlessRun) {
   window = target;
   headless = headlessRun;
-  classic.InitDisplay(window, mode, headless, choice.refreshHz);
+  classic.InitDisplay(window, mode, headless, choice.refreshHz, choice.rotationDegrees);
   if (!classic.Ready() || !choice.sharp) return;
   if (headless) {
-    wantedWidth = choice.pretendWidthPixels;
-    wantedHeight = choice.pretendHeightPixels;
-    SDL_SetWindowSize(window, wantedWidth, wantedHeight);
+    SDL_SetWindowSize(window, choice.pretendWidthPixels, choice.pretendHeightPixels);
+    Want(choice.pretendWidthPixels, choice.pretendHeightPixels);
     StartPainting();
     std::string error;
     std::shared_ptr<SharpPictures> pictures = painter->Take(&error);
@@ -35,11 +34,24 @@ void ExhibitDisplay::InitDisplay(SDL_Window* target, ScreenMode mode, bool headl
   // size events say so. The painting begins once the first frame is shown.
   SDL_DisplayMode screen{};
   if (mode == ScreenMode::FullScreen && SDL_GetCurrentDisplayMode(SDL_GetWindowDisplayIndex(window), &screen) == 0) {
-    wantedWidth = screen.w;
-    wantedHeight = screen.h;
+    Want(screen.w, screen.h);
   } else {
-    SDL_GetRendererOutputSize(SDL_GetRenderer(window), &wantedWidth, &wantedHeight);
+    int width = 0, height = 0;
+    SDL_GetRendererOutputSize(SDL_GetRenderer(window), &width, &height);
+    Want(width, height);
   }
+}
+
+void ExhibitDisplay::Want(int outputWidth, int outputHeight) {
+  // Pictures are painted upright: a quarter turn swaps the screen's sides.
+  const bool quarterTurn = choice.rotationDegrees == 90 || choice.rotationDegrees == 270;
+  wantedWidth = quarterTurn ? outputHeight : outputWidth;
+  wantedHeight = quarterTurn ? outputWidth : outputHeight;
+}
+
+ScreenPlacement ExhibitDisplay::Placement() const {
+  if (sharp) return sharp->Placement();
+  return classic.Placement();
 }
 
 FrameDisplay& ExhibitDisplay::Shown() {
@@ -54,8 +66,7 @@ void ExhibitDisplay::FollowScreen() {
     int width = 0, height = 0;
     SDL_Renderer* renderer = SDL_GetRenderer(window);
     if (renderer != nullptr && SDL_GetRendererOutputSize(renderer, &width, &height) == 0 && width > 0 && height > 0) {
-      wantedWidth = width;
-      wantedHeight = height;
+      Want(width, height);
     }
   }
   if (sharp && (sharp->Width() != wantedWidth || sharp->Height() != wantedHeight)) {
@@ -81,7 +92,7 @@ void ExhibitDisplay::FollowScreen() {
 
 void ExhibitDisplay::ShowPictures(std::shared_ptr<SharpPictures> pictures) {
   std::string error;
-  sharp = SharpDisplay::CreateForRenderer(SDL_GetRenderer(window), std::move(pictures), &error);
+  sharp = SharpDisplay::CreateForRenderer(SDL_GetRenderer(window), std::move(pictures), &error, choice.rotationDegrees);
   if (!sharp) {
     std::fprintf(stderr, "velmora: the sharp picture cannot be shown (%s); the classic one shows\n", error.c_str());
     failedWidth = wantedWidth;

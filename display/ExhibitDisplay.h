@@ -37,6 +37,7 @@ struct PictureChoice {
   int pretendWidthPixels = 0;       // headless: the screen the sharp picture is drawn for
   int pretendHeightPixels = 0;
   int refreshHz = 0;                // full screen in a display mode of this refresh rate; 0: the screen's own
+  int rotationDegrees = 0;          // clockwise turn of the picture on a screen mounted turned: 0, 90, 180, 270
 };
 
 class ExhibitDisplay final : public FrameDisplay {
@@ -78,6 +79,8 @@ public:
   std::uint64_t RestoresDone() const { return restoresDone; }
   // True while the sharp picture shows.
   bool SharpShown() const { return sharp != nullptr; }
+  // Where the design's picture that shows lies on the screen's output.
+  ScreenPlacement Placement() const;
   // True while sharp pictures are being painted.
   bool Painting() const { return painter != nullptr; }
 
@@ -91,6 +94,8 @@ private:
   void FollowScreen();
   void ShowPictures(std::shared_ptr<SharpPictures> pictures);
   void StartPainting();
+  // The pictures' size for a screen output of this size.
+  void Want(int outputWidth, int outputHeight);
 
   const PictureChoice choice;
   Display classic;

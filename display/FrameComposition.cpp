@@ -65,7 +65,8 @@ bool DrawSomaSprites(FrameDisplay& display, const Model& model) {
 }
 
 bool DrawStatusLineAndModel(FrameDisplay& display, const std::string& statusText, Model& model,
-                            const DrawingStyle& style, const std::vector<std::string>& noticeLines) {
+                            const DrawingStyle& style, const std::vector<std::string>& noticeLines,
+                            const OverlayDrawing& overlay) {
   TextDeviceContext* dc = display.GetBackBufferDC();
   if (dc == nullptr) return false;
   dc->SetTextColor(kStatusTextColor);
@@ -81,6 +82,7 @@ bool DrawStatusLineAndModel(FrameDisplay& display, const std::string& statusText
       y += kNoticeLineSpacingPixels;
     }
   }
+  if (overlay) overlay(*dc);
   display.ReleaseBackBufferDC(dc);
   return true;
 }

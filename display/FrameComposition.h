@@ -7,6 +7,7 @@
 // with is issued again at once; a lost surface is restored and, like any other
 // failure, gives the frame up.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -69,11 +70,15 @@ std::string StatusText(float relativeSimSpeed, const StatusTexts& texts = {});
 bool DrawBackground(FrameDisplay& display);
 // The soma sprites for the model's present activity. False: the frame is given up.
 bool DrawSomaSprites(FrameDisplay& display, const Model& model);
-// The status line and the model in the style, then the notice lines over both,
-// through the back buffer's drawing context. False, with nothing drawn, when the
-// display lends no context.
+// What a frame draws over everything else with the same context, last.
+using OverlayDrawing = std::function<void(TextDeviceContext& dc)>;
+
+// The status line and the model in the style, then the notice lines over both and
+// the overlay over all, through the back buffer's drawing context. False, with nothing
+// drawn, when the display lends no context.
 bool DrawStatusLineAndModel(FrameDisplay& display, const std::string& statusText, Model& model,
-                            const DrawingStyle& style, const std::vector<std::string>& noticeLines = {});
+                            const DrawingStyle& style, const std::vector<std::string>& noticeLines = {},
+                            const OverlayDrawing& overlay = {});
 
 // The composed picture to the screen. False: the frame is given up.
 bool FlipFrame(FrameDisplay& display);

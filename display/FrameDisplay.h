@@ -37,8 +37,17 @@ class TextDeviceContext : public DeviceContext {
 public:
   virtual void SetTextColor(ColorRef color) = 0;
   virtual void SetTransparentBackground() = 0;
-  // Text in the default font with its top-left corner at (x, y).
+  // Text in the current font with its top-left corner at (x, y).
   virtual void TextOut(int x, int y, std::string_view text) = 0;
+  // The font of the following text: the large one (the invitation) or the default one,
+  // which a fresh context has. A context without a large font keeps the default one.
+  virtual void SetLargeText(bool large) { static_cast<void>(large); }
+  // How wide a line of text comes out in the current font, pixels; 0 where the
+  // context sets no text.
+  virtual int TextWidth(std::string_view text) {
+    static_cast<void>(text);
+    return 0;
+  }
 };
 
 class FrameDisplay {

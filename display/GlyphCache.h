@@ -15,6 +15,9 @@ namespace velmora {
 
 // Point size at 72 dots per inch, i.e. pixels: lines come out 16 pixels high.
 inline constexpr int kDefaultFontSizePoints = 13;
+// The large font, for the few words that invite visitors from a distance: twice the
+// default, lines 32 pixels high.
+inline constexpr int kLargeFontSizePoints = 26;
 
 struct GlyphMask {
   int widthPixels = 0;

@@ -57,6 +57,7 @@ void SharpContext::ResetState() {
   currentY = 0;
   textColor = 0;
   transparentBackground = false;
+  largeText = false;
 }
 
 void SharpContext::Finish() { EndStroke(); }
@@ -245,7 +246,13 @@ void SharpContext::TextOut(int x, int y, std::string_view text) {
   list->texts.push_back({list->indices.size(),
                          static_cast<int>(std::lround(Clamp(x) * transform.scale + transform.offsetX)),
                          static_cast<int>(std::lround(Clamp(y) * transform.scale + transform.offsetY)),
-                         std::string(text), textColor, !transparentBackground});
+                         std::string(text), textColor, !transparentBackground, largeText});
+}
+
+int SharpContext::TextWidth(std::string_view text) {
+  ScaledFont* font = largeText && measuringLargeFont != nullptr ? measuringLargeFont : measuringFont;
+  if (font == nullptr || transform.scale <= 0.0) return 0;
+  return static_cast<int>(std::lround(font->Render(text).width / transform.scale));
 }
 
 }  // namespace velmora

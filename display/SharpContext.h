@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "display/FrameDisplay.h"
+#include "display/SharpText.h"
 
 namespace velmora {
 
@@ -37,6 +38,7 @@ struct DrawList {
     std::string text;     // Latin-1
     ColorRef color;
     bool opaqueBackground;  // on a white box the size of the text
+    bool large = false;     // in the large font
   };
   std::vector<Text> texts;
 
@@ -69,6 +71,14 @@ public:
   void SetTextColor(ColorRef color) override;
   void SetTransparentBackground() override;
   void TextOut(int x, int y, std::string_view text) override;
+  void SetLargeText(bool large) override { largeText = large; }
+  // In design pixels, from the fonts set at the design's scale; 0 without them.
+  int TextWidth(std::string_view text) override;
+  // The fonts text is measured with, at the screen's scale; either may be null.
+  void MeasureWith(ScaledFont* font, ScaledFont* largeFont) {
+    measuringFont = font;
+    measuringLargeFont = largeFont;
+  }
 
 private:
   struct Point {
@@ -93,6 +103,9 @@ private:
   std::vector<Point> stroke;  // screen pixels; the current position ends it
   ColorRef textColor = 0;
   bool transparentBackground = false;
+  bool largeText = false;
+  ScaledFont* measuringFont = nullptr;
+  ScaledFont* measuringLargeFont = nullptr;
 };
 
 }  // namespace velmora

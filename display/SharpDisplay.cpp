@@ -56,8 +56,11 @@ void Destroy(SDL_Texture*& texture) {
 SharpDisplay::SharpDisplay(std::shared_ptr<const SharpPictures> pictures_)
     : pictures(std::move(pictures_)),
       font(ScaledFont::Open(BuiltInFont(FontFace::Bold), kDefaultFontSizePoints, pictures->placement.scale)),
+      largeFont(ScaledFont::Open(BuiltInFont(FontFace::Bold), kLargeFontSizePoints, pictures->placement.scale)),
       context(TransformOf(pictures->placement), list),
-      madeTicks(SDL_GetTicks()) {}
+      madeTicks(SDL_GetTicks()) {
+  context.MeasureWith(font.get(), largeFont.get());
+}
 
 SharpDisplay::~SharpDisplay() { ReleaseTextures(); }
 
@@ -71,7 +74,7 @@ std::unique_ptr<SharpDisplay> SharpDisplay::CreateOffscreen(std::shared_ptr<cons
 
 std::unique_ptr<SharpDisplay> SharpDisplay::CreateForRenderer(SDL_Renderer* renderer,
                                                               std::shared_ptr<const SharpPictures> pictures,
-                                                              std::string* error) {
+                                                              std::string* error, int rotationDegrees) {
   SDL_RendererInfo info{};
   if (renderer == nullptr || SDL_GetRendererInfo(renderer, &info) != 0) {
     if (error != nullptr) *error = "no renderer";
@@ -79,9 +82,11 @@ std::unique_ptr<SharpDisplay> SharpDisplay::CreateForRenderer(SDL_Renderer* rend
   }
   std::unique_ptr<SharpDisplay> display(new SharpDisplay(std::move(pictures)));
   display->renderer = renderer;
+  display->rotationDegrees = rotationDegrees;
   // SDL's software renderer fills triangles at whole-pixel corners, one blended
-  // surface per triangle: frames are better composed in memory there.
-  display->gpu = std::strcmp(info.name, "software") != 0;
+  // surface per triangle: frames are better composed in memory there. A turned
+  // picture is composed in memory too and turned in one copy.
+  display->gpu = std::strcmp(info.name, "software") != 0 && rotationDegrees == 0;
   if (!display->gpu) display->frame = std::make_unique<SharpFrame>(display->pictures);
   if (!display->MakeTextures(error)) return nullptr;
   return display;
@@ -100,7 +105,9 @@ bool SharpDisplay::MakeTextures(std::string* error) {
   SDL_RenderSetViewport(renderer, nullptr);
   int outputWidth = 0, outputHeight = 0;
   if (SDL_GetRendererOutputSize(renderer, &outputWidth, &outputHeight) != 0) return fail("output");
+  // Centred, so that turning it about its centre keeps it centred.
   shown = {(outputWidth - Width()) / 2, (outputHeight - Height()) / 2, Width(), Height()};
+  outputSize = {outputWidth, outputHeight};
 
   if (!gpu) {
     // The texture in the window's own format, so showing it is a plain copy.
@@ -215,20 +222,24 @@ void SharpDisplay::ReleaseBackBufferDC(TextDeviceContext* dc) {
   figures.triangles = list.indices.size() / 3;
   composed = true;
   if (frame) {
-    frame->Draw(list, font.get());
+    frame->Draw(list, font.get(), largeFont.get());
   } else {
     DrawListOnRenderer();
   }
 }
 
-SDL_Texture* SharpDisplay::TextTexture(const DrawList::Text& text) {
-  if (textTexture != nullptr && text.text == textTextureText && text.color == textTextureColor) return textTexture;
+SDL_Texture* SharpDisplay::TextTexture(const DrawList::Text& text, ScaledFont& textFont) {
+  if (textTexture != nullptr && text.text == textTextureText && text.color == textTextureColor &&
+      text.large == textTextureLarge) {
+    return textTexture;
+  }
   Destroy(textTexture);
-  const TextMask& mask = font->Render(text.text);
+  const TextMask& mask = textFont.Render(text.text);
   const std::vector<std::uint32_t> pixels = Tinted(mask.alpha, FromColorRef(text.color));
   textTexture = MakeTexture(renderer, mask.width, mask.height, pixels.data(), SDL_BLENDMODE_BLEND);
   textTextureText = text.text;
   textTextureColor = text.color;
+  textTextureLarge = text.large;
   pendingUploadBytes += pixels.size() * sizeof(std::uint32_t);
   return textTexture;
 }
@@ -244,14 +255,15 @@ void SharpDisplay::DrawListOnRenderer() {
   for (const DrawList::Text& text : list.texts) {
     triangles(at, text.atIndex);
     at = text.atIndex;
-    if (!font) continue;
-    const TextMask& mask = font->Render(text.text);
+    ScaledFont* textFont = text.large && largeFont ? largeFont.get() : font.get();
+    if (textFont == nullptr) continue;
+    const TextMask& mask = textFont->Render(text.text);
     const SDL_Rect box{text.x, text.y, mask.width, mask.height};
     if (text.opaqueBackground) {
       SDL_SetRenderDrawColor(renderer, 255, 255, 255, 255);
       SDL_RenderFillRect(renderer, &box);
     }
-    if (SDL_Texture* texture = TextTexture(text)) SDL_RenderCopy(renderer, texture, nullptr, &box);
+    if (SDL_Texture* texture = TextTexture(text, *textFont)) SDL_RenderCopy(renderer, texture, nullptr, &box);
   }
   triangles(at, list.indices.size());
   pendingUploadBytes += list.vertices.size() * sizeof(SDL_Vertex) + list.indices.size() * sizeof(int);
@@ -271,7 +283,7 @@ DisplayResult SharpDisplay::FlipBuffers() {
     }
     // A larger output has a border around the picture to clear.
     if (shown.x != 0 || shown.y != 0) ok = ok && SDL_RenderClear(renderer) == 0;
-    ok = ok && SDL_RenderCopy(renderer, frameTexture, nullptr, &shown) == 0;
+    ok = ok && SDL_RenderCopyEx(renderer, frameTexture, nullptr, &shown, rotationDegrees, nullptr, SDL_FLIP_NONE) == 0;
   }
   if (ok) SDL_RenderPresent(renderer);
   figures.uploadedBytes = pendingUploadBytes;
@@ -326,7 +338,7 @@ bool SharpDisplay::Screenshot(PackedImage& image) {
   }
   copy.RestoreBackground();
   for (const BodyDraw& body : bodyDraws) copy.DrawBody(body.soma, body.level, body.x, body.y);
-  copy.Draw(list, font.get());
+  copy.Draw(list, font.get(), largeFont.get());
   image.pixels.assign(copy.Pixels(), copy.Pixels() + static_cast<std::size_t>(Width()) * Height());
   return true;
 }
@@ -341,6 +353,19 @@ bool SharpDisplay::SaveScreenshotPng(const std::string& path) {
     rgb[3 * i + 2] = static_cast<std::uint8_t>(image.pixels[i]);
   }
   return WritePng(path, image.width, image.height, PngPixelFormat::kRgb24, rgb.data());
+}
+
+ScreenPlacement SharpDisplay::Placement() const {
+  ScreenPlacement placement;
+  placement.rotationDegrees = rotationDegrees;
+  placement.outputWidth = renderer != nullptr ? outputSize.x : Width();
+  placement.outputHeight = renderer != nullptr ? outputSize.y : Height();
+  const int uprightLeft = (placement.UprightWidth() - Width()) / 2;
+  const int uprightTop = (placement.UprightHeight() - Height()) / 2;
+  placement.scale = pictures->placement.scale;
+  placement.offsetX = uprightLeft + pictures->placement.offsetX;
+  placement.offsetY = uprightTop + pictures->placement.offsetY;
+  return placement;
 }
 
 SharpFigures SharpDisplay::Figures() const {

@@ -31,6 +31,7 @@
 #include "display/SharpFrame.h"
 #include "display/SharpPictures.h"
 #include "display/SharpText.h"
+#include "platform/ScreenPlacement.h"
 
 namespace velmora {
 
@@ -49,10 +50,12 @@ public:
   // Shows frames through the renderer of a window that is already in its screen mode
   // and whose output the pictures were painted for (a larger output shows them
   // centred). The renderer stays its creator's. Null, with the reason in `error`, if
-  // a texture cannot be made.
+  // a texture cannot be made. A picture turned on the screen (`rotationDegrees` 90,
+  // 180 or 270, the pictures painted for the upright frame) is composed in memory
+  // whatever the renderer, and turned as it is shown.
   static std::unique_ptr<SharpDisplay> CreateForRenderer(SDL_Renderer* renderer,
                                                          std::shared_ptr<const SharpPictures> pictures,
-                                                         std::string* error);
+                                                         std::string* error, int rotationDegrees = 0);
   ~SharpDisplay() override;
   SharpDisplay(const SharpDisplay&) = delete;
   SharpDisplay& operator=(const SharpDisplay&) = delete;
@@ -87,6 +90,8 @@ public:
   bool SaveScreenshotPng(const std::string& path);
 
   bool OnGpu() const { return gpu; }
+  // Where the design lies on the renderer's output (offscreen: on the picture).
+  ScreenPlacement Placement() const;
   int Width() const { return pictures->Width(); }
   int Height() const { return pictures->Height(); }
   SharpFigures Figures() const;
@@ -97,7 +102,7 @@ private:
   void ReleaseTextures();
   void BodyDestination(int soma, int x, int y, SDL_Rect& destination) const;
   void DrawListOnRenderer();
-  SDL_Texture* TextTexture(const DrawList::Text& text);
+  SDL_Texture* TextTexture(const DrawList::Text& text, ScaledFont& textFont);
 
   struct BodyDraw {
     int soma, level, x, y;
@@ -106,9 +111,12 @@ private:
   // Parameters
   std::shared_ptr<const SharpPictures> pictures;
   std::unique_ptr<ScaledFont> font;  // null: text is not drawn
+  std::unique_ptr<ScaledFont> largeFont;  // null: large text is set in `font`
   SDL_Renderer* renderer = nullptr;  // null: offscreen
   bool gpu = false;
-  SDL_Rect shown{};                  // where the picture lies on the renderer's output
+  SDL_Rect shown{};                  // where the picture lies on the renderer's output, before it is turned
+  int rotationDegrees = 0;           // clockwise, as the picture is turned on the output
+  SDL_Point outputSize{};            // the renderer's output, pixels
 
   // The frame being made: what it draws, kept for the screenshot.
   DrawList list;
@@ -135,6 +143,7 @@ private:
   SDL_Texture* textTexture = nullptr;
   std::string textTextureText;
   ColorRef textTextureColor = 0;
+  bool textTextureLarge = false;
 
   // State
   bool lost = false;

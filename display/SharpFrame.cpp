@@ -148,13 +148,14 @@ void SharpFrame::DrawText(const DrawList::Text& text, ScaledFont& font) {
   Touch(box);
 }
 
-void SharpFrame::Draw(const DrawList& list, ScaledFont* font) {
+void SharpFrame::Draw(const DrawList& list, ScaledFont* font, ScaledFont* largeFont) {
   const PixelCanvas canvas = Canvas();
   std::size_t at = 0;
   for (const DrawList::Text& text : list.texts) {
     FillTriangles(canvas, list.vertices, list.indices, at, text.atIndex, touched);
     at = text.atIndex;
-    if (font != nullptr) DrawText(text, *font);
+    ScaledFont* textFont = text.large && largeFont != nullptr ? largeFont : font;
+    if (textFont != nullptr) DrawText(text, *textFont);
   }
   FillTriangles(canvas, list.vertices, list.indices, at, list.indices.size(), touched);
   for (const PixelRect& rect : touched) Touch(rect);

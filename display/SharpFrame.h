@@ -37,8 +37,9 @@ public:
   // Body `soma` at activity level `level` (0 .. kTopGlowLevel), its classic sheet
   // cell's top-left corner at design pixel (x, y).
   void DrawBody(int soma, int level, int x, int y);
-  // The list's triangles and texts in their order; texts are skipped without a font.
-  void Draw(const DrawList& list, ScaledFont* font);
+  // The list's triangles and texts in their order; texts are skipped without a font,
+  // large ones are set in `font` without a large font.
+  void Draw(const DrawList& list, ScaledFont* font, ScaledFont* largeFont = nullptr);
   // The areas changed since the last call, each a row of whole tiles, and forgets
   // them.
   void TakeChanged(std::vector<SDL_Rect>& rects);

@@ -33,6 +33,20 @@ std::string Latin1FromUtf8(const std::string& text) {
   return latin1;
 }
 
+std::string Utf8FromLatin1(const std::string& text) {
+  std::string utf8;
+  for (const char c : text) {
+    const auto code = static_cast<unsigned char>(c);
+    if (code < 0x80) {
+      utf8 += c;
+    } else {
+      utf8 += static_cast<char>(0xC0 | code >> 6);
+      utf8 += static_cast<char>(0x80 | (code & 0x3F));
+    }
+  }
+  return utf8;
+}
+
 bool IsOneIntegerFormat(const std::string& format) {
   int conversions = 0;
   for (std::size_t i = 0; i < format.size(); ++i) {
@@ -62,11 +76,12 @@ bool LoadStatusTexts(const std::string& language, const std::vector<std::string>
   }
   MessageCatalogue catalogue;
   if (!catalogue.Read(path, error)) return false;
-  for (std::string* text : {&texts.standstill, &texts.slower, &texts.realTime}) {
-    const std::string* translation = catalogue.Find(*text);
+  for (std::string* text : {&texts.standstill, &texts.slower, &texts.realTime, &texts.invitation, &texts.countdown,
+                            &texts.languageName}) {
+    const std::string* translation = catalogue.Find(Utf8FromLatin1(*text));
     if (translation == nullptr) continue;
     const std::string shown = Latin1FromUtf8(*translation);
-    if (text == &texts.slower && !IsOneIntegerFormat(shown)) continue;
+    if ((text == &texts.slower || text == &texts.countdown) && !IsOneIntegerFormat(shown)) continue;
     *text = shown;
   }
   return true;

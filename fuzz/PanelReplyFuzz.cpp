@@ -1,8 +1,8 @@
 // Drives an exhibit's panel link through a pseudo-terminal with fuzz-chosen reply
 // bytes and a fuzz-chosen order of poll ticks, frame starts, resets, clock steps and a
 // hang-up. After every event the exhibit's visitor parameters and speed must equal
-// the sign-extended bytes of the last reply taken in completely (or the defaults after
-// a reset), and the reply being read must hold exactly the bytes the panel sent, in
+// the sign-extended bytes of the last reply taken in completely that differed from
+// the one before (or the defaults after a reset, until such a reply), and the reply being read must hold exactly the bytes the panel sent, in
 // order.
 
 #include <fcntl.h>
@@ -232,10 +232,14 @@ private:
     }
     if (partial_.size() == kReplyBytes) {
       Check(!Link().replyExpected, "a complete reply was left waiting");
-      for (std::size_t i = 0; i < expected_.params.size(); ++i) {
-        expected_.params[i] = static_cast<std::int8_t>(partial_[3 + i]);
+      // A reply the same as the one before says nothing new: the parameters stay.
+      if (!std::equal(partial_.begin(), partial_.end(), lastReply_.begin())) {
+        for (std::size_t i = 0; i < expected_.params.size(); ++i) {
+          expected_.params[i] = static_cast<std::int8_t>(partial_[3 + i]);
+        }
+        expected_.speed = static_cast<float>(static_cast<std::int8_t>(partial_[2]));
+        std::copy(partial_.begin(), partial_.end(), lastReply_.begin());
       }
-      expected_.speed = static_cast<float>(static_cast<std::int8_t>(partial_[2]));
       partial_.clear();
     }
     SyncPartial();
@@ -255,8 +259,8 @@ private:
   }
 
   void CheckState() const {
-    Check(exhibit_->parameters.weights == expected_.params, "parameters differ from the last complete reply");
-    Check(exhibit_->parameters.speedSetting == expected_.speed, "speed differs from the last complete reply");
+    Check(exhibit_->Parameters().weights == expected_.params, "parameters differ from the last complete reply");
+    Check(exhibit_->Parameters().speedSetting == expected_.speed, "speed differs from the last complete reply");
   }
 
   const std::uint8_t* data_;
@@ -275,6 +279,7 @@ private:
   std::deque<std::uint8_t> queue_;     // sent by the panel, not yet read or discarded
   std::vector<std::uint8_t> partial_;  // read into the current reply so far
   Expected expected_;
+  std::array<std::uint8_t, kReplyBytes> lastReply_{};  // the last complete reply that differed; zeros at first
 };
 
 }  // namespace

@@ -11,17 +11,18 @@
 
 namespace velmora::monitoring {
 
-enum class InteractionSource : std::uint8_t { Keyboard, Panel };
-inline constexpr std::size_t kInteractionSources = 2;
+enum class InteractionSource : std::uint8_t { Keyboard, Panel, Touch };
+inline constexpr std::size_t kInteractionSources = 3;
 inline constexpr std::array<std::string_view, kInteractionSources> kInteractionSourceNames = {
-    "keyboard", "panel"};
+    "keyboard", "panel", "touch"};
 
 // Why the exhibit went back to its defaults: the idle timer, the periodic timer, key 0,
-// the control panel, or a technician through the status server.
-enum class ResetCause : std::uint8_t { Idle, Periodic, Key, Panel, Remote };
-inline constexpr std::size_t kResetCauses = 5;
+// the control panel, a technician through the status server, or a long press on the
+// screen's reset control.
+enum class ResetCause : std::uint8_t { Idle, Periodic, Key, Panel, Remote, Touch };
+inline constexpr std::size_t kResetCauses = 6;
 inline constexpr std::array<std::string_view, kResetCauses> kResetCauseNames = {
-    "idle", "periodic", "key", "panel", "remote"};
+    "idle", "periodic", "key", "panel", "remote", "touch"};
 
 inline constexpr std::size_t kSomaCount = 3;
 inline constexpr std::size_t kWeightCount = 6;

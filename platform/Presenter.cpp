@@ -1,6 +1,7 @@
 #include "platform/Presenter.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -196,8 +197,19 @@ bool Presenter::CreateFrameTexture(int widthPixels, int heightPixels) {
   if (texture == nullptr) return false;
   textureWidthPixels = widthPixels;
   textureHeightPixels = heightPixels;
-  // Scaled up to the output with the aspect kept; the rest of the screen stays black.
-  return SDL_RenderSetLogicalSize(renderer, widthPixels, heightPixels) == 0;
+  // Another display may have left a logical size, a scale or a viewport behind; the
+  // placement is done here, in the output's pixels.
+  return SDL_RenderSetLogicalSize(renderer, 0, 0) == 0 && SDL_RenderSetScale(renderer, 1.0f, 1.0f) == 0 &&
+         SDL_RenderSetViewport(renderer, nullptr) == 0;
+}
+
+ScreenPlacement Presenter::Placement() const {
+  int outputWidth = 0, outputHeight = 0;
+  if (renderer == nullptr || SDL_GetRendererOutputSize(renderer, &outputWidth, &outputHeight) != 0) {
+    outputWidth = textureWidthPixels;
+    outputHeight = textureHeightPixels;
+  }
+  return FitPicture(outputWidth, outputHeight, rotationDegrees, textureWidthPixels, textureHeightPixels);
 }
 
 void Presenter::ReleaseFrameTexture() {
@@ -238,11 +250,14 @@ bool Presenter::Present(const SDL_Surface* frame) {
     return false;
   }
   // Black bars need clearing; a frame that covers the whole output overwrites every pixel.
-  int outputWidth = 0, outputHeight = 0;
-  const bool coversOutput = SDL_GetRendererOutputSize(renderer, &outputWidth, &outputHeight) == 0 &&
-                            outputWidth == textureWidthPixels && outputHeight == textureHeightPixels;
+  const ScreenPlacement placement = Placement();
+  const int width = static_cast<int>(std::lround(textureWidthPixels * placement.scale));
+  const int height = static_cast<int>(std::lround(textureHeightPixels * placement.scale));
+  // The unturned rectangle around the output's centre: SDL turns it about that centre.
+  const SDL_Rect target{(placement.outputWidth - width) / 2, (placement.outputHeight - height) / 2, width, height};
+  const bool coversOutput = rotationDegrees == 0 && width == placement.outputWidth && height == placement.outputHeight;
   if (!coversOutput && SDL_RenderClear(renderer) != 0) return false;
-  if (SDL_RenderCopy(renderer, texture, nullptr, nullptr) != 0) return false;
+  if (SDL_RenderCopyEx(renderer, texture, nullptr, &target, rotationDegrees, nullptr, SDL_FLIP_NONE) != 0) return false;
   SDL_RenderPresent(renderer);
   return true;
 }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/ScreenMode.h"
+#include "platform/ScreenPlacement.h"
 
 namespace velmora {
 
@@ -56,8 +57,15 @@ public:
   // rate (full screen at the screen's own size) where the screen offers one, and
   // say on standard error when it does not.
   bool EnterScreenMode(ScreenMode mode, int widthPixels, int heightPixels, int refreshHz = 0);
-  // The texture frames are presented from, with the renderer's logical size set to it.
+  // The texture frames are presented from. Each frame is scaled to fit the output
+  // with its aspect kept, centred and turned as SetRotation says; the renderer's own
+  // logical size stays unset, so SDL leaves the positions of touches and clicks in the
+  // window's pixels.
   bool CreateFrameTexture(int widthPixels, int heightPixels);
+  // Clockwise, 0, 90, 180 or 270 degrees: for a screen mounted turned.
+  void SetRotation(int degrees) { rotationDegrees = degrees; }
+  // Where the frame lies on the output now.
+  ScreenPlacement Placement() const;
   void ReleaseFrameTexture();
   bool HasFrameTexture() const { return texture != nullptr; }
   // The texture again (and the renderer, after a device reset); false if not possible.
@@ -91,6 +99,7 @@ private:
   std::vector<std::uint32_t> windowPixelOfRgb565;
   Uint32 tableFormat = SDL_PIXELFORMAT_UNKNOWN;  // the window format the table was made for
   ScreenMode screenMode = ScreenMode::Windowed;
+  int rotationDegrees = 0;
   bool modeSwitched = false;
   bool deviceReset = false;
 };

@@ -51,6 +51,8 @@ bool Window::Create(const WindowPlacement& placement, std::string* error, const 
   // Made without vsync, which SDL's software renderer would only imitate by sleeping;
   // it is asked for below from renderers that can wait for the vertical blank.
   SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
+  // A finger is taken as a finger only, not as a mouse too.
+  SDL_SetHint(SDL_HINT_TOUCH_MOUSE_EVENTS, "0");
   renderer = SDL_CreateRenderer(window, -1, 0);
   if (renderer != nullptr && rendererChoice.softwareOverEmulatedGl && SDL_GetHint(SDL_HINT_RENDER_DRIVER) == nullptr &&
       OpenGlIsEmulated(renderer)) {
@@ -75,6 +77,40 @@ void Window::Show() {
 }
 
 void Window::HideCursor() { SDL_ShowCursor(SDL_DISABLE); }
+
+bool Window::HasTouchDevice() const { return SDL_GetNumTouchDevices() > 0; }
+
+namespace {
+
+// The touch device id scripted touches arrive from; no real device has it.
+constexpr SDL_TouchID kScriptTouchDevice = 0x7E1A;
+
+// The renderer's output in pixels (the window's size without one).
+void OutputSize(SDL_Window* window, int& width, int& height) {
+  width = height = 0;
+  SDL_Renderer* renderer = window != nullptr ? SDL_GetRenderer(window) : nullptr;
+  if (renderer == nullptr || SDL_GetRendererOutputSize(renderer, &width, &height) != 0) {
+    if (window != nullptr) SDL_GetWindowSize(window, &width, &height);
+  }
+}
+
+}  // namespace
+
+void Window::InjectTouch(const ScreenTouch& touch) {
+  int width = 0, height = 0;
+  OutputSize(window, width, height);
+  if (width <= 0 || height <= 0) return;
+  SDL_Event event{};
+  event.type = touch.phase == TouchPhase::Down ? SDL_FINGERDOWN : touch.phase == TouchPhase::Move ? SDL_FINGERMOTION : SDL_FINGERUP;
+  event.tfinger.timestamp = SDL_GetTicks();
+  event.tfinger.touchId = kScriptTouchDevice;
+  event.tfinger.fingerId = touch.finger;
+  event.tfinger.x = static_cast<float>(touch.x / width);
+  event.tfinger.y = static_cast<float>(touch.y / height);
+  event.tfinger.pressure = 1.0f;
+  event.tfinger.windowID = SDL_GetWindowID(window);
+  SDL_PushEvent(&event);
+}
 
 void Window::DrawText(std::string_view text, int x, int y) {
   if (renderer == nullptr) return;
@@ -136,7 +172,45 @@ bool Window::Translate(const SDL_Event& event, WindowMessage& message) const {
     message = WindowMessage{WindowMessageKind::Paint, VK_NONE};
     return true;
   }
+  int width = 0, height = 0;
   switch (event.type) {
+    case SDL_FINGERDOWN:
+    case SDL_FINGERMOTION:
+    case SDL_FINGERUP:
+      // Fingers come in shares of the window (SDL scales none: no logical size is set).
+      OutputSize(window, width, height);
+      message = WindowMessage{WindowMessageKind::Touch, VK_NONE};
+      message.touch = {event.tfinger.fingerId,
+                       event.type == SDL_FINGERDOWN ? TouchPhase::Down
+                       : event.type == SDL_FINGERUP ? TouchPhase::Up
+                                                    : TouchPhase::Move,
+                       event.tfinger.x * width, event.tfinger.y * height, event.tfinger.timestamp};
+      return true;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+    case SDL_MOUSEMOTION: {
+      // Mouse events SDL makes from a finger come as the finger's own events too.
+      const bool fromTouch = (event.type == SDL_MOUSEMOTION ? event.motion.which : event.button.which) == SDL_TOUCH_MOUSEID;
+      if (fromTouch) return false;
+      if (event.type == SDL_MOUSEMOTION && (event.motion.state & SDL_BUTTON_LMASK) == 0) return false;
+      if (event.type != SDL_MOUSEMOTION && event.button.button != SDL_BUTTON_LEFT) return false;
+      // Mouse positions are the window's points: scaled to the output's pixels.
+      int windowWidth = 0, windowHeight = 0;
+      OutputSize(window, width, height);
+      SDL_GetWindowSize(window, &windowWidth, &windowHeight);
+      const double sx = windowWidth > 0 ? static_cast<double>(width) / windowWidth : 1.0;
+      const double sy = windowHeight > 0 ? static_cast<double>(height) / windowHeight : 1.0;
+      const int x = event.type == SDL_MOUSEMOTION ? event.motion.x : event.button.x;
+      const int y = event.type == SDL_MOUSEMOTION ? event.motion.y : event.button.y;
+      message = WindowMessage{WindowMessageKind::Touch, VK_NONE};
+      message.touch = {kMouseFinger,
+                       event.type == SDL_MOUSEBUTTONDOWN ? TouchPhase::Down
+                       : event.type == SDL_MOUSEBUTTONUP ? TouchPhase::Up
+                                                         : TouchPhase::Move,
+                       (x + 0.5) * sx, (y + 0.5) * sy,
+                       event.type == SDL_MOUSEMOTION ? event.motion.timestamp : event.button.timestamp};
+      return true;
+    }
     case SDL_KEYDOWN: {
       // Auto-repeated presses arrive as key-downs too and act like separate presses.
       const VirtualKey key = VirtualKeyFromSdl(event.key.keysym.sym);

@@ -1,7 +1,8 @@
 #pragma once
 // The exhibit's main window on SDL, and its SDL events turned into the few messages
-// the window handles: paint, key down (as virtual-key codes), the start message, the
-// window system's close command and the ticks of the window's timer.
+// the window handles: paint, key down (as virtual-key codes), a finger's or the left
+// mouse button's touch (in the output's pixels), the start message, the window
+// system's close command and the ticks of the window's timer.
 
 #include <cstdint>
 #include <functional>
@@ -11,6 +12,7 @@
 #include "platform/Clock.h"
 #include "platform/Keys.h"
 #include "platform/PeriodicTimer.h"
+#include "platform/Touch.h"
 
 struct SDL_Window;
 struct SDL_Renderer;
@@ -18,11 +20,15 @@ union SDL_Event;
 
 namespace velmora {
 
-enum class WindowMessageKind { Paint, KeyDown, Start, Close, Timer };
+enum class WindowMessageKind { Paint, KeyDown, Start, Close, Timer, Touch };
 
 struct WindowMessage {
+  WindowMessage() = default;
+  WindowMessage(WindowMessageKind messageKind, VirtualKey messageKey = VK_NONE) : kind(messageKind), key(messageKey) {}
+
   WindowMessageKind kind = WindowMessageKind::Paint;
   VirtualKey key = VK_NONE;  // KeyDown only
+  ScreenTouch touch;         // Touch only
 };
 
 struct WindowPlacement {
@@ -58,6 +64,10 @@ public:
 
   // No mouse pointer over the window.
   void HideCursor();
+  // True when the system has a touch screen (or any touch device).
+  bool HasTouchDevice() const;
+  // A scripted touch, put into SDL's queue as a touch screen's finger event would be.
+  void InjectTouch(const ScreenTouch& touch);
   // White text with a transparent background, in the default font, at window pixels
   // (x, y), shown at once. The renderer it uses stays with the window, for the
   // display to take over.

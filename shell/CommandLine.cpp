@@ -9,6 +9,7 @@
 #include "platform/Keys.h"
 #include "shell/MessageLog.h"
 #include "platform/MessageCatalogue.h"
+#include "platform/ScreenPlacement.h"
 
 namespace velmora {
 namespace {
@@ -34,21 +35,45 @@ bool ParseFrame(std::string_view text, std::int64_t& frame) { return ParseCount(
 const std::string kFrameRange = "from 1 to " + std::to_string(kMaxFrameNumber);
 
 // Reads no more than one chunk beyond the limit, so an endless file ends the read too.
-// Empty when the file is fine, else what is wrong with it.
-std::string ReadKeyScriptFile(const std::string& path, std::string& text) {
+// Empty when the file is fine, else what is wrong with it. `what` names the script.
+std::string ReadScriptFile(const std::string& path, std::string& text, const std::string& what) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) return "cannot read the key script " + path;
+  if (!in) return "cannot read the " + what + " " + path;
   text.clear();
   char chunk[4096];
   while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
     text.append(chunk, static_cast<std::size_t>(in.gcount()));
     if (text.size() > kMaxKeyScriptBytes) {
-      return "the key script " + path + " is larger than " + std::to_string(kMaxKeyScriptBytes) + " bytes";
+      return "the " + what + " " + path + " is larger than " + std::to_string(kMaxKeyScriptBytes) + " bytes";
     }
   }
-  if (in.bad()) return "cannot read the key script " + path;
+  if (in.bad()) return "cannot read the " + what + " " + path;
   return {};
 }
+
+// A script given inline or as @FILE; empty when fine, else what is wrong.
+std::string ScriptText(const std::string& value, std::string& script, const std::string& what) {
+  script = value;
+  if (!value.starts_with('@')) return {};
+  return ReadScriptFile(value.substr(1), script, what);
+}
+
+// The entries of a script: runs of characters between blanks, tabs and line breaks.
+std::vector<std::string_view> ScriptEntries(std::string_view script) {
+  std::vector<std::string_view> entries;
+  std::size_t position = 0;
+  while (position < script.size()) {
+    const std::size_t start = script.find_first_not_of(" \t\r\n", position);
+    if (start == std::string_view::npos) break;
+    const std::size_t end = std::min(script.find_first_of(" \t\r\n", start), script.size());
+    entries.push_back(script.substr(start, end - start));
+    position = end;
+  }
+  return entries;
+}
+
+// Widest screen a touch is taken on, mm: larger than any video wall.
+constexpr double kWidestScreenMm = 100'000.0;
 
 // The option texts as given, before they are checked.
 struct Given {
@@ -59,7 +84,10 @@ struct Given {
   std::vector<std::string> keys, screenshots;
   bool classic = false, letterbox = false, noVsync = false;
   std::optional<std::string> size, refresh, language;
-  std::optional<std::string> statusListen, statusTokenFile, usageDb, usageCommitInterval;
+  bool showPointer = false;
+  std::optional<std::string> rotate, screenWidthMm, countdown, invitation, languages;
+  std::vector<std::string> touches;
+  std::optional<std::string> statusListen, statusTokenFile, usageDb, usageCommitInterval, usageKeepDays, exhibitName;
 };
 
 // Every option of the exhibit, in the order --help lists them.
@@ -90,7 +118,23 @@ void AddOptions(CommandLineApp& app, Given& given) {
                 "; e.g. 50, which shows every frame for one refresh), where the screen offers one",
             given.refresh);
   app.Value(display, "--language", "LANG",
-            "the status line's language: de (default), en, or any other with a catalogue", given.language);
+            "the language of the texts on screen: de (default), en, or any other with a catalogue", given.language);
+  app.Value(display, "--rotate", "0|90|180|270",
+            "turn the picture (and the touches) clockwise, for a screen mounted in portrait or upside down",
+            given.rotate);
+  const std::string touch = "Touch screen and mouse";
+  app.Value(touch, "--languages", "LANG,LANG,...",
+            "a button on screen switches between these languages (each with a catalogue; the first, or "
+            "--language, shows first)",
+            given.languages);
+  app.Value(touch, "--screen-width-mm", "MM",
+            "the screen's width, for touch targets of at least 15 mm where the display reports no size",
+            given.screenWidthMm);
+  app.Flag(touch, "--show-pointer", "keep the mouse pointer visible over the picture", given.showPointer);
+  app.Value(touch, "--countdown", "on|off", "the countdown in the last 10 s before the idle reset (default on)",
+            given.countdown);
+  app.Value(touch, "--invitation", "on|off",
+            "the invitation to touch the screen after the idle reset (default on)", given.invitation);
   const std::string runs = "Runs for tests and demonstrations";
   app.Value(runs, "--frames", "N", "end as if Esc were pressed after N frames (1 to " +
             std::to_string(kMaxFrameNumber) + ")", given.frames);
@@ -98,6 +142,11 @@ void AddOptions(CommandLineApp& app, Given& given) {
                  "key presses before given frames,\ne.g. \"10:1 12:F1 40:Esc\"; @FILE reads them from a file of at most " +
                      std::to_string(kMaxKeyScriptBytes / kBytesPerMebibyte) + " MiB",
                  given.keys);
+  app.Repeatable(runs, "--touches", "SCRIPT",
+                 "touches before given frames, FRAME:FINGER:down|move|up:X:Y in screen pixels (FINGER 0 to " +
+                     std::to_string(kMaxScriptFinger) + "),\ne.g. "
+                 "\"10:1:down:960:540 12:1:up:960:540\"; @FILE reads them from a file",
+                 given.touches);
   app.Repeatable(runs, "--screenshot", "F:FILE.png", "save the composed picture after frame F", given.screenshots);
   app.Value(runs, "--record-keys", "FILE", "write this run's key presses in the --keys format", given.recordKeys);
   app.Value(runs, "--frame-log", "FILE", "write each frame's start tick and flip time", given.frameLog);
@@ -131,6 +180,16 @@ void AddOptions(CommandLineApp& app, Given& given) {
   app.Value(operators, "--usage-db", "FILE|off",
             "the usage statistics' SQLite file; default $XDG_STATE_HOME/velmora/usage.sqlite3, off none",
             given.usageDb);
+  app.Value(operators, "--usage-keep-days", "DAYS",
+            "keep each interaction's time and control for DAYS days (" + std::to_string(monitoring::kMinUsageKeepDays) +
+                " to " + std::to_string(monitoring::kMaxUsageKeepDays) + ", default " +
+                std::to_string(monitoring::kDefaultUsageKeepDays) +
+                "); the counts per quarter hour, visits, resets and runs the reports read are kept",
+            given.usageKeepDays);
+  app.Value(operators, "--exhibit-name", "NAME",
+            "the exhibit's name, stored in its usage file, which velmora-stats reports a fleet's files by (up to " +
+                std::to_string(monitoring::kMaxExhibitNameBytes) + " bytes)",
+            given.exhibitName);
   app.Value(runs, "--usage-commit-interval", "MS",
             "write the usage statistics every MS ms (" + std::to_string(kMinUsageCommitIntervalMs) + " to " +
                 std::to_string(kMaxUsageCommitIntervalMs) + ") instead of every minute",
@@ -186,6 +245,67 @@ std::string CheckPicture(const Given& given, ExhibitOptions& options) {
     }
     options.language = *given.language;
   }
+  if (given.languages) {
+    std::string_view rest = *given.languages;
+    while (true) {
+      const std::size_t comma = rest.find(',');
+      const std::string name(rest.substr(0, comma));
+      if (!IsLanguageName(name) ||
+          std::find(options.languages.begin(), options.languages.end(), name) != options.languages.end()) {
+        return "--languages needs language names such as de,en, each once, not '" + *given.languages + "'";
+      }
+      options.languages.push_back(name);
+      if (comma == std::string_view::npos) break;
+      rest.remove_prefix(comma + 1);
+    }
+    if (!given.language) {
+      options.language = options.languages.front();
+    } else if (std::find(options.languages.begin(), options.languages.end(), options.language) ==
+               options.languages.end()) {
+      return "--language " + options.language + " is not among --languages " + *given.languages;
+    }
+  }
+  if (given.rotate) {
+    std::int64_t degrees = 0;
+    if (!ParseCount(*given.rotate, 0, 270, degrees) || !IsRotation(static_cast<int>(degrees))) {
+      return "--rotate needs 0, 90, 180 or 270, not '" + *given.rotate + "'";
+    }
+    options.rotationDegrees = static_cast<int>(degrees);
+  }
+  return {};
+}
+
+// The touch screen's options; empty when all are fine, else the first complaint.
+std::string CheckTouch(const Given& given, ExhibitOptions& options) {
+  options.showPointer = given.showPointer;
+  if (given.screenWidthMm) {
+    double millimetres = 0.0;
+    const char* end = given.screenWidthMm->data() + given.screenWidthMm->size();
+    const auto [rest, status] = std::from_chars(given.screenWidthMm->data(), end, millimetres);
+    if (status != std::errc() || rest != end || !(millimetres >= 1.0 && millimetres <= kWidestScreenMm)) {
+      return "--screen-width-mm needs the screen's width in mm, from 1 to " +
+             std::to_string(static_cast<int>(kWidestScreenMm)) + ", not '" + *given.screenWidthMm + "'";
+    }
+    options.screenWidthMm = millimetres;
+  }
+  const struct {
+    const std::optional<std::string>& given;
+    bool& target;
+    const char* name;
+  } switches[] = {{given.countdown, options.countdown, "--countdown"}, {given.invitation, options.invitation, "--invitation"}};
+  for (const auto& option : switches) {
+    if (!option.given) continue;
+    if (*option.given != "on" && *option.given != "off") {
+      return std::string(option.name) + " needs on or off, not '" + *option.given + "'";
+    }
+    option.target = *option.given == "on";
+  }
+  for (const std::string& value : given.touches) {
+    std::string script;
+    if (std::string problem = ScriptText(value, script, "touch script"); !problem.empty()) return problem;
+    std::string error;
+    if (!ParseTouchScript(script, options.touches, error)) return "--touches: " + error;
+  }
   return {};
 }
 
@@ -206,10 +326,8 @@ std::string Check(const Given& given, ExhibitOptions& options) {
     options.frames = frames;
   }
   for (const std::string& value : given.keys) {
-    std::string script = value;
-    if (value.starts_with('@')) {
-      if (std::string problem = ReadKeyScriptFile(value.substr(1), script); !problem.empty()) return problem;
-    }
+    std::string script;
+    if (std::string problem = ScriptText(value, script, "key script"); !problem.empty()) return problem;
     std::string error;
     if (!ParseKeyScript(script, options.keys, error)) return "--keys: " + error;
   }
@@ -251,6 +369,7 @@ std::string Check(const Given& given, ExhibitOptions& options) {
   }
   if (given.testNote && !given.selfTest) return "--test-note goes with --self-test only";
   if (std::string problem = CheckPicture(given, options); !problem.empty()) return problem;
+  if (std::string problem = CheckTouch(given, options); !problem.empty()) return problem;
   if (given.statusListen) {
     monitoring::ListenAddress address;
     std::string error;
@@ -265,6 +384,20 @@ std::string Check(const Given& given, ExhibitOptions& options) {
     }
     options.usageCommitIntervalMs = interval;
   }
+  if (given.usageKeepDays) {
+    if (!ParseCount(*given.usageKeepDays, monitoring::kMinUsageKeepDays, monitoring::kMaxUsageKeepDays,
+                    options.usageKeepDays)) {
+      return "--usage-keep-days needs a whole number of days from " + std::to_string(monitoring::kMinUsageKeepDays) +
+             " to " + std::to_string(monitoring::kMaxUsageKeepDays) + ", not '" + *given.usageKeepDays + "'";
+    }
+  }
+  if (given.exhibitName) {
+    if (!monitoring::IsExhibitName(*given.exhibitName)) {
+      return "--exhibit-name needs a name of 1 to " + std::to_string(monitoring::kMaxExhibitNameBytes) +
+             " bytes without control characters, not '" + *given.exhibitName + "'";
+    }
+    options.exhibitName = *given.exhibitName;
+  }
   return {};
 }
 
@@ -278,6 +411,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   switch (line.app.Parse(arguments, error)) {
     case CommandLineApp::Outcome::kHelp:
       result.action = CommandLineAction::Help;
+      return result;
+    case CommandLineApp::Outcome::kVersion:
+      result.action = CommandLineAction::Version;
       return result;
     case CommandLineApp::Outcome::kError:
       result.action = CommandLineAction::Error;
@@ -302,13 +438,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
 
 bool ParseKeyScript(std::string_view script, std::vector<KeyPress>& keys, std::string& error) {
   std::vector<KeyPress> parsed;
-  std::size_t position = 0;
-  while (position < script.size()) {
-    const std::size_t start = script.find_first_not_of(" \t\r\n", position);
-    if (start == std::string_view::npos) break;
-    const std::size_t end = std::min(script.find_first_of(" \t\r\n", start), script.size());
-    const std::string_view entry = script.substr(start, end - start);
-    position = end;
+  for (const std::string_view entry : ScriptEntries(script)) {
     const std::size_t colon = entry.find(':');
     KeyPress press;
     if (colon == std::string_view::npos || !ParseFrame(entry.substr(0, colon), press.frame)) {
@@ -324,6 +454,38 @@ bool ParseKeyScript(std::string_view script, std::vector<KeyPress>& keys, std::s
     parsed.push_back(press);
   }
   keys.insert(keys.end(), parsed.begin(), parsed.end());
+  return true;
+}
+
+bool ParseTouchScript(std::string_view script, std::vector<TouchStep>& touches, std::string& error) {
+  std::vector<TouchStep> parsed;
+  for (const std::string_view entry : ScriptEntries(script)) {
+    std::vector<std::string_view> fields;
+    std::size_t from = 0;
+    for (std::size_t colon = entry.find(':'); ; colon = entry.find(':', from)) {
+      fields.push_back(entry.substr(from, colon == std::string_view::npos ? std::string_view::npos : colon - from));
+      if (colon == std::string_view::npos) break;
+      from = colon + 1;
+    }
+    TouchStep step;
+    const auto number = [](std::string_view text, double& value) {
+      const auto [rest, status] = std::from_chars(text.data(), text.data() + text.size(), value);
+      return status == std::errc() && rest == text.data() + text.size() && value >= 0.0 &&
+             value <= kLargestScreenSidePixels;
+    };
+    const std::string_view phase = fields.size() == 5 ? fields[2] : std::string_view{};
+    if (fields.size() != 5 || !ParseFrame(fields[0], step.frame) ||
+        !ParseCount(fields[1], 0, kMaxScriptFinger, step.touch.finger) ||
+        (phase != "down" && phase != "move" && phase != "up") || !number(fields[3], step.touch.x) ||
+        !number(fields[4], step.touch.y)) {
+      error = "'" + std::string(entry) + "' is not FRAME:FINGER:down|move|up:X:Y with a frame " + kFrameRange +
+              ", a finger from 0 to " + std::to_string(kMaxScriptFinger) + " and X and Y in screen pixels";
+      return false;
+    }
+    step.touch.phase = phase == "down" ? TouchPhase::Down : phase == "move" ? TouchPhase::Move : TouchPhase::Up;
+    parsed.push_back(step);
+  }
+  touches.insert(touches.end(), parsed.begin(), parsed.end());
   return true;
 }
 

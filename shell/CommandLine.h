@@ -14,7 +14,7 @@
 
 namespace velmora {
 
-enum class CommandLineAction { Run, Help, ListMidiPorts, SelfTest, Error };
+enum class CommandLineAction { Run, Help, Version, ListMidiPorts, SelfTest, Error };
 
 struct CommandLine {
   CommandLineAction action = CommandLineAction::Run;
@@ -32,6 +32,8 @@ inline constexpr std::size_t kMaxKeyScriptBytes = 1024 * 1024;
 // Largest frame number of a run for tests (--frames, and the frames of --keys and
 // --screenshot): over 231 days at 50 frames a second, beyond any scripted run.
 inline constexpr std::int64_t kMaxFrameNumber = 1'000'000'000;
+// Largest finger number of a --touches script: far more than a hand's ten fingers.
+inline constexpr std::int64_t kMaxScriptFinger = 99;
 // Range of --usage-commit-interval, ms: up to the default minute, since a longer wait
 // would only lose more at a crash.
 inline constexpr std::int64_t kMinUsageCommitIntervalMs = 1;
@@ -44,7 +46,12 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 // line breaks; frames from 1 to kMaxFrameNumber). False with a message in `error` for anything else.
 bool ParseKeyScript(std::string_view script, std::vector<KeyPress>& keys, std::string& error);
 
-// The same format, as --record-keys writes it: one "frame:key" per line.
+// Touches such as "10:1:down:960:540 12:1:up:960:540" (frame:finger:down|move|up:x:y,
+// separated by blanks, tabs or line breaks; frames from 1, fingers from 0, x and y in
+// screen pixels). False with a message in `error` for anything else.
+bool ParseTouchScript(std::string_view script, std::vector<TouchStep>& touches, std::string& error);
+
+// The same format as ParseKeyScript takes, as --record-keys writes it: one "frame:key" per line.
 std::string FormatKeyScript(const std::vector<KeyPress>& keys);
 
 // The --help text.

@@ -22,6 +22,8 @@ monitoring::UsageStoreConfig StoreConfig(const ExhibitOptions& options, const st
     config.path = options.usageDatabase;
   }
   config.version = version;
+  config.exhibitName = options.exhibitName;
+  config.keepDays = options.usageKeepDays;
   if (options.usageCommitIntervalMs) config.commitInterval = std::chrono::milliseconds(*options.usageCommitIntervalMs);
   config.report = [](const std::string& text) { Complain("usage statistics: " + text); };
   return config;
@@ -67,12 +69,11 @@ void ExhibitMonitor::BeforeFrame(Exhibit& exhibit) {
 
 void ExhibitMonitor::AfterFrame(Exhibit& exhibit, const FrameReport& report, ExhibitDisplay& display) {
   const auto end = std::chrono::steady_clock::now();
-  monitoring::ExhibitSnapshot& status = exhibit.status;
-  status.Frame(framesSeen ? std::chrono::duration<double>(end - lastFrameEnd).count() : 0.0);
+  exhibit.RefreshStatus(report.flipped, framesSeen ? std::chrono::duration<double>(end - lastFrameEnd).count() : 0.0,
+                        display.RestoresDone());
   lastFrameEnd = end;
   framesSeen = true;
-  exhibit.RefreshStatus(report.flipped);
-  status.displayLosses = display.RestoresDone();
+  const monitoring::ExhibitSnapshot& status = exhibit.Status();
   if (!server) return;
   exchange->Publish(status);
   if (!report.flipped || !exchange->PictureWanted()) return;

@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "monitoring/AccessControl.h"
+#include "monitoring/UsageSettings.h"
 #include "platform/MessageCatalogue.h"
+#include "platform/Touch.h"
 #include "platform/ScreenMode.h"
 
 namespace velmora {
@@ -22,6 +24,13 @@ struct ScreenshotRequest {
 struct KeyPress {
   std::int64_t frame = 0;   // pressed before this frame runs
   std::uint16_t key = 0;    // virtual-key code
+};
+
+// One step of a scripted touch, as a touch screen would report it: in screen pixels
+// as the screen is driven (before any --rotate).
+struct TouchStep {
+  std::int64_t frame = 0;  // before this frame runs
+  ScreenTouch touch;
 };
 
 
@@ -42,9 +51,17 @@ struct ExhibitOptions {
   bool vsync = true;                // present waits for the vertical blank where the renderer can
   int refreshHz = 0;                // full screen in a display mode of this refresh rate; 0: the screen's own
   std::string language = kOwnLanguage;  // the status line's language: its own or one with a catalogue
+  std::vector<std::string> languages;   // the languages the language button offers, the first shown first; empty: none
+  int rotationDegrees = 0;              // clockwise turn of the picture (and the touches): 0, 90, 180, 270
+  // Touch
+  bool showPointer = false;             // the mouse pointer stays visible over the window
+  double screenWidthMm = 0.0;           // the screen's width for touch targets' size; 0: as the display reports
+  bool countdown = true;                // the countdown before the idle reset
+  bool invitation = true;               // the invitation to touch after an idle reset
   // Runs for tests
   std::optional<std::int64_t> frames;          // end as if Esc after this many frames
   std::vector<KeyPress> keys;                  // scripted key presses
+  std::vector<TouchStep> touches;              // scripted touches
   std::vector<ScreenshotRequest> screenshots;  // composed back buffer after a frame
   std::string recordKeysPath;                  // write the run's key presses here
   bool busyWait = false;                       // pure busy-wait frame pacing
@@ -63,6 +80,8 @@ struct ExhibitOptions {
   std::string statusTokenFile;                 // the token that allows actions; empty: no actions
   std::string usageDatabase;                   // SQLite file; empty: the default file, "off": none
   std::optional<std::int64_t> usageCommitIntervalMs;  // ms between the store's transactions; tests only
+  std::int64_t usageKeepDays = monitoring::kDefaultUsageKeepDays;  // days interactions are kept in detail
+  std::string exhibitName;                     // recorded in the usage file; empty: none given
 };
 
 inline bool PanelChosen(const ExhibitOptions& options) { return options.panelDevice != kNoPanel; }

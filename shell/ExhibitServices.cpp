@@ -14,6 +14,20 @@ std::int64_t MicrosecondsSince(std::chrono::steady_clock::time_point start) {
 
 }  // namespace
 
+double OutputPixelMm(const ExhibitOptions& options, SDL_Window* window, int outputWidthPixels) {
+  // Reported sizes outside these are no real screen's: a display that reports none.
+  constexpr float kFewestDotsPerInch = 20.0f, kMostDotsPerInch = 1000.0f;
+  constexpr double kMmPerInch = 25.4;
+  if (options.screenWidthMm > 0.0 && outputWidthPixels > 0) return options.screenWidthMm / outputWidthPixels;
+  float horizontalDpi = 0.0f;
+  if (!options.headless && window != nullptr &&
+      SDL_GetDisplayDPI(SDL_GetWindowDisplayIndex(window), nullptr, &horizontalDpi, nullptr) == 0 &&
+      horizontalDpi >= kFewestDotsPerInch && horizontalDpi <= kMostDotsPerInch) {
+    return kMmPerInch / horizontalDpi;
+  }
+  return kAssumedScreenPixelMm;
+}
+
 PictureChoice PictureChoiceFor(const ExhibitOptions& options) {
   PictureChoice choice;
   choice.sharp = !options.classicPicture && (options.headless ? options.pretendWidthPixels > 0
@@ -22,6 +36,7 @@ PictureChoice PictureChoiceFor(const ExhibitOptions& options) {
   choice.pretendWidthPixels = options.pretendWidthPixels;
   choice.pretendHeightPixels = options.pretendHeightPixels;
   choice.refreshHz = options.refreshHz;
+  choice.rotationDegrees = options.rotationDegrees;
   return choice;
 }
 
@@ -36,7 +51,7 @@ ExhibitServices::ExhibitServices(Window& mainWindow, ExhibitDisplay& exhibitDisp
                                  std::chrono::steady_clock::time_point start)
     : window(mainWindow), display(exhibitDisplay), exhibit(runningExhibit), programStart(start) {
   window.SetEventObserver([this](const SDL_Event& event) { display.HandleEvent(event); });
-  const ExhibitOptions& options = exhibit.options;
+  const ExhibitOptions& options = exhibit.Options();
   if (!options.frameLogPath.empty()) {
     frameLog.open(options.frameLogPath);
     if (!frameLog) {
@@ -52,7 +67,9 @@ ExhibitServices::ExhibitServices(Window& mainWindow, ExhibitDisplay& exhibitDisp
 
 ExhibitServices::~ExhibitServices() { window.SetEventObserver(nullptr); }
 
-void ExhibitServices::HideCursor() { window.HideCursor(); }
+void ExhibitServices::HideCursor() {
+  if (!exhibit.Options().showPointer) window.HideCursor();
+}
 
 void ExhibitServices::DrawBanner(std::string_view text, int x, int y) { window.DrawText(text, x, y); }
 
@@ -63,12 +80,15 @@ bool ExhibitServices::NextMessage(WindowMessage& message, bool wait) {
 }
 
 bool ExhibitServices::InitDisplay() {
-  const ExhibitOptions& options = exhibit.options;
+  const ExhibitOptions& options = exhibit.Options();
   display.InitDisplay(window.Handle(), options.screenMode, options.headless);
   if (display.InitFailed() || !display.Ready()) {
     displayFailed = true;
     return false;
   }
+  outputPixelMm = OutputPixelMm(options, window.Handle(), display.Placement().outputWidth);
+  // Where the screen takes touches, the touch controls show from the first frame.
+  if (window.HasTouchDevice() || !options.touches.empty()) exhibit.TouchInUse();
   return true;
 }
 
@@ -79,8 +99,10 @@ void ExhibitServices::OpenPanelPort() { exhibit.OpenPanelPort(); }
 FrameReport ExhibitServices::RunFrame() {
   if (monitor != nullptr) monitor->BeforeFrame(exhibit);
   const std::int64_t startUs = frameLog.is_open() ? MicrosecondsSince(programStart) : 0;
+  // The picture shown may have changed (the sharp one took over): touch targets follow.
+  exhibit.SetPixelMm(outputPixelMm * display.Placement().scale);
   const FrameReport report =
-      velmora::RunFrame(exhibit, exhibit.options.busyWait ? Pacing::BusyWait : Pacing::Sleep);
+      velmora::RunFrame(exhibit, exhibit.Options().busyWait ? Pacing::BusyWait : Pacing::Sleep);
   if (frameLog.is_open()) {
     frameLog << ++framesLogged << ' ' << report.frameStart << ' ' << (report.flipped ? 1 : 0) << ' '
              << report.flipTimeMs << ' ' << startUs << ' ' << MicrosecondsSince(programStart) << '\n';
@@ -94,6 +116,19 @@ FrameReport ExhibitServices::RunFrame() {
 }
 
 void ExhibitServices::PanelTimerTick() { exhibit.PanelTimerTick(); }
+
+DesignTouch ExhibitServices::ToDesign(const ScreenTouch& touch) {
+  const PlanePoint at = display.Placement().ToPicture({touch.x, touch.y});
+  if (frameLog.is_open()) {
+    // For measuring how long a touch takes to show: it shows at the end of the next frame.
+    const Uint32 nowTicks = SDL_GetTicks();
+    frameLog << "# touch " << touch.finger << ' '
+             << (touch.phase == TouchPhase::Down ? "down" : touch.phase == TouchPhase::Up ? "up" : "move")
+             << " queued_ms " << (touch.eventTicks != 0 ? nowTicks - touch.eventTicks : 0) << " at_us "
+             << MicrosecondsSince(programStart) << " before_frame " << framesLogged + 1 << '\n';
+  }
+  return {touch.finger, touch.phase, at};
+}
 
 void ExhibitServices::Shutdown() { exhibit.Shutdown(); }
 

@@ -19,6 +19,11 @@ inline constexpr std::uint32_t kPanelPollIntervalMs = 100;
 // How long the idle message loop waits for a message before it looks at the stop flag.
 inline constexpr std::uint32_t kMessageWaitMs = 100;
 
+// How many mm one pixel of the screen's output covers: from --screen-width-mm (along
+// the output's rows), else from the size the display reports, else as on a screen of
+// 96 pixels to the inch.
+double OutputPixelMm(const ExhibitOptions& options, SDL_Window* window, int outputWidthPixels);
+
 // The picture the options ask for: sharp full screen (and on a headless run's pretend
 // screen) unless --classic; --windowed and --mode-switch show the classic picture.
 PictureChoice PictureChoiceFor(const ExhibitOptions& options);
@@ -44,6 +49,8 @@ public:
   void OpenPanelPort() override;
   FrameReport RunFrame() override;
   void PanelTimerTick() override;
+  DesignTouch ToDesign(const ScreenTouch& touch) override;
+  void InjectTouch(const ScreenTouch& touch) override { window.InjectTouch(touch); }
   void Shutdown() override;
 
   bool DisplayFailed() const { return displayFailed; }
@@ -58,6 +65,7 @@ private:
   std::ofstream frameLog;
   std::int64_t framesLogged = 0;
   bool sharpLogged = false;  // the frame log says the sharp picture shows
+  double outputPixelMm = 0.0;  // mm one pixel of the screen's output covers
   bool displayFailed = false;
   ExhibitMonitor* monitor = nullptr;
 };

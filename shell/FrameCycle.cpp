@@ -29,8 +29,8 @@ void WaitForFlipTime(Clock& clock, const FrameCycleState& cycle, std::uint32_t f
 FrameReport RunFrame(Exhibit& exhibit, Pacing pacing) {
   Clock& clock = exhibit.GetClock();
   FrameDisplay& display = exhibit.GetDisplay();
-  FrameCycleState& cycle = exhibit.frameCycle;
-  Model& model = exhibit.model;
+  FrameCycleState& cycle = exhibit.Cycle();
+  Model& model = exhibit.Network();
   FrameReport report;
   const std::uint32_t frameStart = clock.TickCount();
   report.frameStart = frameStart;
@@ -48,8 +48,8 @@ FrameReport RunFrame(Exhibit& exhibit, Pacing pacing) {
   }
 
   if (!DrawSomaSprites(display, model)) return report;
-  DrawStatusLineAndModel(display, StatusText(cycle.relativeSimSpeed, exhibit.statusTexts), model, kExhibitDrawingStyle,
-                         exhibit.NoticeLines());
+  DrawStatusLineAndModel(display, StatusText(cycle.relativeSimSpeed, exhibit.Texts()), model, kExhibitDrawingStyle,
+                         exhibit.NoticeLines(), [&exhibit](TextDeviceContext& dc) { exhibit.DrawOverlays(dc); });
   WaitForFlipTime(clock, cycle, frameStart, pacing);
 
   const std::uint32_t flipStart = clock.TickCount();
@@ -59,7 +59,7 @@ FrameReport RunFrame(Exhibit& exhibit, Pacing pacing) {
   cycle.flipTimeAverage = static_cast<float>(kFlipSmoothing * report.flipTimeMs +
                                              (1.0 - kFlipSmoothing) * cycle.flipTimeAverage);
 
-  cycle.relativeSimSpeed = RelativeSimSpeed(exhibit.parameters.stepFactor, cycle.frameTimeMs);
+  cycle.relativeSimSpeed = RelativeSimSpeed(exhibit.Parameters().stepFactor, cycle.frameTimeMs);
 
   ++cycle.framesInWindow;
   if (frameStart - cycle.windowStart >= kCountingWindowMs) {

@@ -44,6 +44,10 @@ void MainWindow::Dispatch(const WindowMessage& message) {
     case WindowMessageKind::Timer:
       services.PanelTimerTick();
       break;
+    case WindowMessageKind::Touch:
+      // Touches act only on a running exhibit, as keys act on its state.
+      if (startupBegun && running) exhibit.Touch(services.ToDesign(message.touch));
+      break;
     case WindowMessageKind::Close:
       // The window system's close command does not end the exhibit; Esc or F12 does.
       break;
@@ -78,14 +82,14 @@ void MainWindow::RunMainLoopOnStartMessage() {
 
 void MainWindow::RunMainLoop() {
   inMainLoop = true;
-  DispatchScriptedKeys(framesRun + 1);
+  DispatchScripted(framesRun + 1);
   // The test follows the frame: once started, at least one frame runs.
   do {
     ++framesRun;
     const FrameReport report = services.RunFrame();
     control.FrameDone(framesRun, report);
     CheckEndRequest();
-    DispatchScriptedKeys(framesRun + 1);
+    DispatchScripted(framesRun + 1);
     ProcessPendingMessages();
   } while (running);
   inMainLoop = false;
@@ -101,10 +105,17 @@ void MainWindow::HandleKey(VirtualKey key) {
   if (ApplyVisitorKey(exhibit, key) == KeyOutcome::EndExhibit) EndExhibit();
 }
 
-void MainWindow::DispatchScriptedKeys(std::int64_t frame) {
+void MainWindow::DispatchScripted(std::int64_t frame) {
   std::vector<VirtualKey> keys;
   control.KeysBeforeFrame(frame, keys);
   for (const VirtualKey key : keys) HandleKey(key);
+  std::vector<ScreenTouch> touches;
+  control.TouchesBeforeFrame(frame, touches);
+  if (touches.empty()) return;
+  // Through the window's queue, as a touch screen's events come, and taken in before
+  // the frame runs.
+  for (const ScreenTouch& touch : touches) services.InjectTouch(touch);
+  ProcessPendingMessages();
 }
 
 void MainWindow::CheckEndRequest() {

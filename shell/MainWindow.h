@@ -12,7 +12,9 @@
 
 #include "platform/Keys.h"
 #include "platform/Window.h"
+#include "platform/Touch.h"
 #include "shell/FrameCycle.h"
+#include "shell/TouchControls.h"
 
 namespace velmora {
 
@@ -39,6 +41,14 @@ public:
   // Running.
   virtual FrameReport RunFrame() = 0;
   virtual void PanelTimerTick() = 0;
+  // A touch on the screen, for the exhibit: its position turned into the design's
+  // pixels. By default the screen is the design.
+  virtual DesignTouch ToDesign(const ScreenTouch& touch) {
+    return {touch.finger, touch.phase, {touch.x, touch.y}};
+  }
+  // A scripted touch, put into the window's queue as a touch screen's event would be
+  // (a fake window hands it back as a touch message).
+  virtual void InjectTouch(const ScreenTouch& touch) { static_cast<void>(touch); }
   // The end: the exhibit's display, MIDI output and panel port, released in that order.
   virtual void Shutdown() = 0;
 };
@@ -51,6 +61,11 @@ public:
   virtual void KeysBeforeFrame(std::int64_t frame, std::vector<VirtualKey>& keys) {
     static_cast<void>(frame);
     static_cast<void>(keys);
+  }
+  // Scripted touches to take in just before frame `frame` runs, after its keys.
+  virtual void TouchesBeforeFrame(std::int64_t frame, std::vector<ScreenTouch>& touches) {
+    static_cast<void>(frame);
+    static_cast<void>(touches);
   }
   // Every key press handled, with the frame it was handled before.
   virtual void KeyPressed(VirtualKey key, std::int64_t frame) {
@@ -93,7 +108,8 @@ private:
   void RunMainLoop();
   void ProcessPendingMessages();
   void HandleKey(VirtualKey key);
-  void DispatchScriptedKeys(std::int64_t frame);
+  // The keys, then the touches, scripted for the frame about to run.
+  void DispatchScripted(std::int64_t frame);
   void EndExhibit();
   void CheckEndRequest();
 

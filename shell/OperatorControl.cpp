@@ -19,6 +19,12 @@ void OperatorControl::KeysBeforeFrame(std::int64_t frame, std::vector<VirtualKey
   }
 }
 
+void OperatorControl::TouchesBeforeFrame(std::int64_t frame, std::vector<ScreenTouch>& touches) {
+  for (const TouchStep& step : options.touches) {
+    if (step.frame == frame) touches.push_back(step.touch);
+  }
+}
+
 void OperatorControl::KeyPressed(VirtualKey key, std::int64_t frame) {
   recordedKeys.push_back(KeyPress{frame, key});
 }

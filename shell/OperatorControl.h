@@ -1,6 +1,6 @@
 #pragma once
-// The operator's instructions for a run, from the command line: scripted key presses,
-// a frame limit, screenshots, the record of the run's keys, and the stop signals.
+// The operator's instructions for a run, from the command line: scripted key presses
+// and touches, a frame limit, screenshots, the record of the run's keys, and the stop signals.
 
 #include <functional>
 #include <string>
@@ -23,6 +23,7 @@ public:
                   std::function<bool()> stopRequested);
 
   void KeysBeforeFrame(std::int64_t frame, std::vector<VirtualKey>& keys) override;
+  void TouchesBeforeFrame(std::int64_t frame, std::vector<ScreenTouch>& touches) override;
   void KeyPressed(VirtualKey key, std::int64_t frame) override;
   void FrameDone(std::int64_t frame, const FrameReport& report) override;
   bool EndRequested(std::int64_t framesRun) override;

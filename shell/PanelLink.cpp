@@ -135,16 +135,21 @@ void PanelLink::Open(const std::string& panelDevice) {
   SendStatus();
 }
 
-void PanelLink::SendStatus() {
-  if (!state.sendReady) return;
+bool PanelLink::SendStatus() {
+  if (!state.sendReady) return false;
   state.sendReady = false;
   // A packet is skipped while an earlier write is unfinished, but the guard is always
   // restored, so the next reset's packet goes out again.
+  bool sent = false;
   if (PumpWrite() && !(state.writeRecord && state.writeRecord->InProgress())) {
-    if (!StartWrite(state.statusPacket)) return;
+    if (!StartWrite(state.statusPacket)) return false;
+    sent = true;
   }
   if (!state.lineLost) state.sendReady = true;
+  return sent;
 }
+
+void PanelLink::SetStatus(const PanelSettings& settings) { state.statusPacket = EncodeStatusPacket(settings); }
 
 void PanelLink::Refresh() {
   if (!state.pollReady) return;

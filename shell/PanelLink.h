@@ -73,8 +73,11 @@ public:
   // device that failed is tried again every few seconds without a message, as after a
   // loss of the line.
   void Open(const std::string& device);
-  // The status packet (the defaults), unless an earlier write is still unfinished.
-  void SendStatus();
+  // The status packet, unless an earlier write is still unfinished; true when it went
+  // out (or a port that never opened swallowed it).
+  bool SendStatus();
+  // What the following status packets carry: the defaults from Open on.
+  void SetStatus(const PanelSettings& settings);
   // The poll timer's tick: a fresh poll, unless a reply is still being read.
   void Refresh();
   // At the start of every frame: services the line, and once the reply to a poll is

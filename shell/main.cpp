@@ -10,10 +10,13 @@
 #include <vector>
 
 #include "display/ExhibitDisplay.h"
+#include <utility>
+
 #include "display/StatusTexts.h"
 #include "platform/Clock.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Presenter.h"
+#include "platform/ProgramVersion.h"
 #include "platform/ServiceNotify.h"
 #include "platform/Window.h"
 #include "shell/CommandLine.h"
@@ -58,6 +61,9 @@ int main(int argc, char** argv) {
     case CommandLineAction::Help:
       std::cout << UsageText();
       return 0;
+    case CommandLineAction::Version:
+      std::cout << VersionLine("velmora");
+      return 0;
     case CommandLineAction::ListMidiPorts:
       ListMidiPorts(std::cout);
       return 0;
@@ -76,20 +82,30 @@ int main(int argc, char** argv) {
   // Started by a service manager, nobody is there to click a box away: a box would
   // hold up the start until the manager gave up on it and started the exhibit again.
   if (ServiceNotifier::FromEnvironment().Enabled()) options.unattended = true;
-  StatusTexts statusTexts;
-  if (std::string error; !LoadStatusTexts(options.language, CatalogueFolders(), statusTexts, &error)) {
-    std::string languages = kOwnLanguage;
-    for (const std::string& language : CatalogueLanguages(CatalogueFolders())) {
-      if (language != kOwnLanguage) languages += ", " + language;
+  // The languages on offer, the one shown first first.
+  std::vector<std::string> offered = {options.language};
+  for (const std::string& language : options.languages) {
+    if (language != options.language) offered.push_back(language);
+  }
+  std::vector<StatusTexts> texts;
+  for (const std::string& language : offered) {
+    StatusTexts loaded;
+    if (std::string error; !LoadStatusTexts(language, CatalogueFolders(), loaded, &error)) {
+      std::string languages = kOwnLanguage;
+      for (const std::string& found : CatalogueLanguages(CatalogueFolders())) {
+        if (found != kOwnLanguage) languages += ", " + found;
+      }
+      return RefuseArguments(std::string(options.languages.empty() ? "--language" : "--languages") + ": " + error +
+                             " (languages: " + languages + ")");
     }
-    return RefuseArguments("--language: " + error + " (languages: " + languages + ")");
+    texts.push_back(std::move(loaded));
   }
 
   // The status server and the usage statistics, up before the first message is shown.
   const auto sinceStart = std::chrono::steady_clock::now() - programStart;
   const auto startedAt =
       std::chrono::system_clock::now() - std::chrono::duration_cast<std::chrono::system_clock::duration>(sinceStart);
-  ExhibitMonitor monitor(options, {VELMORA_VERSION, startedAt, programStart, commandLine.givenOptions});
+  ExhibitMonitor monitor(options, {kProgramVersion, startedAt, programStart, commandLine.givenOptions});
 
   // A headless or unattended run never shows a box: every message goes to standard
   // error (the exhibit's screen shows it too in an unattended run).
@@ -103,8 +119,7 @@ int main(int argc, char** argv) {
   // MIDI output and the panel port by then, in that order) before its display, and
   // both before the monitor, whose usage store the exhibit records in.
   ExhibitDisplay display(boxes, PictureChoiceFor(options));
-  Exhibit exhibit(options, clock, boxes, display);
-  exhibit.statusTexts = statusTexts;
+  Exhibit exhibit(options, clock, boxes, display, {}, std::move(texts));
   exhibit.RecordUsage(&monitor.Usage());
 
   // Signals end the exhibit through its own orderly path, not through SDL's quit event.

@@ -7,8 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
+#include <utility>
 
 #include "display/FrameComposition.h"
 #include "model/Model.h"
@@ -121,10 +123,13 @@ TEST(ExhibitDisplayOnScreen, ClassicUntilPaintedThenSharpAtTheScreensSizeAndClas
   SDL_SetWindowFullscreen(screen.window, 0);
   SDL_SetWindowSize(screen.window, desktop.w / 2, desktop.h / 2);
   ASSERT_TRUE(run.FramesUntilSharp(false));
-  int logicalWidth = 0, logicalHeight = 0;
-  SDL_RenderGetLogicalSize(renderer, &logicalWidth, &logicalHeight);
-  EXPECT_EQ(logicalWidth, 1024);
-  EXPECT_EQ(logicalHeight, 768);
+  // Scaled to the whole output again: nothing of the sharp picture's viewport is left.
+  int outputWidth = 0, outputHeight = 0;
+  SDL_GetRendererOutputSize(renderer, &outputWidth, &outputHeight);
+  SDL_Rect viewport{};
+  SDL_RenderGetViewport(renderer, &viewport);
+  EXPECT_EQ(std::pair(viewport.w, viewport.h), std::pair(outputWidth, outputHeight));
+  EXPECT_DOUBLE_EQ(run.display.Placement().scale, std::min(outputWidth / 1024.0, outputHeight / 768.0));
   ASSERT_TRUE(run.FramesUntilSharp(true));
   EXPECT_EQ(run.display.Sharp()->Width(), desktop.w / 2);
   EXPECT_EQ(run.display.Sharp()->Height(), desktop.h / 2);

@@ -21,7 +21,9 @@ from prometheus_client.parser import text_string_to_metric_families  # noqa: E40
 
 # The knob turns after the exhibit's second status packet (key 0's reset), when the
 # panel's replies since the port opened have been taken in.
-PANEL_SCRIPT = "0 wait status\n0 wait status\n0 param 1 20\n"
+# The knob turns after the last of five status packets: the port's opening, one after
+# each of the three keys that change a value, and key 0's reset.
+PANEL_SCRIPT = "0 wait status\n" * 5 + "0 param 1 20\n"
 COMMIT_MS = 300  # the usage store's commit interval in these runs
 LONG_RUN = ["--frames", "50000"]  # ended by the test, never by the count
 

@@ -1,7 +1,9 @@
 """The real exhibit full screen in a real X server (Xvfb), driven like a visitor with
 xdotool: the window carries its icon, a key press shows the labelled picture, Esc ends
-it with exit code 0, and so does SIGTERM; a start-up message box belongs to the
-exhibit's window, and an unattended start shows none. Skipped when Xvfb, xdotool,
+it with exit code 0, and so does SIGTERM; the mouse plays the sharp and the classic
+picture (a click on Syn1 opens its handles, a drag upwards from Syn3 raises it twice);
+a start-up message box belongs to the exhibit's window, and an unattended start shows
+none. Skipped when Xvfb, xdotool,
 xprop, xwininfo or ImageMagick are missing."""
 
 import argparse
@@ -13,8 +15,11 @@ import sys
 import tempfile
 import time
 
+import sqlite3
+
 from e2e_support import (NO_MONITORING, PanelTerminal, check, frames_logged, labelled_share, patient, read_picture,
                          require, wait_for_run, wait_until)
+from touch_run_test import DRAG_STEP_MM, synapse_centre
 
 INNER = "VELMORA_E2E_INSIDE_XVFB"
 STEP_TIMEOUT_S = 20  # longest one step may take on a quiet machine (stretched by the load)
@@ -73,6 +78,29 @@ def wait(process):
         return None
 
 
+def mouse_plays(velmora, folder, picture):
+    """On the full 1024 x 768 screen the design's pixels are the screen's; 0.25 mm each."""
+    database, log = os.path.join(folder, picture + ".sqlite3"), os.path.join(folder, picture + ".log")
+    exhibit = subprocess.Popen([velmora, "--midi-out", "none", "--panel", "none", "--status-listen", "off",
+                                "--usage-db", database, "--screen-width-mm", "256", "--frames", "3000",
+                                "--frame-log", log] + (["--classic"] if picture == "classic" else []), cwd=folder,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    find_window()
+    wait_until(lambda: frames_logged(log) >= 5 and (picture == "classic" or "sharp picture from" in open(log).read()),
+               "the %s picture shown" % picture)
+    (x1, y1), (x3, y3) = [(int(x), int(y)) for x, y in (synapse_centre(0), synapse_centre(2))]
+    rise = int(2.5 * DRAG_STEP_MM / 0.25)
+    for arguments in (["mousemove", x1, y1, "click", "1"], ["mousemove", x3, y3, "mousedown", "1"],
+                      ["mousemove", x3, y3 - rise // 2], ["mousemove", x3, y3 - rise, "mouseup", "1"],
+                      ["key", "Escape"]):
+        subprocess.run(["xdotool", *[str(a) for a in arguments]], check=True, timeout=patient(STEP_TIMEOUT_S))
+    code = wait(exhibit)
+    with sqlite3.connect("file:%s?mode=ro" % database, uri=True) as db:
+        controls = [c for (c,) in db.execute("SELECT control FROM interactions ORDER BY time_ms, rowid")]
+    check(code == 0 and controls == ["weight1", "weight3", "weight3+", "weight3+"],
+          "%s: the mouse opens Syn1's handles and raises Syn3 twice by a drag (%s, %s)" % (picture, code, controls))
+
+
 def inside(options):
     plain = read_picture(os.path.join(options.images, "BACKGROUND.bmp"))
     labelled = read_picture(os.path.join(options.images, "LABELEDBACK.bmp"))
@@ -125,6 +153,9 @@ def inside(options):
         code = wait(exhibit)
         check(code == 0, "SIGTERM ends the exhibit with 0 (%s)" % code)
         check(os.path.exists(os.path.join(folder, "term.txt")), "after SIGTERM the orderly shutdown still ran")
+
+        for picture in ("sharp", "classic"):
+            mouse_plays(options.velmora, folder, picture)
 
         missing_panel = ["--midi-out", "none", *NO_MONITORING, "--panel", os.path.join(folder, "ttyS9"), "--frames", "50"]
         boxed_log = os.path.join(folder, "boxed.log")

@@ -134,13 +134,13 @@ TEST_F(DisplayLossTest, ALossCostsTheFramesOfEveryFailedRestorePlusOneThenTheSam
 
 TEST_F(DisplayLossTest, ADroppedFrameNeitherStepsTheModelNorCountsItself) {
   display.InjectSurfaceLoss();
-  const double timeBefore = exhibit.model.time;
-  const std::int32_t framesBefore = exhibit.frameCycle.framesInWindow;
+  const double timeBefore = exhibit.Network().time;
+  const std::int32_t framesBefore = exhibit.Cycle().framesInWindow;
   EXPECT_FALSE(Frame());
-  EXPECT_EQ(exhibit.model.time, timeBefore);
-  EXPECT_EQ(exhibit.frameCycle.framesInWindow, framesBefore);
+  EXPECT_EQ(exhibit.Network().time, timeBefore);
+  EXPECT_EQ(exhibit.Cycle().framesInWindow, framesBefore);
   EXPECT_TRUE(Frame());
-  EXPECT_GT(exhibit.model.time, timeBefore);
+  EXPECT_GT(exhibit.Network().time, timeBefore);
 }
 
 // ---- The MIDI output vanishing ---------------------------------------------------
@@ -196,12 +196,12 @@ TEST(MidiFaultTest, AnExternalPortUnpluggedWhileRunningLeavesTheFramesGoingSilen
   exhibit.ResetToDefaults();
   exhibit.OpenMidiOutput();
   // The top speed, so that somas fire within the run.
-  exhibit.model.step = StepFactorForSpeed(30.0f);
+  exhibit.Apply({VisitorActionKind::SetSpeed, 0, false, 30}, monitoring::InteractionSource::Panel);
   test.display.clock = &test.clock;
   test.display.flipDurationMs = 5;
   int flipped = 0;
   for (int frame = 0; frame < 400; ++frame) {
-    if (frame % 10 == 0) exhibit.model.Stimulate(true, frame % 20 == 0);
+    if (frame % 10 == 0) exhibit.Network().Stimulate(true, frame % 20 == 0);
     flipped += RunFrame(exhibit, Pacing::Sleep).flipped ? 1 : 0;
   }
   exhibit.Shutdown();
@@ -310,8 +310,8 @@ TEST(PanelFaultTest, APanelUnpluggedAndPluggedBackInIsTakenUpAgainWhileFramesGoO
     exhibit.ApplyPanelReply();
     if (link.replyExpected) usleep(1000);
   }
-  EXPECT_EQ(exhibit.parameters.speedSetting, 22.0f);
-  EXPECT_EQ(exhibit.parameters.weights[5], 6);
+  EXPECT_EQ(exhibit.Parameters().speedSetting, 22.0f);
+  EXPECT_EQ(exhibit.Parameters().weights[5], 6);
 
   exhibit.Shutdown();
   second.Unplug();

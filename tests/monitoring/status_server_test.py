@@ -45,8 +45,8 @@ def endpoints(feeder):
     check(not missing, f"every required metric family with its type (missing or mistyped: {missing})")
     check({s.labels["soma"] for s in families["velmora_firings"].samples} == {"1", "2", "3"}, "firings by soma 1..3")
     check({s.labels["synapse"] for s in families["velmora_weight"].samples} == set("123456"), "weights 1..6")
-    check({s.labels["source"] for s in families["velmora_interactions"].samples} == {"keyboard", "panel"},
-          "interactions by keyboard and panel")
+    check({s.labels["source"] for s in families["velmora_interactions"].samples} == {"keyboard", "panel", "touch"},
+          "interactions by keyboard, panel and touch")
     check({"idle", "periodic", "key", "panel"} <= {s.labels["cause"] for s in families["velmora_resets"].samples},
           "resets by idle, periodic, key and panel")
     buckets = [s for s in families["velmora_frame_period_seconds"].samples if s.name.endswith("_bucket")]

@@ -51,7 +51,6 @@ protected:
     char name[256] = {};
     ASSERT_EQ(openpty(&panelFd, &lineFd, name, nullptr, nullptr), 0);
     fcntl(panelFd, F_SETFL, fcntl(panelFd, F_GETFL) | O_NONBLOCK);
-    ExhibitOptions options;
     options.panelDevice = name;
     test = std::make_unique<TestExhibit>(kStartMs, options);
     exhibit().OpenPanelPort();
@@ -66,8 +65,8 @@ protected:
 
   Exhibit& exhibit() { return test->exhibit; }
   const PanelLinkState& link() { return test->exhibit.GetPanelLink().State(); }
-  VisitorParameters& parameters() { return test->exhibit.parameters; }
-  Model& model() { return test->exhibit.model; }
+  const VisitorParameters& parameters() { return test->exhibit.Parameters(); }
+  Model& model() { return test->exhibit.Network(); }
   void Refresh() { exhibit().PanelTimerTick(); }
   void ApplyPanelReply() { exhibit().ApplyPanelReply(); }
   void ResetToDefaults() { exhibit().ResetToDefaults(); }
@@ -120,6 +119,7 @@ protected:
     ASSERT_FALSE(link().replyExpected);
   }
 
+  ExhibitOptions options;
   std::unique_ptr<TestExhibit> test;
   int panelFd = -1;
   int lineFd = -1;
@@ -132,6 +132,15 @@ TEST_F(PanelLinkTest, WithoutPollsThePanelGetsOnlyAStatusPacketAtOpenAndAfterEac
   EXPECT_EQ(PanelReceives(8), kStatusPacket);
   EXPECT_TRUE(PanelReceivesAnythingElse().empty());
   EXPECT_TRUE(test->boxes.shown.empty());
+}
+
+TEST_F(PanelLinkTest, TheStartUpResetBeforeThePortOpensAddsNoPacketToTheOpeningOne) {
+  PanelReceives(16);
+  test = std::make_unique<TestExhibit>(kStartMs, options);  // the start-up's order
+  exhibit().ResetToDefaults();
+  exhibit().OpenPanelPort();
+  for (int frame = 0; frame < 3; ++frame) ApplyPanelReply();
+  EXPECT_EQ(PanelReceives(16), kStatusPacket);
 }
 
 TEST_F(PanelLinkTest, RepliesAreTakenInSignExtendedAndUnlimited) {
@@ -183,21 +192,62 @@ TEST_F(PanelLinkTest, AStimulusFiresOnlyWhenItsButtonChangesToPressed) {
   EXPECT_EQ(model().lastStimulusTimes[1], static_cast<float>(model().time));
 }
 
-TEST_F(PanelLinkTest, AnIdenticalReplyIsNoInteractionButStillOverwritesTheBlock) {
+// The panel and the screen never disagree: a reply that says nothing new leaves what
+// a key set, and the key's change goes to the panel as a status packet.
+TEST_F(PanelLinkTest, AnIdenticalReplyLeavesTheKeysChangesAndTheKeysChangesReachThePanel) {
   PanelReceives(16);
   const Reply reply = {0, 0, 20, 9, 6, 6, 7, 6, 6};
   PollAndAnswer(reply);
-  EXPECT_FALSE(exhibit().idleResetDone);
+  EXPECT_FALSE(exhibit().IdleResetDone());
 
   ResetToDefaults();
   PanelReceives(8);
-  parameters().weights[1] = 11;  // a key press between the two replies
+  exhibit().Apply({VisitorActionKind::RaiseWeight, 1}, monitoring::InteractionSource::Keyboard);
+  ApplyPanelReply();  // the frame's start tells the panel
+  EXPECT_EQ(PanelReceives(8), (Bytes{'s', 15, 6, 7, 6, 7, 6, 6}));
   PollAndAnswer(reply);
-  EXPECT_TRUE(exhibit().idleResetDone);
-  EXPECT_EQ(parameters().weights, (std::array<std::int32_t, 6>{9, 6, 6, 7, 6, 6}));
-  EXPECT_EQ(parameters().speedSetting, 20.0f);
-  EXPECT_EQ(model().step, StepFactorForSpeed(defaultSpeedSetting));  // the model was not told
-  EXPECT_EQ(model().weightSynapses[0]->weight, 6.0f);
+  EXPECT_EQ(parameters().weights, (std::array<std::int32_t, 6>{6, 7, 6, 7, 6, 6}));
+  EXPECT_EQ(parameters().speedSetting, defaultSpeedSetting);
+  EXPECT_EQ(model().step, StepFactorForSpeed(defaultSpeedSetting));
+  EXPECT_EQ(model().weightSynapses[1]->weight, 7.0f);
+}
+
+// What a visitor did on the panel is counted, once: a button when it goes down (not
+// when it comes up), each knob turned, nothing for the first reply (which is compared
+// with nothing) nor for a knob that only follows what the screen told it. Every
+// changed reply still wakes the exhibit.
+TEST_F(PanelLinkTest, PanelInteractionsCountWhatAVisitorDid) {
+  PanelReceives(16);
+  const auto panelCount = [this] { return exhibit().Status().interactions[1]; };
+  struct Step {
+    Reply reply;
+    std::uint64_t counted;  // interactions counted for this reply
+    bool wakes;             // the exhibit reacts: idle time restarted, labelled picture
+    const char* what;
+  };
+  const Step steps[] = {
+      {{0, 0, 15, 6, 6, 6, 7, 6, 6}, 0, true, "the first reply"},
+      {{1, 0, 15, 6, 6, 6, 7, 6, 6}, 1, true, "button 1 pressed"},
+      {{0, 0, 15, 6, 6, 6, 7, 6, 6}, 0, true, "button 1 released"},
+      {{0, 0, 16, 8, 6, 6, 7, 6, 6}, 2, true, "the speed knob and knob 1 turned together"},
+      {{0, 0, 16, 8, 6, 6, 7, 6, 6}, 0, false, "nothing changed"},
+  };
+  for (const Step& step : steps) {
+    ResetToDefaults();  // so that a reaction shows as a wake-up
+    PanelReceives(8);
+    const std::uint64_t before = panelCount();
+    PollAndAnswer(step.reply);
+    EXPECT_EQ(panelCount() - before, step.counted) << step.what;
+    EXPECT_EQ(!exhibit().IdleResetDone(), step.wakes) << step.what;
+  }
+
+  // A key moves weight 2; the panel takes the status packet and answers with it.
+  exhibit().Apply({VisitorActionKind::RaiseWeight, 1}, monitoring::InteractionSource::Keyboard);
+  ApplyPanelReply();
+  PanelReceives(8);
+  const std::uint64_t before = panelCount();
+  PollAndAnswer({0, 0, 16, 8, 7, 6, 7, 6, 6});
+  EXPECT_EQ(panelCount(), before) << "a knob following the screen is no visitor's";
 }
 
 TEST_F(PanelLinkTest, AReplyArrivingInPiecesIsTakenInOnceComplete) {
@@ -237,7 +287,7 @@ TEST_F(PanelLinkTest, TicksDoNotPollOverAnOutstandingReadUntilItIsGivenUp) {
   EXPECT_EQ(parameters().speedSetting, 12.0f);
 }
 
-TEST_F(PanelLinkTest, StatusPacketsResumeAfterOneWasSkippedDuringAStalledWrite) {
+TEST_F(PanelLinkTest, AStatusPacketSkippedDuringAStalledWriteGoesOutOnceTheLineMovesAgain) {
   PanelReceives(16);
   // The line stops taking bytes, as when the panel holds off the exhibit's output.
   ASSERT_EQ(tcflow(lineFd, TCOOFF), 0);
@@ -246,10 +296,11 @@ TEST_F(PanelLinkTest, StatusPacketsResumeAfterOneWasSkippedDuringAStalledWrite) 
   ResetToDefaults();  // skipped while the first is unfinished
   EXPECT_EQ(link().sendReady, true);
   ASSERT_EQ(tcflow(lineFd, TCOON), 0);
-  ApplyPanelReply();  // the frame pushes the rest
+  ApplyPanelReply();  // the frame pushes the rest, then the skipped packet
+  ApplyPanelReply();
   EXPECT_FALSE(link().writeRecord->InProgress());
   ResetToDefaults();
-  EXPECT_EQ(PanelReceives(16), Concat({kStatusPacket, kStatusPacket}));
+  EXPECT_EQ(PanelReceives(24), Concat({kStatusPacket, kStatusPacket, kStatusPacket}));
   EXPECT_TRUE(PanelReceivesAnythingElse().empty());
 }
 
@@ -344,12 +395,12 @@ TEST(PanelLinkOpen, APanelBusyOrMissingAtTheStartIsTriedAgainQuietlyUntilItOpens
       test.exhibit.ApplyPanelReply();
     }
     test.exhibit.RefreshStatus(true);
-    EXPECT_FALSE(test.exhibit.status.panelConnected);
+    EXPECT_FALSE(test.exhibit.Status().panelConnected);
     c.release();
     test.clock.nowMs += 3000;
     test.exhibit.ApplyPanelReply();
     test.exhibit.RefreshStatus(true);
-    EXPECT_TRUE(test.exhibit.status.panelConnected);
+    EXPECT_TRUE(test.exhibit.Status().panelConnected);
     EXPECT_EQ(test.boxes.shown.size(), boxesAtStart) << "a message per retry";
     test.exhibit.ResetToDefaults();
     Bytes packet(kStatusPacket.size());

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <tuple>
 
 #include "platform/Keys.h"
 
@@ -99,6 +100,14 @@ TEST(CommandLineTest, BadArgumentsAreRefusedWithAMessage) {
       {"--frames", "1", "--frames=2"},                   {"--panel", "a", "--panel", "b"},
       {"--status-listen", "8642"}, {"--status-listen", "::1:8642"}, {"--status-listen", "localhost:65536"},
       {"--usage-db", ""},          {"--status-token-file", ""},     {"--usage-commit-interval", "0"},
+      {"--rotate", "45"},          {"--rotate", "-90"},             {"--countdown", "no"},
+      {"--invitation", ""},        {"--screen-width-mm", "0"},      {"--screen-width-mm", "1e9"},
+      {"--screen-width-mm", "wide"}, {"--languages", "de,,en"},     {"--languages", "de,de"},
+      {"--languages", "de,en", "--language", "fr"},                 {"--touches", "1:1:tap:5:5"},
+      {"--touches", "0:1:down:5:5"}, {"--touches", "1:1:down:5"},   {"--touches", "1:1:down:-5:5"},
+      {"--touches", "1:1:down:5:99999"},
+      {"--usage-keep-days", "0"},  {"--usage-keep-days", "36501"},  {"--exhibit-name", " "},
+      {"--exhibit-name", std::string(65, 'x')},                      {"--exhibit-name", "Foyer\tleft"},
   };
   for (const auto& arguments : cases) {
     const CommandLine line = Parse(arguments);
@@ -117,9 +126,13 @@ TEST(CommandLineTest, OperatorsOptionsDefaultToTheLocalServerAndTheStandardFileA
   EXPECT_EQ(defaults.usageDatabase, "");
   EXPECT_FALSE(defaults.usageCommitIntervalMs.has_value());
 
+  EXPECT_EQ(defaults.usageKeepDays, 730);
   const CommandLine line = Parse({"--usage-db", "off", "--headless", "--status-listen=[::]:0", "--keys", "1:1",
                                   "--keys", "2:2", "--status-token-file", "t", "--usage-commit-interval", "300"});
   ASSERT_EQ(line.action, CommandLineAction::Run) << line.error;
+  const ExhibitOptions named = Parse({"--exhibit-name", "Foyer, left", "--usage-keep-days", "36500"}).options;
+  EXPECT_EQ(named.exhibitName, "Foyer, left");
+  EXPECT_EQ(named.usageKeepDays, 36500);
   EXPECT_EQ(line.options.statusListen, "[::]:0");
   EXPECT_EQ(line.options.statusTokenFile, "t");
   EXPECT_EQ(line.options.usageDatabase, "off");
@@ -161,6 +174,23 @@ TEST(CommandLineTest, KeyScriptFilesLargerThanTheLimitAreRefusedNotReadToTheEnd)
     EXPECT_NE(line.error.find("larger than"), std::string::npos) << line.error;
   }
   std::remove(path.c_str());
+}
+
+TEST(CommandLineTest, TouchOptionsAndScriptsAreTakenAsGiven) {
+  const CommandLine line = Parse({"--languages", "en,de", "--rotate", "270", "--countdown", "off", "--show-pointer",
+                                  "--screen-width-mm", "1209.6", "--touches", "3:1:down:960:540.5\n4:1:move:970:530",
+                                  "--touches", "5:1:up:970:530"});
+  ASSERT_EQ(line.action, CommandLineAction::Run) << line.error;
+  const ExhibitOptions& o = line.options;
+  EXPECT_EQ(o.languages, (std::vector<std::string>{"en", "de"}));
+  EXPECT_EQ(o.language, "en") << "the first of --languages shows first";
+  EXPECT_EQ(std::tuple(o.rotationDegrees, o.countdown, o.invitation, o.showPointer, o.screenWidthMm),
+            std::tuple(270, false, true, true, 1209.6));
+  ASSERT_EQ(o.touches.size(), 3u);
+  const TouchStep& first = o.touches[0];
+  EXPECT_EQ(std::tuple(first.frame, first.touch.finger, first.touch.phase, first.touch.x, first.touch.y),
+            std::tuple(std::int64_t{3}, std::int64_t{1}, TouchPhase::Down, 960.0, 540.5));
+  EXPECT_EQ(o.touches[2].touch.phase, TouchPhase::Up);
 }
 
 TEST(CommandLineTest, RecordedKeysReadBackAsTheSamePresses) {

@@ -31,37 +31,35 @@ protected:
 };
 
 TEST_F(ExhibitTest, ResetReturnsParametersSpeedAndNetworkToDefaults) {
-  exhibit.parameters = {{0, 20, 25, -5, 1, 2}, 30.0f, 1.2f};
-  exhibit.model.SetWeights(exhibit.parameters.weights);
-  exhibit.model.step = 1.2f;
-  for (int i = 0; i < 50; ++i) exhibit.model.Advance();
+  for (int i = 0; i < 5; ++i) {
+    exhibit.Apply({VisitorActionKind::RaiseWeight, 1}, monitoring::InteractionSource::Keyboard);
+    exhibit.Apply({VisitorActionKind::LowerWeight, 3}, monitoring::InteractionSource::Touch);
+    exhibit.Apply({VisitorActionKind::Faster}, monitoring::InteractionSource::Keyboard);
+  }
+  for (int i = 0; i < 50; ++i) exhibit.Network().Advance();
 
   exhibit.ResetToDefaults();
 
-  EXPECT_EQ(exhibit.parameters.weights, (std::array<std::int32_t, 6>{6, 6, 6, 7, 6, 6}));
-  EXPECT_EQ(exhibit.parameters.speedSetting, 15.0f);
-  EXPECT_EQ(exhibit.parameters.stepFactor, 0.0384375f);
-  EXPECT_EQ(exhibit.model.step, exhibit.parameters.stepFactor);
-  EXPECT_EQ(exhibit.model.time, 0.0);
+  EXPECT_EQ(exhibit.Parameters().weights, (std::array<std::int32_t, 6>{6, 6, 6, 7, 6, 6}));
+  EXPECT_EQ(exhibit.Parameters().speedSetting, 15.0f);
+  EXPECT_EQ(exhibit.Parameters().stepFactor, 0.0384375f);
+  EXPECT_EQ(exhibit.Network().step, exhibit.Parameters().stepFactor);
+  EXPECT_EQ(exhibit.Network().time, 0.0);
   const float expectedWeights[6] = {6, 6, 6, 7, 6, 6};
-  for (std::size_t i = 0; i < 6; ++i) EXPECT_EQ(exhibit.model.weightSynapses[i]->weight, expectedWeights[i]);
-  EXPECT_TRUE(exhibit.idleResetDone);
+  for (std::size_t i = 0; i < 6; ++i) EXPECT_EQ(exhibit.Network().weightSynapses[i]->weight, expectedWeights[i]);
+  EXPECT_TRUE(exhibit.IdleResetDone());
 }
 
-TEST_F(ExhibitTest, ResetIsNoInteraction) {
-  exhibit.lastInteractionMinutes = 12.5f;
-  exhibit.idleResetDone = false;
-  exhibit.ResetToDefaults();
-  EXPECT_EQ(exhibit.lastInteractionMinutes, 12.5f);
-  EXPECT_TRUE(test.display.backgrounds.empty());
-}
-
-TEST_F(ExhibitTest, InteractionRestartsIdleTimeAndShowsLabels) {
-  exhibit.idleResetDone = true;
-  exhibit.NoteInteraction();
-  EXPECT_FLOAT_EQ(exhibit.lastInteractionMinutes, 2'000'000.0f / 60'000.0f);
-  EXPECT_FALSE(exhibit.idleResetDone);
+TEST_F(ExhibitTest, ResetIsNoInteractionAndAnyOtherActionIs) {
+  exhibit.Apply({VisitorActionKind::Stimulus1}, monitoring::InteractionSource::Keyboard);
+  const float interaction = exhibit.LastInteractionMinutes();
+  EXPECT_FLOAT_EQ(interaction, 2'000'000.0f / 60'000.0f);
+  EXPECT_FALSE(exhibit.IdleResetDone());
   EXPECT_EQ(test.display.backgrounds, std::vector<Background>{Background::Labeled});
+  test.clock.nowMs += 5000;
+  exhibit.ResetToDefaults();
+  EXPECT_EQ(exhibit.LastInteractionMinutes(), interaction);
+  EXPECT_EQ(test.display.backgrounds.size(), 1u);
 }
 
 TEST_F(ExhibitTest, MinutesSinceSpansTheTickWrapButNotRoundingError) {
@@ -157,13 +155,13 @@ TEST(ExhibitMessages, DoNotComeBackOnScreenWhenTheTickWrapsAround) {
 }
 
 TEST_F(ExhibitTest, TechniciansStimulusIsNoVisitorsInteraction) {
-  for (int i = 0; i < 100; ++i) exhibit.model.Advance();
-  exhibit.idleResetDone = true;
+  exhibit.ResetToDefaults();
+  for (int i = 0; i < 100; ++i) exhibit.Network().Advance();
   exhibit.ApplyRemoteAction(monitoring::ExhibitAction::Stimulus2);
-  EXPECT_EQ(exhibit.model.lastStimulusTimes[1], static_cast<float>(exhibit.model.time));
-  EXPECT_TRUE(exhibit.idleResetDone);
+  EXPECT_EQ(exhibit.Network().lastStimulusTimes[1], static_cast<float>(exhibit.Network().time));
+  EXPECT_TRUE(exhibit.IdleResetDone());
   EXPECT_TRUE(test.display.backgrounds.empty());
-  EXPECT_EQ(exhibit.status.interactions, (std::array<std::uint64_t, monitoring::kInteractionSources>{}));
+  EXPECT_EQ(exhibit.Status().interactions, (std::array<std::uint64_t, monitoring::kInteractionSources>{}));
 }
 
 TEST(ExhibitRemoteTestNote, SoundsTheSelfTestsNoteAndEndsItLaterWithoutWaiting) {
@@ -215,7 +213,7 @@ TEST(ExhibitHealth, PanelIsConnectedWhileItsPortIsOpenAndWhenPolledAnswersMidiWh
     test.exhibit.OpenPanelPort();
     test.clock.nowMs += c.silentMs;
     test.exhibit.RefreshStatus(true);
-    EXPECT_EQ(test.exhibit.status.panelConnected, c.connected) << c.what;
+    EXPECT_EQ(test.exhibit.Status().panelConnected, c.connected) << c.what;
   }
   close(panelFd);
   close(lineFd);
@@ -236,7 +234,7 @@ TEST(ExhibitHealth, PanelIsConnectedWhileItsPortIsOpenAndWhenPolledAnswersMidiWh
     TestExhibit test(kStartMs, o.options, o.opener);
     test.exhibit.OpenMidiOutput();
     test.exhibit.RefreshStatus(true);
-    EXPECT_EQ(test.exhibit.status.midiOutputOk, o.working) << o.what;
+    EXPECT_EQ(test.exhibit.Status().midiOutputOk, o.working) << o.what;
   }
 }
 

@@ -34,9 +34,10 @@ std::string Slower(int n) {
   return text;
 }
 
-class FrameCycleTest : public ::testing::Test {
-protected:
-  void SetUp() override {
+// An exhibit made at a tick (its periodic reset due 30 minutes later), reset as at
+// start-up, and the steps of a timeline on it.
+struct Timeline {
+  explicit Timeline(std::uint32_t startMs) : test(startMs) {
     display.clock = &clock;
     display.flipDurationMs = kFakeFlipMs;
     exhibit.ResetToDefaults();
@@ -47,25 +48,24 @@ protected:
     clock.nowMs = tickMs;
     return Frame();
   }
+  // A visitor's change (a panel's knob) that only a reset to defaults undoes.
   void InteractAt(std::uint32_t tickMs) {
     clock.nowMs = tickMs;
-    exhibit.NoteInteraction();
+    exhibit.Apply({VisitorActionKind::SetWeight, 0, false, 9}, monitoring::InteractionSource::Panel);
     display.backgrounds.clear();
   }
-  // The periodic reset's time taken afresh, as when the exhibit was made now.
-  void RestartPeriodAt(std::uint32_t tickMs) {
-    clock.nowMs = tickMs;
-    exhibit.lastPeriodicResetMinutes = static_cast<float>(CurrentMinutes(clock));
-  }
-  // A visitor's change that only a reset to defaults undoes.
-  void ChangeParameter() { exhibit.parameters.weights[0] = 9; }
-  bool WasReset() const { return exhibit.parameters.weights[0] == 6; }
+  bool WasReset() const { return exhibit.Parameters().weights[0] == 6; }
 
-  TestExhibit test{kStartMs};
+  TestExhibit test;
   testing::FakeClock& clock = test.clock;
   FakeFrameDisplay& display = test.display;
   Exhibit& exhibit = test.exhibit;
-  FrameCycleState& cycle = test.exhibit.frameCycle;
+  FrameCycleState& cycle = test.exhibit.Cycle();
+};
+
+class FrameCycleTest : public ::testing::Test, public Timeline {
+protected:
+  FrameCycleTest() : Timeline(kStartMs) {}
 };
 
 TEST_F(FrameCycleTest, StatusLineShowsStandstillThenSteadyThenFiftyFoldUntilTheFirstSecondCloses) {
@@ -126,7 +126,7 @@ TEST_F(FrameCycleTest, FrameDrawsInOrderAndAdvancesModelTwentySteps) {
                                              "BlitSomaCell",   "GetBackBufferDC", "ReleaseBackBufferDC",
                                              "FlipBuffers"};
   EXPECT_EQ(display.calls, expected);
-  EXPECT_NEAR(exhibit.model.time, 20.0 * exhibit.parameters.stepFactor, 1e-9);
+  EXPECT_NEAR(exhibit.Network().time, 20.0 * exhibit.Parameters().stepFactor, 1e-9);
   EXPECT_EQ(cycle.stepBudget, 0);
 }
 
@@ -193,68 +193,71 @@ TEST_F(FrameCycleTest, ResetWhileLabelledLeavesTheLabelledBackground) {
 
 TEST_F(FrameCycleTest, IdleResetHappensOncePerIdlePeriod) {
   InteractAt(kStartMs);
-  ChangeParameter();
   FrameAt(kStartMs + 59'000);
   EXPECT_FALSE(WasReset());
   FrameAt(kStartMs + 61'000);
   EXPECT_TRUE(WasReset());
-  EXPECT_TRUE(exhibit.idleResetDone);
+  EXPECT_TRUE(exhibit.IdleResetDone());
 
-  ChangeParameter();  // a panel value, not an interaction: no second reset
-  FrameAt(kStartMs + 5 * kMsPerMinute);
-  EXPECT_FALSE(WasReset());
+  FrameAt(kStartMs + 5 * kMsPerMinute);  // no second reset without an interaction
+  EXPECT_EQ(exhibit.Resets(ResetCause::Idle), 1);
 
   InteractAt(kStartMs + 6 * kMsPerMinute);
-  ChangeParameter();
   FrameAt(kStartMs + 7 * kMsPerMinute + 1000);
   EXPECT_TRUE(WasReset());
 }
 
-TEST_F(FrameCycleTest, PeriodicResetComesEveryThirtyMinutesWhateverTheIdleState) {
+TEST(FrameCyclePeriodicReset, ComesEveryThirtyMinutesWhateverTheIdleState) {
   for (const bool idle : {false, true}) {
-    RestartPeriodAt(kStartMs);
+    Timeline run(kStartMs);
     // A visitor still playing ten seconds before the half hour, or nobody at all.
-    InteractAt(kStartMs + 30 * kMsPerMinute - 10'000);
-    exhibit.idleResetDone = idle;
-    ChangeParameter();
-    FrameAt(kStartMs + 30 * kMsPerMinute - 1000);
-    EXPECT_FALSE(WasReset()) << "idle " << idle;
-    FrameAt(kStartMs + 30 * kMsPerMinute + 1000);
-    EXPECT_TRUE(WasReset()) << "idle " << idle;
-    EXPECT_NEAR(exhibit.lastPeriodicResetMinutes, (kStartMs + 30.0 * kMsPerMinute + 1000) / kMsPerMinute, 0.001);
+    if (!idle) run.InteractAt(kStartMs + 30 * kMsPerMinute - 10'000);
+    run.FrameAt(kStartMs + 30 * kMsPerMinute - 1000);
+    EXPECT_EQ(run.exhibit.Resets(ResetCause::Periodic), 0) << "idle " << idle;
+    run.FrameAt(kStartMs + 30 * kMsPerMinute + 1000);
+    EXPECT_TRUE(run.WasReset()) << "idle " << idle;
+    // The next half hour counts from this reset.
+    run.FrameAt(kStartMs + 60 * kMsPerMinute);
+    EXPECT_EQ(run.exhibit.Resets(ResetCause::Periodic), 1) << "idle " << idle;
+    run.FrameAt(kStartMs + 60 * kMsPerMinute + 2000);
+    EXPECT_EQ(run.exhibit.Resets(ResetCause::Periodic), 2) << "idle " << idle;
   }
 }
 
-TEST_F(FrameCycleTest, ResetsAreCountedByTheirCause) {
+TEST(FrameCycleResets, AreCountedByTheirCause) {
   const struct {
     const char* what;
-    std::function<void()> cause;
+    std::function<void(Timeline&)> cause;
     ResetCause counted;
   } cases[] = {
-      {"idle", [&] { InteractAt(kStartMs); FrameAt(kStartMs + 61'000); }, ResetCause::Idle},
-      {"periodic", [&] { FrameAt(kStartMs + 30 * kMsPerMinute + 1000); }, ResetCause::Periodic},
-      {"start-up", [&] { exhibit.ResetToDefaults(); }, ResetCause::Other},
-      {"key 0", [&] { ApplyVisitorKey(exhibit, '0'); }, ResetCause::Key},
-      {"status server", [&] { exhibit.ApplyRemoteAction(monitoring::ExhibitAction::Reset); }, ResetCause::Remote},
+      {"idle", [](Timeline& t) { t.InteractAt(kStartMs); t.FrameAt(kStartMs + 61'000); }, ResetCause::Idle},
+      {"periodic", [](Timeline& t) { t.FrameAt(kStartMs + 30 * kMsPerMinute + 1000); }, ResetCause::Periodic},
+      {"start-up", [](Timeline& t) { t.exhibit.ResetToDefaults(); }, ResetCause::Other},
+      {"key 0", [](Timeline& t) { ApplyVisitorKey(t.exhibit, '0'); }, ResetCause::Key},
+      {"status server", [](Timeline& t) { t.exhibit.ApplyRemoteAction(monitoring::ExhibitAction::Reset); },
+       ResetCause::Remote},
+      {"reset button",
+       [](Timeline& t) { t.exhibit.Apply({VisitorActionKind::Reset}, monitoring::InteractionSource::Touch); },
+       ResetCause::Touch},
   };
   // What operators see by cause; the start-up's reset is not theirs.
   const std::map<ResetCause, monitoring::ResetCause> seen = {{ResetCause::Idle, monitoring::ResetCause::Idle},
                                                              {ResetCause::Periodic, monitoring::ResetCause::Periodic},
                                                              {ResetCause::Key, monitoring::ResetCause::Key},
-                                                             {ResetCause::Remote, monitoring::ResetCause::Remote}};
+                                                             {ResetCause::Remote, monitoring::ResetCause::Remote},
+                                                             {ResetCause::Touch, monitoring::ResetCause::Touch}};
   for (const auto& c : cases) {
-    RestartPeriodAt(kStartMs);
-    exhibit.idleResetDone = true;
-    const auto before = exhibit.resetCounts;
-    const auto seenBefore = exhibit.status.resets;
-    c.cause();
+    Timeline run(kStartMs);
+    const auto seenBefore = run.exhibit.Status().resets;
+    c.cause(run);
     for (std::size_t cause = 0; cause < kResetCauses; ++cause) {
-      const std::int64_t expected = before[cause] + (cause == static_cast<std::size_t>(c.counted) ? 1 : 0);
-      EXPECT_EQ(exhibit.resetCounts[cause], expected) << c.what << ", cause " << cause;
+      // The start-up's reset made the timeline.
+      const std::int64_t expected = (cause == 0 ? 1 : 0) + (cause == static_cast<std::size_t>(c.counted) ? 1 : 0);
+      EXPECT_EQ(run.exhibit.Resets(static_cast<ResetCause>(cause)), expected) << c.what << ", cause " << cause;
     }
     auto expectedSeen = seenBefore;
     if (seen.contains(c.counted)) ++expectedSeen[IndexOf(seen.at(c.counted))];
-    EXPECT_EQ(exhibit.status.resets, expectedSeen) << c.what;
+    EXPECT_EQ(run.exhibit.Status().resets, expectedSeen) << c.what;
   }
 }
 
@@ -270,10 +273,11 @@ TEST(FrameCycleFirings, EveryFiringIsCountedOnceForItsSomaAsItsNoteIsPlayed) {
   Exhibit& exhibit = test.exhibit;
   exhibit.OpenMidiOutput();
   exhibit.ResetToDefaults();
-  exhibit.parameters.weights = {20, 20, 20, 20, 20, 20};
-  exhibit.model.SetWeights(exhibit.parameters.weights);
+  for (std::size_t k = 0; k < 6; ++k) {
+    exhibit.Apply({VisitorActionKind::SetWeight, k, false, 20}, monitoring::InteractionSource::Panel);
+  }
   for (int frame = 1; frame <= 600; ++frame) {
-    if (frame % 25 == 0) exhibit.model.Stimulate(frame % 50 == 0, true);
+    if (frame % 25 == 0) exhibit.Network().Stimulate(frame % 50 == 0, true);
     // A reset moves each soma's last firing time back; that is no firing.
     if (frame % 200 == 0) exhibit.ResetToDefaults(ResetCause::Key);
     RunFrame(exhibit, Pacing::Sleep);
@@ -282,11 +286,11 @@ TEST(FrameCycleFirings, EveryFiringIsCountedOnceForItsSomaAsItsNoteIsPlayed) {
   for (const std::uint32_t message : notes->messages) {
     if ((message & 0xF0) != kMidiNoteOn) continue;
     for (std::size_t soma = 0; soma < played.size(); ++soma) {
-      if (static_cast<std::int32_t>((message >> 8) & 0x7F) == exhibit.model.somas[soma]->note) ++played[soma];
+      if (static_cast<std::int32_t>((message >> 8) & 0x7F) == exhibit.Network().somas[soma]->note) ++played[soma];
     }
   }
   EXPECT_GT(played[0] + played[1] + played[2], 10u);
-  EXPECT_EQ(exhibit.status.firings, played);
+  EXPECT_EQ(exhibit.Status().firings, played);
 }
 
 TEST_F(FrameCycleTest, FailedDisplayCallLeavesTheFrameWithoutFlipOrCount) {
@@ -321,7 +325,7 @@ TEST_F(FrameCycleTest, FailedDisplayCallLeavesTheFrameWithoutFlipOrCount) {
       case Step::Flip: display.flipResults = {c.result}; break;
     }
     const FrameCycleState before = cycle;
-    const double timeBefore = exhibit.model.time;
+    const double timeBefore = exhibit.Network().time;
     const int sleepsBefore = clock.sleeps;
 
     const FrameReport report = Frame();
@@ -329,7 +333,7 @@ TEST_F(FrameCycleTest, FailedDisplayCallLeavesTheFrameWithoutFlipOrCount) {
     EXPECT_FALSE(report.flipped);
     EXPECT_EQ(display.Count("RestoreSurfaces"), c.restores);
     EXPECT_EQ(display.Count("FlipBuffers"), c.flipsTried);
-    EXPECT_EQ(exhibit.model.time != timeBefore, c.modelAdvanced);
+    EXPECT_EQ(exhibit.Network().time != timeBefore, c.modelAdvanced);
     EXPECT_EQ(cycle.framesInWindow, before.framesInWindow);
     EXPECT_EQ(cycle.flipTimeAverage, before.flipTimeAverage);
     EXPECT_EQ(cycle.relativeSimSpeed, before.relativeSimSpeed);
@@ -371,21 +375,19 @@ TEST_F(FrameCycleTest, WithoutDrawingContextFrameGoesOnWithoutTextAndFlips) {
   EXPECT_EQ(display.Count("ReleaseBackBufferDC"), 0);
 }
 
-TEST_F(FrameCycleTest, FrameCountAndTimersSurviveTickWrap) {
-  const std::uint32_t beforeWrap = 0xFFFFFFFFu - 300;
-  RestartPeriodAt(beforeWrap);
-  for (int frame = 0; frame < 150; ++frame) Frame();  // about three seconds across the wrap
-  EXPECT_GE(cycle.framesPerSecond, 48);
-  EXPECT_LE(cycle.framesPerSecond, 50);
-  EXPECT_EQ(display.context.texts.back(), Slower(26));
+TEST(FrameCycleTickWrap, FrameCountAndTimersSurviveIt) {
+  Timeline run(0xFFFFFFFFu - 300);
+  for (int frame = 0; frame < 150; ++frame) run.Frame();  // about three seconds across the wrap
+  EXPECT_GE(run.cycle.framesPerSecond, 48);
+  EXPECT_LE(run.cycle.framesPerSecond, 50);
+  EXPECT_EQ(run.display.context.texts.back(), Slower(26));
 
-  InteractAt(0xFFFFFFFFu - 1000);
-  ChangeParameter();
-  FrameAt(10'000);  // 11 s later, across the wrap
-  EXPECT_TRUE(display.PlainSelected());
-  EXPECT_FALSE(WasReset());
-  FrameAt(61'000);
-  EXPECT_TRUE(WasReset());
+  run.InteractAt(0xFFFFFFFFu - 1000);
+  run.FrameAt(10'000);  // 11 s later, across the wrap
+  EXPECT_TRUE(run.display.PlainSelected());
+  EXPECT_FALSE(run.WasReset());
+  run.FrameAt(61'000);
+  EXPECT_TRUE(run.WasReset());
 }
 
 }  // namespace

@@ -29,13 +29,18 @@ protected:
 
   KeyOutcome Press(VirtualKey key) { return ApplyVisitorKey(TheExhibit(), key); }
   Exhibit& TheExhibit() { return test->exhibit; }
-  VisitorParameters& Parameters() { return test->exhibit.parameters; }
-  Model& Network() { return test->exhibit.model; }
+  const VisitorParameters& Parameters() { return test->exhibit.Parameters(); }
+  Model& Network() { return test->exhibit.Network(); }
   std::vector<Background>& Backgrounds() { return test->display.backgrounds; }
+  // A value only the panel can set, as its knob sets it; then nothing seen yet.
+  void PanelSets(const VisitorAction& action) {
+    TheExhibit().Apply(action, monitoring::InteractionSource::Panel);
+    Backgrounds().clear();
+  }
 
   void ExpectInteraction() {
-    EXPECT_FALSE(TheExhibit().idleResetDone);
-    EXPECT_FLOAT_EQ(TheExhibit().lastInteractionMinutes, 3'000'000.0f / 60'000.0f);
+    EXPECT_FALSE(TheExhibit().IdleResetDone());
+    EXPECT_FLOAT_EQ(TheExhibit().LastInteractionMinutes(), 3'000'000.0f / 60'000.0f);
     EXPECT_EQ(Backgrounds(), std::vector<Background>{Background::Labeled});
   }
 
@@ -59,7 +64,7 @@ TEST_F(KeyboardTest, ParameterKeysMoveOneParameterThenLimitIt) {
   for (const Case& c : cases) {
     SCOPED_TRACE(VirtualKeyName(c.key) + " from " + std::to_string(c.before));
     SetUp();
-    Parameters().weights[c.parameter] = c.before;
+    PanelSets({VisitorActionKind::SetWeight, c.parameter, false, c.before});
     const auto others = Parameters().weights;
 
     EXPECT_EQ(Press(c.key), KeyOutcome::Handled);
@@ -84,7 +89,7 @@ TEST_F(KeyboardTest, SpeedKeysChangeStepAtOnceWithoutResettingTheNetwork) {
   for (const Case& c : cases) {
     SCOPED_TRACE(VirtualKeyName(c.key) + " from " + std::to_string(c.before));
     SetUp();
-    Parameters().speedSetting = c.before;
+    PanelSets({VisitorActionKind::SetSpeed, 0, false, static_cast<std::int32_t>(c.before)});
     for (int i = 0; i < 10; ++i) Network().Advance();
     const double timeBefore = Network().time;
 
@@ -120,14 +125,14 @@ TEST_F(KeyboardTest, ZeroKeyResetsEverythingWithoutCountingAsInteraction) {
   Press('F');
   Backgrounds().clear();
   test->clock.nowMs += 5000;
-  const float interaction = TheExhibit().lastInteractionMinutes;
+  const float interaction = TheExhibit().LastInteractionMinutes();
 
   EXPECT_EQ(Press('0'), KeyOutcome::Handled);
 
   EXPECT_EQ(Parameters().weights[0], 6);
   EXPECT_EQ(Parameters().speedSetting, 15.0f);
-  EXPECT_TRUE(TheExhibit().idleResetDone);
-  EXPECT_EQ(TheExhibit().lastInteractionMinutes, interaction);
+  EXPECT_TRUE(TheExhibit().IdleResetDone());
+  EXPECT_EQ(TheExhibit().LastInteractionMinutes(), interaction);
   EXPECT_TRUE(Backgrounds().empty());
 }
 
@@ -136,11 +141,11 @@ TEST_F(KeyboardTest, EveryHandledKeyCountsAsAKeyboardInteractionForOperators) {
                                VirtualKey{'0'}, VirtualKey{'A'}, VK_ESCAPE}) {
     Press(key);
   }
-  const monitoring::ExhibitSnapshot& status = TheExhibit().status;
+  const monitoring::ExhibitSnapshot& status = TheExhibit().Status();
   EXPECT_EQ(status.interactions[IndexOf(monitoring::InteractionSource::Keyboard)], 7u);
   EXPECT_EQ(status.interactions[IndexOf(monitoring::InteractionSource::Panel)], 0u);
   EXPECT_EQ(status.resets[IndexOf(monitoring::ResetCause::Key)], 1u);
-  EXPECT_EQ(TheExhibit().resetCounts[static_cast<std::size_t>(ResetCause::Key)], 1);
+  EXPECT_EQ(TheExhibit().Resets(ResetCause::Key), 1);
 }
 
 TEST_F(KeyboardTest, EscAndF12EndTheExhibit) {
@@ -156,7 +161,7 @@ TEST_F(KeyboardTest, OtherKeysDoNothing) {
     EXPECT_EQ(Press(key), KeyOutcome::Ignored);
     EXPECT_EQ(Parameters().weights, (std::array<std::int32_t, 6>{6, 6, 6, 7, 6, 6}));
     EXPECT_EQ(Parameters().speedSetting, 15.0f);
-    EXPECT_TRUE(TheExhibit().idleResetDone);
+    EXPECT_TRUE(TheExhibit().IdleResetDone());
     EXPECT_TRUE(Backgrounds().empty());
   }
 }

@@ -50,7 +50,7 @@ public:
   }
   bool InitDisplay() override {
     log.push_back("InitDisplay");
-    parameterAtInit = exhibit.parameters.weights[0];
+    parameterAtInit = exhibit.Parameters().weights[0];
     return displayWorks;
   }
   void OpenMidiOutput() override { log.push_back("OpenMidiOutput"); }
@@ -58,7 +58,7 @@ public:
   FrameReport RunFrame() override {
     log.push_back("RunFrame");
     ++frames;
-    parameterAtFrame.push_back(exhibit.parameters.weights[0]);
+    parameterAtFrame.push_back(exhibit.Parameters().weights[0]);
     if (frames == throwAtFrame) throw std::runtime_error("frame failed");
     for (const WindowMessage& message : arrivingDuringFrame[frames]) queue.push_back(message);
     return FrameReport{};
@@ -105,7 +105,8 @@ public:
 class MainWindowTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    test.exhibit.parameters.weights[0] = 99;  // shows whether the start-up reset came before the display
+    // Shows whether the start-up reset came before the display.
+    test.exhibit.Apply({VisitorActionKind::SetWeight, 0, false, 99}, monitoring::InteractionSource::Panel);
   }
 
   TestExhibit test{500'000};

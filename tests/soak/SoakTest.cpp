@@ -279,7 +279,7 @@ public:
     exhibit = std::make_unique<Exhibit>(options, clock, boxes, display, [this](std::string&) {
       return std::make_unique<CountingMidiOutput>(figures.midiMessages);
     });
-    spikeLists = SpikeLists(exhibit->model);
+    spikeLists = SpikeLists(exhibit->Network());
 
     queue.push_back({WindowMessageKind::Paint, VK_NONE});
     RunExhibit(*this, *this, *exhibit);
@@ -287,15 +287,13 @@ public:
     close(panelFd);
     close(lineFd);
 
-    const auto& resetCounts = exhibit->resetCounts;
     figures.frames = display.flips;
     figures.modelSteps = display.flips * kStepsPerFrame;
     figures.clockSpanMs = timelineNowMs;
-    figures.idleResets = resetCounts[static_cast<std::size_t>(ResetCause::Idle)];
-    figures.periodicResets = resetCounts[static_cast<std::size_t>(ResetCause::Periodic)];
+    figures.idleResets = exhibit->Resets(ResetCause::Idle);
+    figures.periodicResets = exhibit->Resets(ResetCause::Periodic);
     // Start-up and key 0, as before the causes were told apart further.
-    figures.otherResets = resetCounts[static_cast<std::size_t>(ResetCause::Other)] +
-                          resetCounts[static_cast<std::size_t>(ResetCause::Key)];
+    figures.otherResets = exhibit->Resets(ResetCause::Other) + exhibit->Resets(ResetCause::Key);
     figures.heapAtEnd = HeapInUse();
   }
 
@@ -329,16 +327,16 @@ public:
 
 private:
   void CheckFrame(const FrameReport&) {
-    const auto& resetCounts = exhibit->resetCounts;
     for (std::size_t cause = 0; cause < kResetCauses; ++cause) {
-      for (std::int64_t n = seenResets[cause]; n < resetCounts[cause]; ++n) {
+      const std::int64_t count = exhibit->Resets(static_cast<ResetCause>(cause));
+      for (std::int64_t n = seenResets[cause]; n < count; ++n) {
         resets.push_back({timelineNowMs, static_cast<ResetCause>(cause)});
-        if (plan.heldSpeed != static_cast<int>(exhibit->parameters.speedSetting)) HoldSpeed();
+        HoldSpeed();
       }
-      seenResets[cause] = resetCounts[cause];
+      seenResets[cause] = count;
     }
     float activity[3];
-    exhibit->model.GetActivity(activity);
+    exhibit->Network().GetActivity(activity);
     for (const float level : activity) {
       if (!(level >= 0.0f && level <= 1.0f)) ++activityOutOfRange;
     }
@@ -357,14 +355,9 @@ private:
     }
   }
 
-  // Between visitors the speed the run is about comes back, without counting as an
-  // interaction, as an unchanged panel reply would set it.
-  void HoldSpeed() {
-    VisitorParameters& parameters = exhibit->parameters;
-    parameters.speedSetting = static_cast<float>(plan.heldSpeed);
-    parameters.stepFactor = StepFactorForSpeed(parameters.speedSetting);
-    exhibit->model.step = parameters.stepFactor;
-  }
+  // Between visitors the network runs at the speed the run is about, without an
+  // interaction: the model's step alone (the status line keeps the default speed).
+  void HoldSpeed() { exhibit->Network().step = StepFactorForSpeed(static_cast<float>(plan.heldSpeed)); }
 
   std::uint64_t Uniform(std::uint64_t low, std::uint64_t high) {
     return std::uniform_int_distribution<std::uint64_t>(low, high)(random);

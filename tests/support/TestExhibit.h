@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <utility>
+#include <vector>
 
 #include "shell/Exhibit.h"
 #include "tests/support/FakeClock.h"
@@ -13,8 +14,9 @@
 namespace velmora::testing {
 
 struct TestExhibit {
-  explicit TestExhibit(std::uint32_t startMs, const ExhibitOptions& options = {}, MidiOutputOpener opener = {})
-      : clock(startMs), exhibit(options, clock, boxes, display, std::move(opener)) {}
+  explicit TestExhibit(std::uint32_t startMs, const ExhibitOptions& options = {}, MidiOutputOpener opener = {},
+                       std::vector<StatusTexts> languages = {})
+      : clock(startMs), exhibit(options, clock, boxes, display, std::move(opener), std::move(languages)) {}
 
   FakeClock clock;
   RecordingMessageBoxes boxes;

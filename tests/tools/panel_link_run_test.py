@@ -1,7 +1,8 @@
 """The real exhibit, headless, and the real velmora-panel on one pseudo-terminal: the
 exhibit's status packet reaches the panel, and a knob the panel's script turns after
 it reaches the exhibit, whose Syn1 triangle is then larger than in a run at the
-default weights."""
+default weights; a later drag on Syn2's triangle on the screen reaches the panel as a
+status packet carrying the new weight, so the panel's knobs follow the screen."""
 
 import argparse
 import os
@@ -17,9 +18,14 @@ from e2e_support import (NO_MONITORING, PanelTerminal, SYN1_BOX, blue_pixels, ch
 
 LINE_TIMEOUT_S = 30  # longest wait for one expected line of the panel: the test never hangs
 RUN_TIMEOUT_S = 60   # longest wait for the exhibit's run to end (both on a quiet machine)
-FRAMES = 250         # about 5 s: far longer than a poll and its reply take
+FRAMES = 250         # about 5 s: far longer than a poll and its reply take, and room for a touch
 SCRIPT = "0 wait status\n0 param 1 20\n"
 DEFAULTS = "speed 15, parameters 6 6 6 7 6 6"
+# A drag upwards from Syn2's triangle (its middle at about 264, 154 on the headless
+# 1024 x 768 screen) by two and a half steps of 6 mm, with 0.25 mm pixels.
+TOUCH_FRAME = 200
+DRAG = "%d:1:down:264:154 %d:1:move:264:94 %d:1:up:264:94" % (TOUCH_FRAME, TOUCH_FRAME + 1, TOUCH_FRAME + 2)
+AFTER_DRAG = "speed 15, parameters 20 8 6 7 6 6"
 
 
 class PanelOutput:
@@ -80,7 +86,8 @@ def main():
             with open(os.path.join(folder, "exhibit.log"), "w") as log:
                 exhibit = subprocess.Popen(
                     [options.velmora, "--headless", "--midi-out", "none", "--panel", opened.split(": ", 1)[1],
-                     *NO_MONITORING, "--panel-poll", "--frames", str(FRAMES), "--screenshot", "%d:turned.png" % FRAMES],
+                     *NO_MONITORING, "--panel-poll", "--frames", str(FRAMES), "--screenshot", "%d:turned.png" % FRAMES,
+                     "--screen-width-mm", "256", "--touches", DRAG],
                     cwd=folder, stdout=log, stderr=subprocess.STDOUT)
 
             status = output.wait_for(lambda line: line.startswith("status packet:"))
@@ -93,6 +100,8 @@ def main():
             # The exhibit never polls over an unfinished reply: a further poll means it took the reply in.
             check(output.wait_for(lambda line: line.startswith("poll ")) is not None,
                   "the exhibit polls again, so it has taken that reply in")
+            check(output.wait_for(lambda line: line.startswith("status packet:") and AFTER_DRAG in line) is not None,
+                  "after the drag on Syn2 the panel receives a status packet with weight 2 at 8")
 
             code = exhibit.wait(timeout=patient(RUN_TIMEOUT_S))
             check(code == 0, "the exhibit ends after its frames with 0 (%s)" % code)

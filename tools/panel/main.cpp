@@ -20,6 +20,7 @@
 
 #include "model/Defaults.h"
 #include "platform/PanelProtocol.h"
+#include "platform/ProgramVersion.h"
 #include "platform/SerialPort.h"
 #include "tools/panel/PanelOptions.h"
 #include "tools/panel/PanelScript.h"
@@ -186,6 +187,10 @@ int main(int argc, char** argv) {
     std::printf("%s", velmora::panel::PanelHelpText().c_str());
     return 0;
   }
+  if (parsed.action == PanelCommandLine::Action::kVersion) {
+    std::printf("%s", velmora::VersionLine("velmora-panel").c_str());
+    return 0;
+  }
   if (parsed.action == PanelCommandLine::Action::kError) {
     std::fprintf(stderr, "velmora-panel: %s (see --help)\n", parsed.error.c_str());
     return velmora::kBadArgumentsExitCode;
@@ -269,7 +274,7 @@ int main(int argc, char** argv) {
         case velmora::PanelMessage::Kind::kStatusPacket:
           state.settings = message->status;
           waitingForStatus = false;
-          std::printf("status packet: exhibit at its defaults, %s\r\n", DescribeSettings(state.settings).c_str());
+          std::printf("status packet: the exhibit shows %s\r\n", DescribeSettings(state.settings).c_str());
           break;
         case velmora::PanelMessage::Kind::kStrayByte:
           std::printf("stray byte 0x%02X\r\n", message->strayByte);
