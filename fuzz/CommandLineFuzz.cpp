@@ -112,6 +112,14 @@ void CheckExhibit(const std::vector<std::string>& arguments) {
         "accepted an unknown MIDI output");
   Check(!options.panelDevice.empty(), "accepted an empty panel device");
   for (const KeyPress& press : options.keys) Check(frameInRange(press.frame), "accepted a key frame out of range");
+  for (const TouchStep& step : options.touches) {
+    Check(frameInRange(step.frame) && step.touch.finger >= 0 && step.touch.finger <= kMaxScriptFinger,
+          "accepted a touch frame or finger out of range");
+  }
+  Check(options.rotationDegrees % 90 == 0 && options.rotationDegrees >= 0 && options.rotationDegrees <= 270,
+        "accepted a turn out of range");
+  Check(options.usageKeepDays >= monitoring::kMinUsageKeepDays && options.usageKeepDays <= monitoring::kMaxUsageKeepDays,
+        "accepted a retention out of range");
   if (options.pretendWidthPixels != 0) {
     Check(options.headless && ScreenSizeAllowed(options.pretendWidthPixels, options.pretendHeightPixels),
           "accepted a pretend screen out of range or without --headless");
