@@ -47,6 +47,23 @@ pid_t LockFileOwner(const std::string& path) {
   return n > 0 ? static_cast<pid_t>(std::strtol(text, nullptr, 10)) : 0;
 }
 
+// Whether process `pid` has the device open. Where its descriptors cannot be looked at
+// (another user's process), it is taken to have: only a look can tell a process that
+// holds the line from one that merely came to have the number of a holder that died
+// (process numbers are taken again, and a lock file outlives a process killed).
+bool HoldsDevice(pid_t pid, const std::filesystem::path& device) {
+  std::error_code error;
+  const std::filesystem::path descriptors = "/proc/" + std::to_string(pid) + "/fd";
+  std::filesystem::directory_iterator entry(descriptors, error);
+  if (error) return true;
+  for (; entry != std::filesystem::directory_iterator(); entry.increment(error)) {
+    if (error) return true;
+    std::error_code unreadable;
+    if (std::filesystem::read_symlink(entry->path(), unreadable) == device) return true;
+  }
+  return false;
+}
+
 bool IsFresh(const std::string& path) {
   struct stat file {};
   if (::stat(path.c_str(), &file) != 0) return false;
@@ -67,12 +84,14 @@ struct LockFileOutcome {
   std::string busyNote;   // HeldByOther: whose it is
 };
 
-// Makes the lock file. One whose process has ended (or that names this process: a port
-// of this program holding the line would have refused us by its flock() already) is
-// stale, whoever owns it: it is removed, or where it cannot be (another user's file in
-// the sticky lock folder) kept, and the line is held by the other two locks alone, as
-// where no lock file can be made at all (no such folder, no permission).
-LockFileOutcome TakeLockFile(const std::string& path) {
+// Makes the lock file for `device` (its real path). One whose process has ended, or
+// has not had the device open for a while, or that names this process (a port of this
+// program holding the line would have refused us by its flock() already) is stale,
+// whoever owns it: it is removed, or where it cannot be (another user's file in the
+// sticky lock folder) kept, and the line is held by the other two locks alone, as where
+// no lock file can be made at all (no such folder, no permission). A fresh one counts
+// as held: its maker may not have opened the device yet, or not written its number.
+LockFileOutcome TakeLockFile(const std::string& path, const std::filesystem::path& device) {
   char content[16];
   const int length = std::snprintf(content, sizeof content, "%10d\n", static_cast<int>(::getpid()));
   LockFileOutcome outcome;
@@ -93,18 +112,20 @@ LockFileOutcome TakeLockFile(const std::string& path) {
     struct stat file {};
     const std::string owner = ::stat(path.c_str(), &file) == 0 ? UserName(file.st_uid) : "nobody known";
     const pid_t holder = LockFileOwner(path);
-    if (holder <= 0 && IsFresh(path)) {
+    const bool fresh = IsFresh(path);
+    if (holder <= 0 && fresh) {
       outcome.busyNote = "its lock file " + path + " is being made by another program";
       return ending(LockFileResult::HeldByOther);
     }
-    if (holder > 0 && holder != ::getpid() && (::kill(holder, 0) == 0 || errno == EPERM)) {
+    const bool runs = holder > 0 && holder != ::getpid() && (::kill(holder, 0) == 0 || errno == EPERM);
+    if (runs && (fresh || HoldsDevice(holder, device))) {
       outcome.busyNote = "its lock file " + path + " names process " + std::to_string(holder) + ", which runs";
       return ending(LockFileResult::HeldByOther);
     }
-    const std::string stale = "a stale lock file " + path + " (owned by " + owner + ", " +
-                              (holder > 0 ? "of process " + std::to_string(holder) + ", which has ended"
-                                          : std::string("naming no process")) +
-                              ")";
+    const std::string whose = holder <= 0 ? std::string("naming no process")
+                              : runs      ? "of process " + std::to_string(holder) + ", which does not hold the device"
+                                          : "of process " + std::to_string(holder) + ", which has ended";
+    const std::string stale = "a stale lock file " + path + " (owned by " + owner + ", " + whose + ")";
     if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
       outcome.staleNote = stale + ", which this user cannot remove: the line is held by flock and exclusive use";
       return ending(LockFileResult::StaleKept);
@@ -168,7 +189,9 @@ bool SerialPort::Open(const std::string& devicePath) {
     lock.result = LockFileResult::HeldByOther;
     lock.busyNote = "another program holds it locked (flock)";
   } else {
-    lock = TakeLockFile(lockFile);
+    std::error_code unresolved;
+    const std::filesystem::path device = std::filesystem::canonical(devicePath, unresolved);
+    lock = TakeLockFile(lockFile, unresolved ? std::filesystem::path(devicePath) : device);
   }
   staleLockNote_ = lock.staleNote;
   if (lock.result == LockFileResult::HeldByOther) {

@@ -139,16 +139,36 @@ TEST(SerialPortTest, AStaleLockFileIsNoHolderWhoeverOwnsItButAFreshEmptyOneIs) {
     int ageSeconds;
     bool opens;
     const char* note;  // in the stale note when it opens, else in the busy note
+    bool heldOpen = false;  // the file names a process that has the line open, as a terminal program's does
   } cases[] = {
       {"empty, just made", "", 0, false, "being made by another program"},
       {"empty, left long ago", "", 60, true, "naming no process), removed"},
       {"of an ended process", LockFileText(ended), 0, true, "which has ended), removed"},
+      // A process number taken again by a process that has not the device open.
+      {"of a running process without the device, long ago", LockFileText(1), 60, true, "does not hold the device"},
+      {"of a running process with the device open, long ago", "", 60, false, "which runs", true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     Line line;
     const std::string lockFile = SerialLockFilePath(line.path);
-    std::ofstream(lockFile) << c.content;
+    pid_t holder = -1;
+    if (c.heldOpen) {
+      int opened[2];
+      ASSERT_EQ(pipe(opened), 0);
+      holder = fork();
+      if (holder == 0) {
+        const bool held = open(line.path.c_str(), O_RDWR | O_NOCTTY) >= 0;
+        [[maybe_unused]] const ssize_t told = write(opened[1], &held, 1);
+        pause();
+      }
+      bool held = false;
+      ASSERT_EQ(read(opened[0], &held, 1), 1);
+      ASSERT_TRUE(held);
+      close(opened[0]);
+      close(opened[1]);
+    }
+    std::ofstream(lockFile) << (holder > 0 ? LockFileText(holder) : c.content);
     const timespec times[2] = {{time(nullptr) - c.ageSeconds, 0}, {time(nullptr) - c.ageSeconds, 0}};
     ASSERT_EQ(utimensat(AT_FDCWD, lockFile.c_str(), times, 0), 0);
     SerialPort port;
@@ -157,6 +177,10 @@ TEST(SerialPortTest, AStaleLockFileIsNoHolderWhoeverOwnsItButAFreshEmptyOneIs) {
     EXPECT_NE(note.find(c.note), std::string::npos) << note;
     port.Close();
     std::filesystem::remove(lockFile);
+    if (holder > 0) {
+      kill(holder, SIGKILL);
+      waitpid(holder, nullptr, 0);
+    }
   }
 
   // Another user's, which cannot be removed, is met by a second user in
