@@ -142,6 +142,10 @@ void ExhibitDisplay::SelectBackground(Background selected) {
   if (sharp) sharp->SelectBackground(selected);
 }
 
+const DrawingStyle& ExhibitDisplay::NetworkStyle() const {
+  return sharp ? sharp->NetworkStyle() : classic.NetworkStyle();
+}
+
 void ExhibitDisplay::Release() {
   sharp.reset();
   painter.reset();

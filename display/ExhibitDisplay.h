@@ -64,6 +64,8 @@ public:
   DisplayResult FlipBuffers() override;
   DisplayResult RestoreSurfaces() override;
   void SelectBackground(Background background) override;
+  // The look of the picture the frame shows.
+  const DrawingStyle& NetworkStyle() const override;
   // The sharp display's textures, the painting (waited for), then the classic display.
   void Release() override;
 

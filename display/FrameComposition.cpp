@@ -93,7 +93,7 @@ bool FlipFrame(FrameDisplay& display) {
 
 bool ComposeFrame(FrameDisplay& display, Model& model, float relativeSimSpeed, const StatusTexts& texts) {
   return DrawBackground(display) && DrawSomaSprites(display, model) &&
-         DrawStatusLineAndModel(display, StatusText(relativeSimSpeed, texts), model, kExhibitDrawingStyle);
+         DrawStatusLineAndModel(display, StatusText(relativeSimSpeed, texts), model, display.NetworkStyle());
 }
 
 }  // namespace velmora

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "display/FrameDisplay.h"
+#include "display/NetworkStyles.h"
 #include "display/StatusTexts.h"
 #include "model/DrawingStyle.h"
 #include "model/NetworkData.h"
@@ -43,17 +44,6 @@ inline constexpr ColorRef kNoticeTextColor = Rgb(255, 255, 0);
 // A relative speed at or below this counts as standstill (simulated ms per real ms).
 inline constexpr float kZeroSpeedLimit = 0.00001f;
 
-// The exhibit's look of the network: 2-pixel solid pens, light grey for the spike
-// ticks and green for the dendrites; blue triangles for excitatory synapses, red
-// for inhibitory ones.
-inline constexpr int kExhibitPenWidthPixels = 2;
-inline constexpr DrawingStyle kExhibitDrawingStyle = {
-    Pen{PenStyle::Solid, kExhibitPenWidthPixels, Rgb(200, 200, 200)},
-    Pen{PenStyle::Solid, kExhibitPenWidthPixels, Rgb(0, 200, 0)},
-    Brush{Rgb(0, 0, 200)},
-    Brush{Rgb(200, 0, 0)},
-};
-
 // The sprite-sheet rectangle a frame copies for soma `soma` (0 .. 2) at activity
 // `activity` (0 .. 1): cell trunc(activity x 31) of the soma's row, 79 x 79 pixels.
 SourceRect SomaSpriteCell(int soma, float activity);
@@ -73,9 +63,10 @@ bool DrawSomaSprites(FrameDisplay& display, const Model& model);
 // What a frame draws over everything else with the same context, last.
 using OverlayDrawing = std::function<void(TextDeviceContext& dc)>;
 
-// The status line and the model in the style, then the notice lines over both and
-// the overlay over all, through the back buffer's drawing context. False, with nothing
-// drawn, when the display lends no context.
+// The status line and the model in the style (the display's own look of the network:
+// display.NetworkStyle()), then the notice lines over both and the overlay over all,
+// through the back buffer's drawing context. False, with nothing drawn, when the
+// display lends no context.
 bool DrawStatusLineAndModel(FrameDisplay& display, const std::string& statusText, Model& model,
                             const DrawingStyle& style, const std::vector<std::string>& noticeLines = {},
                             const OverlayDrawing& overlay = {});

@@ -5,6 +5,7 @@
 
 #include <string_view>
 
+#include "display/NetworkStyles.h"
 #include "model/DeviceContext.h"
 
 namespace velmora {
@@ -66,6 +67,8 @@ public:
   virtual void SelectBackground(Background background) = 0;
   // Gives up everything the display holds; no frame may run afterwards.
   virtual void Release() = 0;
+  // How this frame draws the network's moving parts.
+  virtual const DrawingStyle& NetworkStyle() const { return kExhibitDrawingStyle; }
 };
 
 }  // namespace velmora

@@ -74,6 +74,7 @@ public:
   void SelectBackground(Background background) override { labeled = background == Background::Labeled; }
   // Gives up the renderer's textures; no frame may run afterwards.
   void Release() override;
+  const DrawingStyle& NetworkStyle() const override { return kSharpDrawingStyle; }
   bool LabeledBackgroundSelected() const { return labeled; }
 
   // Window and render events that take the shown picture away (size or display

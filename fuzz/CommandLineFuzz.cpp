@@ -161,6 +161,11 @@ void CheckSimulator(const std::vector<std::string>& arguments) {
                                                 : options.untilMs / options.initialStepMs;
     Check(steps <= sim::kMaxRasterStepCount, "accepted a raster of a run too long to keep");
   }
+  if (options.flashes || !options.soundPath.empty()) {
+    const double steps = options.runByStepCount ? static_cast<double>(options.stepCount)
+                                                : options.untilMs / options.initialStepMs;
+    Check(steps <= sim::kMaxMeasuredStepCount, "accepted a measured run too long to keep");
+  }
   static float largestStepRunMs = 0.0f;
   if (options.initialStepMs > largestStepRunMs) {
     largestStepRunMs = options.initialStepMs;

@@ -12,6 +12,9 @@ struct DrawingStyle {
   Pen dendritePen;             // the dendrites' lines with their waves
   Brush positiveSynapseBrush;  // synapse triangles with weight >= 0
   Brush negativeSynapseBrush;  // synapse triangles with weight < 0
+  // Outlines the triangles with weight < 0, a cue besides their colour; a null-style
+  // pen leaves them without an outline, as the stock null pen does.
+  Pen negativeSynapseEdge{PenStyle::Null, 0, 0};
 };
 
 }  // namespace velmora

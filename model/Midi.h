@@ -8,6 +8,10 @@
 
 namespace velmora {
 
+inline constexpr std::int32_t kProgramChange = 0xC0;
+inline constexpr std::int32_t kMarimbaProgram = 12;  // GM instrument 13, the exhibit's sound
+inline constexpr std::int32_t kMidiChannels = 16;    // the marimba is chosen on every one
+
 // What became of a send.
 enum class MidiSendResult {
   Accepted,  // the output took the message (it may still drop it later, silently)

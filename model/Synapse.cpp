@@ -37,8 +37,10 @@ void Synapse::Draw(DeviceContext& dc, const DrawingStyle& style) {
       {static_cast<int>(shape.x1 + s * shape.dx1), static_cast<int>(shape.y1 + s * shape.dy1)},
       {static_cast<int>(shape.x2 + s * shape.dx2), static_cast<int>(shape.y2 + s * shape.dy2)},
   };
-  dc.SelectBrush(weight >= 0.0f ? &style.positiveSynapseBrush : &style.negativeSynapseBrush);
-  dc.SelectPen(StockNullPen());
+  const bool negative = weight < 0.0f;
+  dc.SelectBrush(negative ? &style.negativeSynapseBrush : &style.positiveSynapseBrush);
+  const bool edged = negative && style.negativeSynapseEdge.style != PenStyle::Null;
+  dc.SelectPen(edged ? &style.negativeSynapseEdge : StockNullPen());
   dc.Polygon(corners);
 }
 

@@ -3,6 +3,8 @@
 #include <SDL.h>
 #include <fluidsynth.h>
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 
 #include "platform/MidiBytes.h"
@@ -18,13 +20,13 @@ constexpr const char* kSoundfontCandidates[] = {
     "/usr/share/sounds/sf2/FluidR3_GM.sf2",
 };
 
-constexpr int kSampleRateHz = 48000;
 // 128 frames at 48 kHz is 2.7 ms per buffer: a note waits at most one buffer to be
 // rendered and then about two buffers in the device queue, about 8 ms in the worst case.
 constexpr Uint16 kBufferFrames = 128;
 constexpr int kStereo = 2;
+constexpr float kFullScale = 32767.0f;  // signed 16-bit
 // FluidSynth's default gain of 0.2 is too quiet for a hall; three marimba voices at
-// full velocity stay clear of clipping at this gain.
+// full velocity stay clear of the limiter's ceiling at this gain.
 constexpr double kSynthGain = 0.8;
 // Far more than the sends of one 20 ms frame (16 at start-up, a few notes per frame).
 constexpr std::size_t kQueueMessages = 1024;
@@ -68,8 +70,8 @@ std::string FindDefaultSoundfont() {
   return {};
 }
 
-std::unique_ptr<SoundfontSynth> SoundfontSynth::Create(const std::string& soundfontPath,
-                                                       double sampleRateHz, std::string& error) {
+std::unique_ptr<SoundfontSynth> SoundfontSynth::Create(const std::string& soundfontPath, double sampleRateHz,
+                                                       std::string& error, int volumePercent) {
   // Channel 9 is the drum channel: the program change 12 sent to every channel finds
   // no drum kit 12 there and FluidSynth warns about it. Only errors are worth showing.
   fluid_set_log_function(FLUID_WARN, nullptr, nullptr);
@@ -77,6 +79,9 @@ std::unique_ptr<SoundfontSynth> SoundfontSynth::Create(const std::string& soundf
   fluid_set_log_function(FLUID_DBG, nullptr, nullptr);
 
   std::unique_ptr<SoundfontSynth> synth(new SoundfontSynth());
+  synth->volume_ = static_cast<float>(std::clamp(volumePercent, kMinVolumePercent, kMaxVolumePercent)) /
+                   static_cast<float>(kFullVolumePercent);
+  synth->limiter_ = std::make_unique<PeakLimiter>(sampleRateHz, kSynthCeiling);
   synth->settings_ = new_fluid_settings();
   if (synth->settings_ == nullptr) {
     error = "cannot create synthesiser settings";
@@ -127,17 +132,24 @@ void SoundfontSynth::Apply(std::uint32_t message) {
 
 void SoundfontSynth::Render(std::span<std::int16_t> stereoSamples) {
   const int frames = static_cast<int>(stereoSamples.size() / kStereo);
-  fluid_synth_write_s16(synth_, frames, stereoSamples.data(), 0, kStereo, stereoSamples.data(), 1, kStereo);
+  // Sized once: every buffer of the audio device has the same length.
+  rendered_.resize(stereoSamples.size());
+  fluid_synth_write_float(synth_, frames, rendered_.data(), 0, kStereo, rendered_.data(), 1, kStereo);
+  for (float& sample : rendered_) sample *= volume_;
+  limiter_->Process(rendered_);
+  for (std::size_t i = 0; i < rendered_.size(); ++i) {
+    stereoSamples[i] = static_cast<std::int16_t>(std::lround(rendered_[i] * kFullScale));
+  }
 }
 
 std::unique_ptr<MidiOutput> OpenSynthOutput(const std::string& soundfontPath, std::string& error,
-                                            double* bufferMs) {
+                                            double* bufferMs, int volumePercent) {
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
     error = std::string("no audio: ") + SDL_GetError();
     return nullptr;
   }
   SDL_AudioSpec wanted{};
-  wanted.freq = kSampleRateHz;
+  wanted.freq = kSynthSampleRateHz;
   wanted.format = AUDIO_S16SYS;
   wanted.channels = kStereo;
   wanted.samples = kBufferFrames;
@@ -148,7 +160,7 @@ std::unique_ptr<MidiOutput> OpenSynthOutput(const std::string& soundfontPath, st
   auto output = std::make_unique<SynthOutput>(nullptr);
   output->audioInitialised_ = true;
   wanted.userdata = output.get();
-  output->synth_ = SoundfontSynth::Create(soundfontPath, kSampleRateHz, error);
+  output->synth_ = SoundfontSynth::Create(soundfontPath, kSynthSampleRateHz, error, volumePercent);
   if (!output->synth_) return nullptr;
   output->device_ = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
   if (output->device_ == 0) {

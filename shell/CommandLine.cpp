@@ -10,6 +10,8 @@
 #include "shell/MessageLog.h"
 #include "platform/MessageCatalogue.h"
 #include "platform/ScreenPlacement.h"
+#include "platform/MidiTranspose.h"
+#include "platform/SynthVolume.h"
 
 namespace velmora {
 namespace {
@@ -33,6 +35,12 @@ bool ParseCount(std::string_view text, std::int64_t minimum, std::int64_t maximu
 bool ParseFrame(std::string_view text, std::int64_t& frame) { return ParseCount(text, 1, kMaxFrameNumber, frame); }
 
 const std::string kFrameRange = "from 1 to " + std::to_string(kMaxFrameNumber);
+
+// A whole number from `minimum` to `maximum`; a leading + is taken, as for a transposition.
+bool ParseWithin(std::string_view text, std::int64_t minimum, std::int64_t maximum, std::int64_t& value) {
+  if (text.starts_with('+')) text.remove_prefix(1);
+  return ParseCount(text, minimum, maximum, value);
+}
 
 // Reads no more than one chunk beyond the limit, so an endless file ends the read too.
 // Empty when the file is fine, else what is wrong with it. `what` names the script.
@@ -88,6 +96,7 @@ struct Given {
   std::optional<std::string> rotate, screenWidthMm, countdown, invitation, languages;
   std::vector<std::string> touches;
   std::optional<std::string> statusListen, statusTokenFile, usageDb, usageCommitInterval, usageKeepDays, exhibitName;
+  std::optional<std::string> transpose, volume;
 };
 
 // Every option of the exhibit, in the order --help lists them.
@@ -157,6 +166,16 @@ void AddOptions(CommandLineApp& app, Given& given) {
   app.Value(sound, "--soundfont", "FILE", "the synthesiser's soundfont", given.soundfont);
   app.Value(sound, "--record-midi", "FILE.mid", "write every MIDI message sent as a Standard MIDI File",
             given.recordMidi);
+  app.Value(sound, "--transpose", "N",
+            "play every note N semitones higher (" + std::to_string(kMinTransposeSemitones) + " to " +
+                std::to_string(kMaxTransposeSemitones) +
+                ", default 0): the neurons' notes lie below what small speakers reproduce, 48 puts them "
+                "four octaves up, above 150 Hz; on the synthesiser and on a port alike",
+            given.transpose);
+  app.Value(sound, "--volume", "0..100",
+            "the built-in synthesiser's loudness in percent of its full level (default 100); a limiter keeps "
+            "many overlapping notes from clipping at any volume",
+            given.volume);
   app.Flag(sound, "--list-midi-ports", "list the MIDI ports and exit", given.listMidiPorts);
   const std::string panel = "Control panel";
   app.Value(panel, "--panel", "DEVICE|none",
@@ -366,6 +385,22 @@ std::string Check(const Given& given, ExhibitOptions& options) {
       return "--midi-out needs synth, none or port:NAME, not '" + value + "'";
     }
     options.midiOut = value;
+  }
+  if (given.transpose) {
+    std::int64_t semitones = 0;
+    if (!ParseWithin(*given.transpose, kMinTransposeSemitones, kMaxTransposeSemitones, semitones)) {
+      return "--transpose needs a whole number of semitones from " + std::to_string(kMinTransposeSemitones) +
+             " to " + std::to_string(kMaxTransposeSemitones) + ", not '" + *given.transpose + "'";
+    }
+    options.transposeSemitones = static_cast<int>(semitones);
+  }
+  if (given.volume) {
+    std::int64_t percent = 0;
+    if (!ParseWithin(*given.volume, kMinVolumePercent, kMaxVolumePercent, percent)) {
+      return "--volume needs a whole number from " + std::to_string(kMinVolumePercent) + " to " +
+             std::to_string(kMaxVolumePercent) + ", not '" + *given.volume + "'";
+    }
+    options.volumePercent = static_cast<int>(percent);
   }
   if (given.testNote && !given.selfTest) return "--test-note goes with --self-test only";
   if (std::string problem = CheckPicture(given, options); !problem.empty()) return problem;

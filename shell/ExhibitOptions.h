@@ -70,6 +70,8 @@ struct ExhibitOptions {
   std::string midiOut = "synth";  // "synth", "none" or "port:NAME"
   std::string soundfont;          // empty: the standard GM soundfont
   std::string recordMidiPath;     // Standard MIDI File of the run's messages
+  int transposeSemitones = 0;     // every note moved by this many semitones, -24 .. 60
+  int volumePercent = 100;        // the built-in synthesiser's level, 0 .. 100
   // Control panel
   std::string panelDevice = "/dev/ttyS0";  // or kNoPanel
   bool panelPoll = false;  // run the 100 ms poll timer

@@ -48,7 +48,7 @@ FrameReport RunFrame(Exhibit& exhibit, Pacing pacing) {
   }
 
   if (!DrawSomaSprites(display, model)) return report;
-  DrawStatusLineAndModel(display, StatusText(cycle.relativeSimSpeed, exhibit.Texts()), model, kExhibitDrawingStyle,
+  DrawStatusLineAndModel(display, StatusText(cycle.relativeSimSpeed, exhibit.Texts()), model, display.NetworkStyle(),
                          exhibit.NoticeLines(), [&exhibit](TextDeviceContext& dc) { exhibit.DrawOverlays(dc); });
   WaitForFlipTime(clock, cycle, frameStart, pacing);
 

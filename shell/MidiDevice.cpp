@@ -6,11 +6,11 @@
 
 #include "platform/MidiPort.h"
 #include "platform/MidiSynth.h"
+#include "platform/MidiTranspose.h"
 
 namespace velmora {
 namespace {
 
-constexpr std::int32_t kChannels = 16;
 constexpr std::int32_t kControlChange = 0xB0;
 constexpr std::int32_t kAllNotesOff = 123;
 constexpr std::string_view kPortPrefix = "port:";
@@ -31,7 +31,7 @@ std::unique_ptr<MidiOutput> OpenChosenMidiOutput(const ExhibitOptions& options, 
   }
   if (choice == "synth") {
     const std::string soundfont = options.soundfont.empty() ? FindDefaultSoundfont() : options.soundfont;
-    return OpenSynthOutput(soundfont, error);
+    return OpenSynthOutput(soundfont, error, nullptr, options.volumePercent);
   }
   error = "unknown MIDI output \"" + choice + "\"";
   return nullptr;
@@ -63,6 +63,11 @@ void MidiDevice::Open() {
   } else {
     output = device.get();
   }
+  // The notes are moved before anything takes them: the recording holds what sounded.
+  if (options.transposeSemitones != 0 && output != nullptr) {
+    transposer = std::make_unique<TransposingOutput>(output, options.transposeSemitones);
+    output = transposer.get();
+  }
   // An external port missing now is looked for again by its output, which takes the
   // program changes below for when it comes: the message is its only word.
   if (!chosenNone && (device == nullptr || !device->Working())) {
@@ -71,16 +76,17 @@ void MidiDevice::Open() {
     boxes.Show("Velmora", "Midi-Out Init FAILED");
     if (device == nullptr) return;
   }
-  for (std::int32_t channel = 0; channel < kChannels; ++channel) {
+  for (std::int32_t channel = 0; channel < kMidiChannels; ++channel) {
     SendMidiShort(output, kProgramChange, channel, kMarimbaProgram, 0);
   }
 }
 
 void MidiDevice::Close() {
-  for (std::int32_t channel = 0; channel < kChannels; ++channel) {
+  for (std::int32_t channel = 0; channel < kMidiChannels; ++channel) {
     SendMidiShort(output, kControlChange, channel, kAllNotesOff, 0);
   }
   output = nullptr;
+  transposer.reset();
   device.reset();
   if (recorder) {
     if (!recorder->WriteFile(options.recordMidiPath)) {

@@ -2,7 +2,8 @@
 // The exhibit's MIDI output: the one the options choose (the built-in synthesiser by
 // default, an external port, or none), opened at start-up with the marimba on every
 // channel, and silenced and closed at shutdown. With --record-midi a recorder stands
-// in front of it and takes every message.
+// in front of it and takes every message; with --transpose a transposer in front of
+// both moves every note.
 
 #include <cstdint>
 #include <functional>
@@ -18,8 +19,6 @@
 
 namespace velmora {
 
-inline constexpr std::int32_t kProgramChange = 0xC0;
-inline constexpr std::int32_t kMarimbaProgram = 12;  // GM instrument 13, the exhibit's sound
 
 // Stands an output of its own in for the one the options choose (tests do): gives
 // the device, or null with `error` set for a failed open. An empty function leaves
@@ -62,6 +61,7 @@ private:
   MidiOutputOpener opener;
   std::unique_ptr<MidiOutput> device;          // what sounds; null for none or a failed open
   std::unique_ptr<MidiFileRecorder> recorder;  // with --record-midi: stands in front of `device`
+  std::unique_ptr<MidiOutput> transposer;      // with --transpose: stands in front of both
   MidiOutput* output = nullptr;
   bool chosenNone = false;  // --midi-out none: nothing is to sound
 };

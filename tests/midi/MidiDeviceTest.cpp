@@ -163,6 +163,26 @@ TEST_F(MidiDeviceTest, RecordingWritesTheRunsMessagesAlsoWithoutAnOutput) {
   }
 }
 
+TEST_F(MidiDeviceTest, TransposeMovesEveryNoteOnBeforeTheRecordingAndTheOutput) {
+  const auto path = std::filesystem::temp_directory_path() / "velmora-transpose-test.mid";
+  options.recordMidiPath = path.string();
+  options.transposeSemitones = 36;
+  MidiDevice device = Device(Logging());
+  device.Open();
+  for (int note : {4, 8, 12}) SendMidiShort(device.Output(), 0x90, 0, note, 120);
+  device.Close();
+  EXPECT_EQ(deviceLog, Joined(Joined(ProgramChanges(), {"782890", "782c90", "783090"}), Joined(AllNotesOff(), {"close"})));
+
+  std::ifstream in(path, std::ios::binary);
+  const std::vector<std::uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::filesystem::remove(path);
+  std::vector<int> recorded;
+  for (std::size_t i = 0; i + 2 < file.size(); ++i) {
+    if (file[i] == 0x90 && file[i + 2] == 120) recorded.push_back(file[i + 1]);
+  }
+  EXPECT_EQ(recorded, (std::vector<int>{40, 44, 48}));
+}
+
 TEST_F(MidiDeviceTest, ListingPortsWithoutASequencerSaysSo) {
   std::ostringstream out;
   ListMidiPorts(out);

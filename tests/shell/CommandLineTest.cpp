@@ -57,6 +57,22 @@ TEST(CommandLineTest, EveryOptionSetsItsField) {
   EXPECT_EQ(Parse({"--mode-switch"}).options.screenMode, ScreenMode::ModeSwitch);
 }
 
+TEST(CommandLineTest, TranspositionAndVolumeTakeTheirWholeRangesEndsIncluded) {
+  const struct {
+    std::vector<std::string> arguments;
+    int semitones, percent;
+  } cases[] = {
+      {{}, 0, 100}, {{"--transpose", "-24", "--volume", "0"}, -24, 0}, {{"--transpose=+60", "--volume=100"}, 60, 100},
+      {{"--transpose", "48", "--volume", "80"}, 48, 80},
+  };
+  for (const auto& c : cases) {
+    const CommandLine line = Parse(c.arguments);
+    ASSERT_EQ(line.action, CommandLineAction::Run) << line.error;
+    EXPECT_EQ(line.options.transposeSemitones, c.semitones);
+    EXPECT_EQ(line.options.volumePercent, c.percent);
+  }
+}
+
 TEST(CommandLineTest, HelpAndPortListingAreActionsOfTheirOwn) {
   EXPECT_EQ(Parse({"--help"}).action, CommandLineAction::Help);
   EXPECT_EQ(Parse({"--frames", "3", "-h"}).action, CommandLineAction::Help);
@@ -106,6 +122,8 @@ TEST(CommandLineTest, BadArgumentsAreRefusedWithAMessage) {
       {"--languages", "de,en", "--language", "fr"},                 {"--touches", "1:1:tap:5:5"},
       {"--touches", "0:1:down:5:5"}, {"--touches", "1:1:down:5"},   {"--touches", "1:1:down:-5:5"},
       {"--touches", "1:1:down:5:99999"},
+      {"--transpose", "-25"},      {"--transpose", "61"},           {"--transpose", "1.5"},
+      {"--volume", "-1"},          {"--volume", "101"},             {"--volume", "loud"},
       {"--usage-keep-days", "0"},  {"--usage-keep-days", "36501"},  {"--exhibit-name", " "},
       {"--exhibit-name", std::string(65, 'x')},                      {"--exhibit-name", "Foyer\tleft"},
   };

@@ -148,6 +148,9 @@ TEST(CommandLineConventionTest, NumericOptionsAreRefusedBeyondTheirDocumentedRan
       {sim, {"--raster", "r.svg", "--steps", "10000000"}, true},
       {sim, {"--raster", "r.svg", "--steps", "10000001"}, false},
       {sim, {"--raster", "r.svg", "--until", "1e8"}, false},
+      {sim, {"--sound", "s.wav", "--steps", "600000"}, true},
+      {sim, {"--sound", "s.wav", "--until", "600001"}, false},
+      {sim, {"--flashes", "--steps", "600001"}, false},
   };
   for (const auto& c : cases) {
     const Parsed parsed = c.program.parse(c.args);

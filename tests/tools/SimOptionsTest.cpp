@@ -157,6 +157,18 @@ TEST(SimOptionsTest, BadArgumentsAreRefusedWithAMessageNamingTheProblem) {
       {{"--csv", ""}, "needs a value"},
       {{"--images"}, "needs a value"},
       {{"--images", "a", "--images", "b"}, "twice"},
+      {{"--hold", "stim3"}, "stim1 or stim2"},
+      {{"--classic", "--flashes"}, "--classic goes with"},
+      {{"--size", "3840x2160"}, "give --picture FILE.png or --flashes"},
+      {{"--flashes", "--screen-inches", "4"}, "5 to 400"},
+      {{"--flashes", "--viewing-distance-cm", "5001"}, "20 to 5000"},
+      {{"--viewing-distance-cm", "150"}, "give --flashes"},
+      {{"--flashes", "--picture", "a.png"}, "on its own"},
+      {{"--sound", "a.mp3"}, "ending in .wav"},
+      {{"--sound", "a.wav", "--transpose", "61"}, "-24 to 60"},
+      {{"--sound", "a.wav", "--transpose", "2.5"}, "-24 to 60"},
+      {{"--sound", "a.wav", "--volume", "101"}, "0 to 100"},
+      {{"--transpose", "12"}, "go with --sound"},
   };
   for (const auto& c : cases) {
     const ParseOutcome outcome = ParseSimArguments(c.args);

@@ -1,6 +1,7 @@
 #include "tools/sim/SimOptions.h"
 
 #include <charconv>
+#include <cstdio>
 #include <cmath>
 #include <optional>
 #include <sstream>
@@ -73,6 +74,19 @@ Complaint ParseSpeed(std::string_view what, std::string_view text, float& speed)
   return {};
 }
 
+std::string Bounds(double low, double high) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%g to %g", low, high);
+  return text;
+}
+
+Complaint ParseBounded(std::string_view what, const std::string& text, double low, double high, double& value) {
+  if (!ParseDouble(text, value) || value < low || value > high) {
+    return std::string(what) + " needs a number from " + Bounds(low, high) + ", got '" + text + "'";
+  }
+  return {};
+}
+
 std::string WeightRange() { return std::to_string(kMinWeight) + " to " + std::to_string(kMaxWeight); }
 
 Complaint ParseWeights(std::string_view what, std::string_view text, Weights& weights) {
@@ -133,6 +147,10 @@ struct Given {
   bool labeled = false;
   std::optional<std::string> size, language;
   bool letterbox = false;
+  std::vector<std::string> holds;
+  bool flashes = false, classic = false, colours = false;
+  std::optional<std::string> screenInches, viewingDistance;
+  std::optional<std::string> sound, soundfont, transpose, volume;
 };
 
 void AddOptions(CommandLineApp& app, Given& given) {
@@ -169,6 +187,10 @@ void AddOptions(CommandLineApp& app, Given& given) {
                  "             weights, default speed 15 and a model\n"
                  "             reset (time back to 0)\n",
                  given.actions);
+  app.Repeatable(actions, "--hold", "stim1|stim2",
+                 "hold that stimulus key down for the whole run: a press before every frame's 20 steps, the "
+                 "most a key's repeat gives the exhibit",
+                 given.holds);
   const std::string outputs = "Outputs (written in addition to the firing lines)";
   app.Value(outputs, "--csv", "FILE", "the three neurons' summed input after every step: step,time,s1,s2,s3",
             given.csv);
@@ -202,6 +224,45 @@ void AddOptions(CommandLineApp& app, Given& given) {
             "the three built-in images as bitmap files, unchanged: DIR/BACKGROUND.bmp, DIR/LABELEDBACK.bmp and "
             "DIR/SOMAS.bmp (DIR is created if missing)",
             given.images);
+  const std::string flashes = "Flash analysis (for photosensitive viewers)";
+  app.Flag(flashes, "--flashes",
+           "compose every frame of the run (20 steps) as the exhibit shows it and count its flashes by WCAG 2.3.1: "
+           "general and red flashes over at least a quarter of a 10-degree field of view; prints the largest "
+           "number in any one second instead of the firing lines. The picture is the one --size, --classic, "
+           "--letterbox and --labeled choose. For a run of at most 600000 steps",
+           given.flashes);
+  app.Flag(flashes, "--classic",
+           "with --flashes and --size: the classic 1024 x 768 picture scaled up to that screen, as the exhibit's "
+           "--classic shows it",
+           given.classic);
+  app.Value(flashes, "--screen-inches", "D",
+            "with --flashes: the screen's diagonal in inches, " + Bounds(kMinScreenDiagonalInches, kMaxScreenDiagonalInches) +
+                " (default 16, the guidelines' 15 to 17 inch screen)",
+            given.screenInches);
+  app.Value(flashes, "--viewing-distance-cm", "CM",
+            "with --flashes: how far the viewer stands from the screen, " +
+                Bounds(kMinViewingDistanceCm, kMaxViewingDistanceCm) + " (default 61, the guidelines' 22 to 26 inches)",
+            given.viewingDistance);
+  app.Flag(flashes, "--colours",
+           "print how far apart the synapses' blue and red and the ground around them look (CIEDE2000) in the sharp "
+           "picture, to typical eyes and with protanopia, deuteranopia and tritanopia (Machado 2009), and the light "
+           "edge the red triangles carry there; no run is made",
+           given.colours);
+  const std::string sound = "Sound";
+  app.Value(sound, "--sound", "FILE.wav",
+            "render the notes of the run with the exhibit's built-in synthesiser as the exhibit plays them (the "
+            "notes of a frame's 20 steps at the frame's start, 20 ms a frame) into a 48 kHz stereo WAV file, and "
+            "print its measure instead of the firing lines: the share of the energy above 150 Hz, the peak and "
+            "the samples at full scale. For a run of at most 600000 steps",
+            given.sound);
+  app.Value(sound, "--soundfont", "FILE", "with --sound: the soundfont (default: the system's GM soundfont)",
+            given.soundfont);
+  app.Value(sound, "--transpose", "N",
+            "with --sound: every note N semitones higher, " + std::to_string(kMinTransposeSemitones) + " to " +
+                std::to_string(kMaxTransposeSemitones) + ", as the exhibit's --transpose",
+            given.transpose);
+  app.Value(sound, "--volume", "0..100", "with --sound: the synthesiser's level in percent, as the exhibit's --volume",
+            given.volume);
   app.Help(outputs);
 }
 
@@ -231,12 +292,18 @@ Complaint Check(const Given& given, SimOptions& options) {
       {"--step", &given.step},         {"--speed", &given.speed},     {"--until", &given.until},
       {"--steps", &given.steps},       {"--weights", &given.weights}, {"--csv", &given.csv},
       {"--raster", &given.raster},     {"--geometry", &given.geometry}, {"--picture", &given.picture},
-      {"--images", &given.images},     {"--size", &given.size},       {"--language", &given.language}};
+      {"--images", &given.images},     {"--size", &given.size},       {"--language", &given.language},
+      {"--screen-inches", &given.screenInches}, {"--viewing-distance-cm", &given.viewingDistance},
+      {"--sound", &given.sound}, {"--soundfont", &given.soundfont}, {"--transpose", &given.transpose},
+      {"--volume", &given.volume}};
   for (const auto& [name, value] : valued) {
     if (*value && (*value)->empty()) return std::string(name) + " needs a value";
   }
   for (const std::string& action : given.actions) {
     if (action.empty()) return "--at needs a value";
+  }
+  for (const std::string& hold : given.holds) {
+    if (hold.empty()) return "--hold needs a value";
   }
 
   if (given.step) {
@@ -285,14 +352,16 @@ Complaint Check(const Given& given, SimOptions& options) {
     options.picturePath = *given.picture;
   }
   options.labeledPicture = given.labeled;
-  if (options.labeledPicture && options.picturePath.empty()) {
-    return "--labeled chooses the background of --picture; give --picture FILE.png with it";
+  if (options.labeledPicture && options.picturePath.empty() && !given.flashes) {
+    return "--labeled chooses the background of --picture or --flashes; give --picture FILE.png or --flashes with it";
   }
   if (given.size) {
     if (!ParseScreenSize(*given.size, options.pictureWidthPixels, options.pictureHeightPixels)) {
       return "--size needs WIDTHxHEIGHT with sides from " + ScreenSideRange() + " pixels, got '" + *given.size + "'";
     }
-    if (options.picturePath.empty()) return "--size is the screen of --picture; give --picture FILE.png with it";
+    if (options.picturePath.empty() && !given.flashes) {
+      return "--size is the screen of --picture or --flashes; give --picture FILE.png or --flashes with it";
+    }
   }
   options.letterboxPicture = given.letterbox;
   if (given.letterbox && !given.size) return "--letterbox goes with --size (the sharp picture)";
@@ -301,6 +370,70 @@ Complaint Check(const Given& given, SimOptions& options) {
       return "--language needs a language name such as de or en, got '" + *given.language + "'";
     }
     options.language = *given.language;
+  }
+
+  for (const std::string& hold : given.holds) {
+    if (hold == "stim1") {
+      options.holdStimulus1 = true;
+    } else if (hold == "stim2") {
+      options.holdStimulus2 = true;
+    } else {
+      return "--hold needs stim1 or stim2, got '" + hold + "'";
+    }
+  }
+  options.flashes = given.flashes;
+  options.colours = given.colours;
+  if (given.flashes && (given.csv || given.raster || given.picture)) {
+    return "--flashes composes every frame on its own; leave out --csv, --raster and --picture";
+  }
+  options.classicPicture = given.classic;
+  if (given.classic && !(given.flashes && given.size)) return "--classic goes with --flashes and --size";
+  if (given.classic && given.letterbox) return "--classic always shows black bars; leave out --letterbox";
+  if (given.screenInches) {
+    if (Complaint c = ParseBounded("--screen-inches", *given.screenInches, kMinScreenDiagonalInches,
+                                   kMaxScreenDiagonalInches, options.screenDiagonalInches);
+        !c.empty()) {
+      return c;
+    }
+  }
+  if (given.viewingDistance) {
+    if (Complaint c = ParseBounded("--viewing-distance-cm", *given.viewingDistance, kMinViewingDistanceCm,
+                                   kMaxViewingDistanceCm, options.viewingDistanceCm);
+        !c.empty()) {
+      return c;
+    }
+  }
+  if ((given.screenInches || given.viewingDistance) && !given.flashes) {
+    return "--screen-inches and --viewing-distance-cm describe the viewer of --flashes; give --flashes with them";
+  }
+
+  if (given.sound) {
+    if (!given.sound->ends_with(".wav")) return "--sound needs a file name ending in .wav, got '" + *given.sound + "'";
+    if (given.flashes || given.csv || given.raster || given.picture) {
+      return "--sound renders the run on its own; leave out --flashes, --csv, --raster and --picture";
+    }
+    options.soundPath = *given.sound;
+  }
+  if ((given.soundfont || given.transpose || given.volume) && !given.sound) {
+    return "--soundfont, --transpose and --volume go with --sound";
+  }
+  options.soundfont = given.soundfont.value_or("");
+  double number = 0.0;
+  if (given.transpose) {
+    if (Complaint c = ParseBounded("--transpose", *given.transpose, kMinTransposeSemitones, kMaxTransposeSemitones, number);
+        !c.empty() || number != std::floor(number)) {
+      return "--transpose needs a whole number of semitones from " + Bounds(kMinTransposeSemitones, kMaxTransposeSemitones) +
+             ", got '" + *given.transpose + "'";
+    }
+    options.transposeSemitones = static_cast<int>(number);
+  }
+  if (given.volume) {
+    if (Complaint c = ParseBounded("--volume", *given.volume, kMinVolumePercent, kMaxVolumePercent, number);
+        !c.empty() || number != std::floor(number)) {
+      return "--volume needs a whole number from " + Bounds(kMinVolumePercent, kMaxVolumePercent) + ", got '" +
+             *given.volume + "'";
+    }
+    options.volumePercent = static_cast<int>(number);
   }
 
   if (given.step && given.speed) return "give either --step or --speed, not both";
@@ -316,6 +449,10 @@ Complaint Check(const Given& given, SimOptions& options) {
   }
   if (!options.rasterPath.empty() && steps > kMaxRasterStepCount) {
     return "--raster keeps every spike of the run: give it a run of at most 1e7 steps";
+  }
+  if ((options.flashes || !options.soundPath.empty()) && steps > kMaxMeasuredStepCount) {
+    return std::string(options.flashes ? "--flashes" : "--sound") +
+           " keeps every frame's figures or sound: give it a run of at most 600000 steps";
   }
   return {};
 }

@@ -11,6 +11,9 @@
 #include "platform/CommandLineSupport.h"
 #include "platform/MessageCatalogue.h"
 #include "platform/PanelProtocol.h"
+#include "platform/MidiTranspose.h"
+#include "platform/SynthVolume.h"
+#include "tools/sim/FlashAnalysis.h"
 
 namespace velmora::sim {
 
@@ -36,12 +39,22 @@ inline constexpr double kMaxTimeMs = 1e13;
 // Most steps of a run with --raster, whose every spike is kept for the picture until
 // the end (about 4 MB per million steps of the start step).
 inline constexpr double kMaxRasterStepCount = 1e7;
+// Most steps of a run with --flashes or --sound, which keep every frame's transitions or
+// sound until the end: 30,000 frames, 10 minutes as the exhibit shows them (a sound
+// run this long takes about 250 MB).
+inline constexpr double kMaxMeasuredStepCount = 600'000;
 
 // Range of a weight given to the simulator: the panel's signed byte, the widest range
 // the exhibit ever sees. The drawing sizes synapses from the weight, and weights far
 // beyond it would not fit the picture's integer coordinates.
 inline constexpr std::int32_t kMinWeight = kPanelValueMin;
 inline constexpr std::int32_t kMaxWeight = kPanelValueMax;
+
+// How far the flash analysis' viewer may be set: a screen's diagonal, and its distance.
+inline constexpr double kMinScreenDiagonalInches = 5.0;
+inline constexpr double kMaxScreenDiagonalInches = 400.0;
+inline constexpr double kMinViewingDistanceCm = 20.0;
+inline constexpr double kMaxViewingDistanceCm = 5000.0;
 
 // Exit status when an output file cannot be written or the run cannot progress.
 inline constexpr int kExitRunFailed = 1;
@@ -82,6 +95,24 @@ struct SimOptions {
   bool letterboxPicture = false;                // the sharp picture with black bars beside the design
   std::string language = kOwnLanguage;          // the status line's language
   std::string imagesDirectory;                  // empty: the built-in images are not written
+  // Stimulus keys held down for the whole run: a press before every frame's steps.
+  bool holdStimulus1 = false;
+  bool holdStimulus2 = false;
+  // Flash analysis: every frame composed as the exhibit shows it and its flashes counted;
+  // the report replaces the firing lines.
+  bool flashes = false;
+  bool classicPicture = false;                  // with --size: the classic picture scaled up to the screen
+  double screenDiagonalInches = kReferenceScreenDiagonalInches;
+  double viewingDistanceCm = kReferenceViewingDistanceCm;
+  // The synapses' colours in the sharp picture as every kind of eye sees them; the
+  // report replaces the firing lines and no run is made.
+  bool colours = false;
+  // Sound: the run's notes rendered by the built-in synthesiser into this WAV file and
+  // measured; the report replaces the firing lines. Empty: no sound.
+  std::string soundPath;
+  std::string soundfont;                        // empty: the standard GM soundfont
+  int transposeSemitones = 0;                   // as the exhibit's --transpose
+  int volumePercent = kFullVolumePercent;       // as the exhibit's --volume
 };
 
 enum class ParseStatus { kRun, kHelp, kVersion, kError };

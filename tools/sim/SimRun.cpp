@@ -4,6 +4,7 @@
 #include <array>
 #include <numeric>
 
+#include "display/FrameComposition.h"
 #include "model/Midi.h"
 #include "model/Model.h"
 #include "model/Soma.h"
@@ -29,9 +30,11 @@ class NoteRecorder : public MidiOutput {
 public:
   MidiSendResult ShortMessage(std::uint32_t message) override {
     if ((message & 0xF0u) == static_cast<std::uint32_t>(kMidiNoteOn)) notes.push_back(static_cast<int>((message >> 8) & 0xFFu));
+    if (onMidi) onMidi(message);
     return MidiSendResult::Accepted;
   }
   std::vector<int> notes;
+  std::function<void(std::uint32_t)> onMidi;
 };
 
 void Apply(const TimedAction& action, Model& model) {
@@ -67,6 +70,7 @@ RunStatus RunSimulation(const SimOptions& options, const RunSinks& sinks, RunRec
   std::array<SpikeListener, kSomaCount> somaListeners;
   std::array<SpikeListener, kSourceCount> sourceListeners;
 
+  recorder.onMidi = sinks.onMidi;
   Model model(kDefaultInitialStepMs);
   model.SetNoteOutput(&recorder);
   for (int i = 0; i < kSomaCount; ++i) {
@@ -101,6 +105,11 @@ RunStatus RunSimulation(const SimOptions& options, const RunSinks& sinks, RunRec
       record.actions.push_back({record.elapsedMs, action.label});
     }
 
+    // A held key acts between frames, as the exhibit handles keys before a frame's steps.
+    if ((options.holdStimulus1 || options.holdStimulus2) && record.stepCount % kStepsPerFrame == 0) {
+      model.Stimulate(options.holdStimulus1, options.holdStimulus2);
+    }
+
     const double timeBeforeMs = model.time;
     model.Advance();
     record.elapsedMs += model.step;
@@ -133,6 +142,7 @@ RunStatus RunSimulation(const SimOptions& options, const RunSinks& sinks, RunRec
       for (int i = 0; i < kSomaCount; ++i) row.summedInput[i] = model.somas[i]->summedInput;
       sinks.onStep(row);
     }
+    if (sinks.onFrame && record.stepCount % kStepsPerFrame == 0) sinks.onFrame(model);
     if (!options.runByStepCount && !(model.time > timeBeforeMs)) return RunStatus::kStalled;
   }
   if (sinks.onFinished) sinks.onFinished(model);

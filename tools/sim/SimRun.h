@@ -56,6 +56,10 @@ struct RunRecord {
 struct RunSinks {
   std::function<void(const Firing&)> onFiring;  // may be empty
   std::function<void(const StepRow&)> onStep;  // may be empty
+  std::function<void(std::uint32_t)> onMidi;   // may be empty: every MIDI message the somas send
+  // May be empty: called after every frame's 20 steps with the network as the frame
+  // shows it.
+  std::function<void(Model&)> onFrame;
   // May be empty: called once with the network in its final state when the run
   // finished (not when it stalled), before the network is taken down.
   std::function<void(Model&)> onFinished;

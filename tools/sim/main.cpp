@@ -6,12 +6,16 @@
 #include <vector>
 
 #include "display/GlyphCache.h"
+#include "display/NetworkStyles.h"
 #include "platform/ProgramVersion.h"
 #include "tools/sim/Raster.h"
+#include "tools/sim/SimColours.h"
 #include "tools/sim/SimOptions.h"
+#include "tools/sim/SimFlashes.h"
 #include "tools/sim/SimOutput.h"
 #include "tools/sim/SimPictures.h"
 #include "tools/sim/SimRun.h"
+#include "tools/sim/SimSound.h"
 
 namespace {
 
@@ -28,6 +32,19 @@ bool WriteTextFile(const std::string& path, const std::string& text) {
 int Fail(const std::string& message, int status) {
   std::fprintf(stderr, "velmora-sim: %s\n", message.c_str());
   return status;
+}
+
+constexpr const char* kStalled = "the step no longer moves the model's time on; --until cannot be reached";
+
+// The exit of a run that measures: its report on standard output in place of the
+// firing lines, or why there is none.
+template <typename Report>
+int FinishMeasurement(bool made, RunStatus status, const std::string& error, Report report) {
+  if (!made) return Fail(error, kExitRunFailed);
+  if (status == RunStatus::kStalled) return Fail(kStalled, kExitRunFailed);
+  std::fputs(report().c_str(), stdout);
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) return Fail("cannot write the report", kExitRunFailed);
+  return 0;
 }
 
 }  // namespace
@@ -64,6 +81,30 @@ int main(int argc, char** argv) {
     if (!WriteBuiltInImages(options.imagesDirectory, &error)) return Fail(error, kExitRunFailed);
   }
 
+  if (options.colours) {
+    std::string error;
+    const std::vector<ColourRow> rows = MeasureSynapseColours(kSharpDrawingStyle, &error);
+    if (rows.empty()) return Fail(error, kExitRunFailed);
+    std::fputs(FormatColourReport(rows, true).c_str(), stdout);
+    return std::fflush(stdout) == 0 ? 0 : kExitRunFailed;
+  }
+
+  if (options.flashes) {
+    FlashReport report;
+    RunStatus status = RunStatus::kFinished;
+    std::string error;
+    const bool made = AnalyseFlashes(options, pictureStyle, report, status, &error);
+    return FinishMeasurement(made, status, error, [&] { return FormatFlashReport(report); });
+  }
+
+  if (!options.soundPath.empty()) {
+    SoundReport report;
+    RunStatus status = RunStatus::kFinished;
+    std::string error;
+    const bool made = RenderRunSound(options, report, status, &error);
+    return FinishMeasurement(made, status, error, [&] { return FormatSoundReport(options, report); });
+  }
+
   std::FILE* csv = nullptr;
   if (!options.csvPath.empty()) {
     csv = std::fopen(options.csvPath.c_str(), "wb");
@@ -89,7 +130,7 @@ int main(int argc, char** argv) {
   const bool csvOk = csv == nullptr || (!std::ferror(csv) && std::fclose(csv) == 0);
 
   if (status == RunStatus::kStalled) {
-    return Fail("the step no longer moves the model's time on; --until cannot be reached", kExitRunFailed);
+    return Fail(kStalled, kExitRunFailed);
   }
   if (!stdoutOk) return Fail("cannot write the firings to standard output", kExitRunFailed);
   if (!csvOk) return Fail("cannot write " + options.csvPath, kExitRunFailed);
