@@ -1,8 +1,11 @@
-// The exhibit's and the simulator's command lines from any bytes: the input is split
-// at zero bytes into arguments. Whatever a parser accepts must satisfy the limits it
-// promises, and parsing must give the same outcome twice. A key script given as @FILE
-// is written to a scratch file first, so the parser reads the fuzz bytes and never a
-// file of the machine.
+// The command lines of the exhibit, the simulator and the panel simulator from any
+// bytes: the input is split at zero bytes into arguments; the whole input is also a
+// panel script. Whatever a parser accepts must lie within the ranges it documents, and
+// parsing must give the same outcome twice. The largest step the simulator has
+// accepted so far is run once, so a step whose work grows without bound shows as a
+// hang or as memory beyond the fuzzer's limit. A key script given as @FILE is written
+// to a scratch file first, so the parser reads the fuzz bytes and never a file of the
+// machine.
 
 #include <unistd.h>
 
@@ -16,8 +19,12 @@
 #include <string_view>
 #include <vector>
 
+#include "model/Model.h"
 #include "platform/MessageCatalogue.h"
+#include "platform/PanelProtocol.h"
 #include "shell/CommandLine.h"
+#include "tools/panel/PanelOptions.h"
+#include "tools/panel/PanelScript.h"
 #include "tools/sim/SimOptions.h"
 
 namespace velmora {
@@ -87,16 +94,32 @@ void CheckExhibit(const std::vector<std::string>& arguments) {
   Check(parsed.error.find('\n') == std::string::npos, "an error message spans more than one line");
   if (parsed.action == CommandLineAction::Error) return;
   const ExhibitOptions& options = parsed.options;
-  if (options.frames) Check(*options.frames >= 1, "accepted a frame count below 1");
+  const auto frameInRange = [](std::int64_t frame) { return frame >= 1 && frame <= kMaxFrameNumber; };
+  if (options.frames) Check(frameInRange(*options.frames), "accepted a frame count out of range");
+  if (options.usageCommitIntervalMs) {
+    Check(*options.usageCommitIntervalMs >= kMinUsageCommitIntervalMs &&
+              *options.usageCommitIntervalMs <= kMaxUsageCommitIntervalMs,
+          "accepted a commit interval out of range");
+  }
+  Check(options.refreshHz == 0 || (options.refreshHz >= 24 && options.refreshHz <= 240),
+        "accepted a refresh rate out of range");
   for (const ScreenshotRequest& shot : options.screenshots) {
-    Check(shot.frame >= 1, "accepted a screenshot before frame 1");
+    Check(frameInRange(shot.frame), "accepted a screenshot frame out of range");
     Check(shot.path.ends_with(".png") && shot.path.size() > 0, "accepted a screenshot not to .png");
   }
   Check(options.midiOut == "synth" || options.midiOut == "none" ||
             (options.midiOut.starts_with("port:") && options.midiOut.size() > 5),
         "accepted an unknown MIDI output");
   Check(!options.panelDevice.empty(), "accepted an empty panel device");
-  for (const KeyPress& press : options.keys) Check(press.frame >= 1, "accepted a key before frame 1");
+  for (const KeyPress& press : options.keys) Check(frameInRange(press.frame), "accepted a key frame out of range");
+  for (const TouchStep& step : options.touches) {
+    Check(frameInRange(step.frame) && step.touch.finger >= 0 && step.touch.finger <= kMaxScriptFinger,
+          "accepted a touch frame or finger out of range");
+  }
+  Check(options.rotationDegrees % 90 == 0 && options.rotationDegrees >= 0 && options.rotationDegrees <= 270,
+        "accepted a turn out of range");
+  Check(options.usageKeepDays >= monitoring::kMinUsageKeepDays && options.usageKeepDays <= monitoring::kMaxUsageKeepDays,
+        "accepted a retention out of range");
   if (options.pretendWidthPixels != 0) {
     Check(options.headless && ScreenSizeAllowed(options.pretendWidthPixels, options.pretendHeightPixels),
           "accepted a pretend screen out of range or without --headless");
@@ -123,12 +146,31 @@ void CheckSimulator(const std::vector<std::string>& arguments) {
   Check(parsed.message.find('\n') == std::string::npos, "an error message spans more than one line");
   if (parsed.status != sim::ParseStatus::kRun) return;
   const sim::SimOptions& options = parsed.options;
-  Check(std::isfinite(options.initialStepMs) && options.initialStepMs >= 0.0f, "accepted a bad step");
-  Check(std::isfinite(options.untilMs) && options.untilMs >= 0.0, "accepted a bad end time");
-  Check(options.stepCount >= 0, "accepted a negative step count");
+  Check(std::isfinite(options.initialStepMs) && options.initialStepMs >= 0.0f &&
+            options.initialStepMs <= sim::kMaxStepMs,
+        "accepted a step out of range");
+  Check(std::isfinite(options.untilMs) && options.untilMs >= 0.0 && options.untilMs <= sim::kMaxTimeMs,
+        "accepted an end time out of range");
+  Check(options.stepCount >= 0 && options.stepCount <= sim::kMaxStepCount, "accepted a step count out of range");
   if (!options.runByStepCount) {
     Check(options.initialStepMs > 0.0f, "accepted a run by time that never advances");
     Check(options.untilMs / options.initialStepMs <= sim::kMaxUntilStepCount, "accepted an endless run");
+  }
+  if (!options.rasterPath.empty()) {
+    const double steps = options.runByStepCount ? static_cast<double>(options.stepCount)
+                                                : options.untilMs / options.initialStepMs;
+    Check(steps <= sim::kMaxRasterStepCount, "accepted a raster of a run too long to keep");
+  }
+  if (options.flashes || !options.soundPath.empty()) {
+    const double steps = options.runByStepCount ? static_cast<double>(options.stepCount)
+                                                : options.untilMs / options.initialStepMs;
+    Check(steps <= sim::kMaxMeasuredStepCount, "accepted a measured run too long to keep");
+  }
+  static float largestStepRunMs = 0.0f;
+  if (options.initialStepMs > largestStepRunMs) {
+    largestStepRunMs = options.initialStepMs;
+    Model model(options.initialStepMs);
+    model.Advance();
   }
   if (options.initialSpeedSetting) {
     Check(*options.initialSpeedSetting >= sim::kMinSpeedSetting &&
@@ -141,7 +183,8 @@ void CheckSimulator(const std::vector<std::string>& arguments) {
   };
   if (options.initialWeights) Check(weightsInRange(*options.initialWeights), "accepted a weight out of range");
   for (const sim::TimedAction& action : options.actions) {
-    Check(std::isfinite(action.atMs) && action.atMs >= 0.0, "accepted a bad action time");
+    Check(std::isfinite(action.atMs) && action.atMs >= 0.0 && action.atMs <= sim::kMaxTimeMs,
+          "accepted an action time out of range");
     if (action.kind == sim::ActionKind::kSetWeights) {
       Check(weightsInRange(action.weights), "accepted an action weight out of range");
     }
@@ -159,12 +202,38 @@ void CheckSimulator(const std::vector<std::string>& arguments) {
   if (options.labeledPicture) Check(!options.picturePath.empty(), "accepted --labeled without a picture");
 }
 
+void CheckPanelSimulator(const std::vector<std::string>& arguments, std::string_view script) {
+  const panel::PanelCommandLine parsed = panel::ParsePanelArguments(arguments);
+  Check((parsed.action == panel::PanelCommandLine::Action::kError) == !parsed.error.empty(),
+        "an error comes without a message, or a message without an error");
+  Check(parsed.error.find('\n') == std::string::npos, "an error message spans more than one line");
+
+  std::vector<panel::ScriptCommand> commands;
+  std::string error;
+  if (!panel::ParsePanelScript(script, commands, error)) {
+    Check(!error.empty() && error.find('\n') == std::string::npos, "a refused script without a one-line reason");
+    return;
+  }
+  using Kind = panel::ScriptCommand::Kind;
+  for (std::size_t i = 0; i < commands.size(); ++i) {
+    const panel::ScriptCommand& command = commands[i];
+    Check(command.atMs >= 0 && command.atMs <= panel::kMaxScriptTimeMs, "accepted a script time out of range");
+    Check(i == 0 || commands[i - 1].atMs <= command.atMs, "script commands out of time order");
+    if (command.kind == Kind::kSpeed || command.kind == Kind::kParam) {
+      Check(command.value >= kPanelValueMin && command.value <= kPanelValueMax, "accepted a knob value out of range");
+    }
+    if (command.kind == Kind::kParam) Check(command.index >= 1 && command.index <= 6, "accepted an unknown parameter");
+    if (command.kind == Kind::kPress) Check(command.index == 1 || command.index == 2, "accepted an unknown button");
+  }
+}
+
 }  // namespace
 }  // namespace velmora
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::vector<std::string> arguments = velmora::SplitArguments(data, size);
   velmora::CheckSimulator(arguments);
+  velmora::CheckPanelSimulator(arguments, std::string_view(reinterpret_cast<const char*>(data), size));
   if (velmora::RedirectKeyFiles(arguments)) velmora::CheckExhibit(arguments);
   return 0;
 }

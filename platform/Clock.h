@@ -31,6 +31,24 @@ public:
   void SleepUntil(std::uint32_t targetTick) override;
 };
 
+// The tick counted on past its wrap: milliseconds in 64 bits, starting at the first
+// reading's tick, so that moments kept for longer than 49.7 days still compare right.
+// It must be read at least once in every 2^32 ms (the frame loop reads it every frame),
+// or a whole wrap would pass unseen.
+class UnwrappedClock {
+public:
+  explicit UnwrappedClock(Clock& clock) : clock_(clock), lastMs_(clock.TickCount()) {}
+  std::uint64_t NowMs() {
+    // The unsigned difference is the time since the last reading, across a wrap too.
+    lastMs_ += static_cast<std::uint32_t>(clock_.TickCount() - static_cast<std::uint32_t>(lastMs_));
+    return lastMs_;
+  }
+
+private:
+  Clock& clock_;
+  std::uint64_t lastMs_;  // ms: the last reading, unwrapped
+};
+
 // The clock's tick in minutes, computed in extended precision; callers store it as float.
 long double CurrentMinutes(Clock& clock);
 

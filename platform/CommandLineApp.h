@@ -1,7 +1,8 @@
 #pragma once
 // The one convention of the Velmora programs' command lines, on CLI11: a value follows
 // its option as the next argument or after '='; an option marked repeatable may be
-// given again, any other option given twice is an error; a flag takes no value; the
+// given again, and so may a flag (saying a thing twice changes nothing); any other
+// option given twice is an error; a flag takes no value; the
 // same --help layout (usage line, description, one section per group, an option
 // column, the rules, the exit status). Options hand their text to the program, which
 // checks it itself, so every message says what the program means.
@@ -55,7 +56,8 @@ public:
     repeatables_.push_back({option, &target});
   }
 
-  // An option without a value; given twice it is an error.
+  // An option without a value; given twice it is the same as once. (A service's unit
+  // and its settings may both say --unattended: that must not stop the exhibit.)
   void Flag(const std::string& group, const std::string& name, const std::string& description, bool& target) {
     flags_.push_back({app_.add_flag(name + kFlagMark, description)->group(group), &target});
   }
@@ -133,11 +135,13 @@ public:
   }
 
 private:
-  // A flag given with a value, or a single option given twice: the message, else empty.
+  // A flag given with a value, or an option with a value given twice: the message,
+  // else empty.
   static std::string Misused(const CLI::Option* option, bool isFlag) {
     const std::vector<std::string>& given = option->results();
-    if (isFlag && std::any_of(given.begin(), given.end(), [](const std::string& v) { return v != kFlagGiven; })) {
-      return option->get_name() + " takes no value";
+    if (isFlag) {
+      const bool valued = std::any_of(given.begin(), given.end(), [](const std::string& v) { return v != kFlagGiven; });
+      return valued ? option->get_name() + " takes no value" : std::string();
     }
     if (given.size() > 1) return option->get_name() + " is given twice";
     return {};
@@ -196,8 +200,9 @@ private:
   static constexpr std::size_t kOptionColumn = 27;
   static constexpr const char* kRules =
       "A value follows its option as the next argument or after '=' (OPTION VALUE or\n"
-      "OPTION=VALUE). An option marked (repeatable) may be given more than once; any\n"
-      "other option given twice is an error. Bad arguments exit with status ";
+      "OPTION=VALUE). An option marked (repeatable) may be given more than once, and\n"
+      "so may an option without a value; any other option given twice is an error.\n"
+      "Bad arguments exit with status ";
 
   struct Single {
     CLI::Option* option;

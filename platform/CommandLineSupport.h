@@ -17,6 +17,11 @@ inline constexpr int kBadArgumentsExitCode = 2;
 inline constexpr int kSmallestScreenSidePixels = 320;
 inline constexpr int kLargestScreenSidePixels = 7680;
 
+// "320 to 7680", as help texts and messages give the range of a side.
+inline std::string ScreenSideRange() {
+  return std::to_string(kSmallestScreenSidePixels) + " to " + std::to_string(kLargestScreenSidePixels);
+}
+
 // "WIDTHxHEIGHT" in pixels, each side within the limits above; false for anything else.
 inline bool ParseScreenSize(std::string_view text, int& width, int& height) {
   const std::size_t x = text.find('x');

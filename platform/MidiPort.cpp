@@ -13,6 +13,8 @@
 #include <string_view>
 #include <thread>
 
+#include <unistd.h>
+
 #include "platform/MidiBytes.h"
 #include "platform/MidiMessageQueue.h"
 
@@ -45,11 +47,13 @@ std::string Lowered(std::string text) {
 class PortOutput final : public MidiOutput {
 public:
   PortOutput(MidiPortSend send, std::function<void()> close, MidiPortReopen reopen,
-             std::chrono::milliseconds reopenInterval)
+             std::chrono::milliseconds reopenInterval, MidiPortPresent present, bool openAtStart)
       : send_(std::move(send)),
         close_(std::move(close)),
         reopen_(std::move(reopen)),
+        present_(std::move(present)),
         reopenInterval_(reopenInterval),
+        down_(!openAtStart),
         sender_([this] { Run(); }) {}
 
   ~PortOutput() override {
@@ -74,31 +78,46 @@ public:
 private:
   using Moment = std::chrono::steady_clock::time_point;
 
-  // Sends everything queued, and while the port is down tries to reopen it when due.
-  // At the end it drains the queue first, so the closing all-notes-off messages still
-  // reach a working port.
+  // Sends everything queued; when due, tries to reopen a port that is down, or looks
+  // whether an open one is still there. At the end it drains the queue first, so the
+  // closing all-notes-off messages still reach a working port.
   void Run() {
-    Moment reopenDue{};
+    auto now = [] { return std::chrono::steady_clock::now(); };
+    Moment due = now() + reopenInterval_;
     for (;;) {
-      const bool retrying = down_.load(std::memory_order_relaxed) && reopen_;
-      if (retrying) {
-        static_cast<void>(pending_.try_acquire_until(reopenDue));
+      const bool down = down_.load(std::memory_order_relaxed);
+      const bool timed = down ? static_cast<bool>(reopen_) : static_cast<bool>(present_);
+      if (timed) {
+        static_cast<void>(pending_.try_acquire_until(due));
       } else {
         pending_.acquire();
       }
       const bool stopping = stopping_.load(std::memory_order_acquire);
-      if (retrying && !stopping && std::chrono::steady_clock::now() >= reopenDue) {
-        if (!Reopen()) reopenDue = std::chrono::steady_clock::now() + reopenInterval_;
+      if (timed && !stopping && now() >= due) {
+        if (down) {
+          Reopen();
+        } else if (!StillThere()) {
+          GoDown();
+        }
+        due = now() + reopenInterval_;
       }
       std::uint32_t message = 0;
       while (queue_.Pop(message)) {
         if (IsProgramChange(message)) programs_[message & 0x0F] = message;
         if (!down_.load(std::memory_order_relaxed) && !Deliver(message)) {
           GoDown();
-          reopenDue = std::chrono::steady_clock::now() + reopenInterval_;
+          due = now() + reopenInterval_;
         }
       }
       if (stopping && queue_.Empty()) return;
+    }
+  }
+
+  bool StillThere() {
+    try {
+      return present_();
+    } catch (...) {
+      return false;
     }
   }
 
@@ -151,6 +170,7 @@ private:
   MidiPortSend send_;
   std::function<void()> close_;
   MidiPortReopen reopen_;
+  MidiPortPresent present_;
   std::chrono::milliseconds reopenInterval_;
   MidiMessageQueue<kQueueMessages> queue_;
   std::counting_semaphore<> pending_{0};
@@ -166,11 +186,81 @@ void NoteRtMidiError(RtMidiError::Type, const std::string&, void* failedFlag) {
   static_cast<std::atomic<bool>*>(failedFlag)->store(true, std::memory_order_release);
 }
 
+// The ALSA sequencer's device. Without it no sequencer client can be made, and RtMidi
+// (and ALSA) would say so on standard error at every try: it is looked for first.
+constexpr const char* kSequencerDevice = "/dev/snd/seq";
+
+// The sequencer's port the operator's name chooses, found again by that name whenever
+// it is opened (a device plugged back in may come with another number). Made on the
+// caller's thread; once its output exists, used on the output's sender thread alone.
+class SequencerPort {
+public:
+  explicit SequencerPort(std::string wanted) : wanted_(std::move(wanted)) {}
+
+  // False, with `error` saying why, while there is no sequencer or no such port.
+  bool Open(std::string& error) {
+    if (!out_) {
+      if (::access(kSequencerDevice, F_OK) != 0) {
+        error = std::string("no ALSA sequencer (") + kSequencerDevice + " is missing)";
+        return false;
+      }
+      out_ = std::make_unique<RtMidiOut>(RtMidi::LINUX_ALSA, kClientName);
+      out_->setErrorCallback(&NoteRtMidiError, &failed_);
+    }
+    const std::vector<std::string> names = Names();
+    const int index = FindMidiPort(names, wanted_);
+    if (index < 0) {
+      error = "no MIDI port matches \"" + wanted_ + "\"";
+      return false;
+    }
+    if (out_->isPortOpen()) out_->closePort();  // half open from a try that failed
+    failed_.store(false, std::memory_order_release);
+    out_->openPort(static_cast<unsigned>(index), kClientName);
+    if (!out_->isPortOpen() || failed_.load(std::memory_order_acquire)) {
+      error = "the MIDI port \"" + names[static_cast<std::size_t>(index)] + "\" does not open";
+      return false;
+    }
+    openedName_ = names[static_cast<std::size_t>(index)];
+    return true;
+  }
+
+  bool Send(const std::uint8_t* bytes, std::size_t count) {
+    out_->sendMessage(bytes, count);
+    return !failed_.load(std::memory_order_acquire);
+  }
+
+  void Close() {
+    if (out_) out_->closePort();
+  }
+
+  // The port opened last is still among the sequencer's ports, by its whole name,
+  // numbers and all.
+  bool Present() {
+    const std::vector<std::string> names = Names();
+    return std::find(names.begin(), names.end(), openedName_) != names.end();
+  }
+
+private:
+  std::vector<std::string> Names() {
+    std::vector<std::string> names;
+    const unsigned count = out_->getPortCount();
+    for (unsigned i = 0; i < count; ++i) names.push_back(out_->getPortName(i));
+    return names;
+  }
+
+  std::string wanted_;
+  std::unique_ptr<RtMidiOut> out_;  // the exhibit's client; null until the sequencer was found
+  std::atomic<bool> failed_{false};  // RtMidi reported an error since the last open
+  std::string openedName_;
+};
+
 }  // namespace
 
 std::unique_ptr<MidiOutput> MakeQueuedPortOutput(MidiPortSend send, std::function<void()> close,
-                                                 MidiPortReopen reopen, std::chrono::milliseconds reopenInterval) {
-  return std::make_unique<PortOutput>(std::move(send), std::move(close), std::move(reopen), reopenInterval);
+                                                 MidiPortReopen reopen, std::chrono::milliseconds reopenInterval,
+                                                 MidiPortPresent present, bool openAtStart) {
+  return std::make_unique<PortOutput>(std::move(send), std::move(close), std::move(reopen), reopenInterval,
+                                      std::move(present), openAtStart);
 }
 
 std::vector<std::string> MidiPortNames(std::string& error) {
@@ -206,42 +296,21 @@ int FindMidiPort(const std::vector<std::string>& names, const std::string& wante
 }
 
 std::unique_ptr<MidiOutput> OpenMidiPortOutput(const std::string& wanted, std::string& error) {
+  auto port = std::make_shared<SequencerPort>(wanted);
+  bool opened = false;
   try {
-    auto out = std::make_unique<RtMidiOut>(RtMidi::LINUX_ALSA, kClientName);
-    std::vector<std::string> names;
-    const unsigned count = out->getPortCount();
-    for (unsigned i = 0; i < count; ++i) names.push_back(out->getPortName(i));
-    const int index = FindMidiPort(names, wanted);
-    if (index < 0) {
-      error = "no MIDI port matches \"" + wanted + "\"";
-      return nullptr;
-    }
-    out->openPort(static_cast<unsigned>(index), kClientName);
-    // Shared by the callback and the send: the port and its flag live as long as the output.
-    auto failed = std::make_shared<std::atomic<bool>>(false);
-    out->setErrorCallback(&NoteRtMidiError, failed.get());
-    std::shared_ptr<RtMidiOut> port(std::move(out));
-    return MakeQueuedPortOutput(
-        [port, failed](const std::uint8_t* bytes, std::size_t byteCount) {
-          port->sendMessage(bytes, byteCount);
-          return !failed->load(std::memory_order_acquire);
-        },
-        [port] { port->closePort(); },
-        // Found by name again: a device plugged back in may come with another number.
-        [port, failed, wanted] {
-          std::vector<std::string> current;
-          const unsigned available = port->getPortCount();
-          for (unsigned i = 0; i < available; ++i) current.push_back(port->getPortName(i));
-          const int again = FindMidiPort(current, wanted);
-          if (again < 0) return false;
-          failed->store(false, std::memory_order_release);
-          port->openPort(static_cast<unsigned>(again), kClientName);
-          return port->isPortOpen() && !failed->load(std::memory_order_acquire);
-        });
+    opened = port->Open(error);
   } catch (const RtMidiError& e) {
     error = e.getMessage();
-    return nullptr;
   }
+  return MakeQueuedPortOutput(
+      [port](const std::uint8_t* bytes, std::size_t count) { return port->Send(bytes, count); },
+      [port] { port->Close(); },
+      [port] {
+        std::string ignored;
+        return port->Open(ignored);
+      },
+      kMidiPortReopenInterval, [port] { return port->Present(); }, opened);
 }
 
 }  // namespace velmora

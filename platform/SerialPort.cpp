@@ -5,10 +5,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <ctime>
 #include <filesystem>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace velmora {
@@ -30,6 +33,10 @@ constexpr speed_t kPanelBaud = B9600;
 //   not stop a second exhibit run as root.
 constexpr const char* kLockFileDirectory = "/var/lock";
 
+// An empty lock file (or one without a process number) this young is being written by
+// the program that made it, and counts as held; older, its maker is gone (seconds).
+constexpr long kFreshLockFileSeconds = 5;
+
 // The process number a lock file holds (ASCII, "%10d\n"); 0 when it holds none.
 pid_t LockFileOwner(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -40,31 +47,94 @@ pid_t LockFileOwner(const std::string& path) {
   return n > 0 ? static_cast<pid_t>(std::strtol(text, nullptr, 10)) : 0;
 }
 
-enum class LockFileResult { Taken, HeldByOther, NotPossible };
+// Whether process `pid` has the device open. Where its descriptors cannot be looked at
+// (another user's process), it is taken to have: only a look can tell a process that
+// holds the line from one that merely came to have the number of a holder that died
+// (process numbers are taken again, and a lock file outlives a process killed).
+bool HoldsDevice(pid_t pid, const std::filesystem::path& device) {
+  std::error_code error;
+  const std::filesystem::path descriptors = "/proc/" + std::to_string(pid) + "/fd";
+  std::filesystem::directory_iterator entry(descriptors, error);
+  if (error) return true;
+  for (; entry != std::filesystem::directory_iterator(); entry.increment(error)) {
+    if (error) return true;
+    std::error_code unreadable;
+    if (std::filesystem::read_symlink(entry->path(), unreadable) == device) return true;
+  }
+  return false;
+}
 
-// Makes the lock file, replacing one whose process has ended (or that names this
-// process: a port of this program holding the line would have refused us by its
-// flock() already). Where no lock file can be made (no such folder, no permission),
-// the other two locks still hold.
-LockFileResult TakeLockFile(const std::string& path) {
+bool IsFresh(const std::string& path) {
+  struct stat file {};
+  if (::stat(path.c_str(), &file) != 0) return false;
+  const long ageSeconds = static_cast<long>(std::time(nullptr) - file.st_mtim.tv_sec);
+  return std::labs(ageSeconds) < kFreshLockFileSeconds;
+}
+
+std::string UserName(uid_t uid) {
+  const passwd* user = ::getpwuid(uid);
+  return user != nullptr ? user->pw_name : "user " + std::to_string(uid);
+}
+
+enum class LockFileResult { Taken, HeldByOther, StaleKept, NotPossible };
+
+struct LockFileOutcome {
+  LockFileResult result = LockFileResult::NotPossible;
+  std::string staleNote;  // a stale lock file found (removed or kept); empty if none
+  std::string busyNote;   // HeldByOther: whose it is
+};
+
+// Makes the lock file for `device` (its real path). One whose process has ended, or
+// has not had the device open for a while, or that names this process (a port of this
+// program holding the line would have refused us by its flock() already) is stale,
+// whoever owns it: it is removed, or where it cannot be (another user's file in the
+// sticky lock folder) kept, and the line is held by the other two locks alone, as where
+// no lock file can be made at all (no such folder, no permission). A fresh one counts
+// as held: its maker may not have opened the device yet, or not written its number.
+LockFileOutcome TakeLockFile(const std::string& path, const std::filesystem::path& device) {
   char content[16];
   const int length = std::snprintf(content, sizeof content, "%10d\n", static_cast<int>(::getpid()));
+  LockFileOutcome outcome;
+  const auto ending = [&outcome](LockFileResult result) {
+    outcome.result = result;
+    return outcome;
+  };
   for (int attempt = 0; attempt < 2; ++attempt) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd >= 0) {
       const bool written = ::write(fd, content, static_cast<std::size_t>(length)) == length;
       ::close(fd);
-      if (written) return LockFileResult::Taken;
+      if (written) return ending(LockFileResult::Taken);
       ::unlink(path.c_str());
-      return LockFileResult::NotPossible;
+      return ending(LockFileResult::NotPossible);
     }
-    if (errno != EEXIST) return LockFileResult::NotPossible;
-    const pid_t owner = LockFileOwner(path);
-    const bool ownerRuns = owner > 0 && owner != ::getpid() && (::kill(owner, 0) == 0 || errno == EPERM);
-    if (ownerRuns) return LockFileResult::HeldByOther;
-    ::unlink(path.c_str());
+    if (errno != EEXIST) return ending(LockFileResult::NotPossible);
+    struct stat file {};
+    const std::string owner = ::stat(path.c_str(), &file) == 0 ? UserName(file.st_uid) : "nobody known";
+    const pid_t holder = LockFileOwner(path);
+    const bool fresh = IsFresh(path);
+    if (holder <= 0 && fresh) {
+      outcome.busyNote = "its lock file " + path + " is being made by another program";
+      return ending(LockFileResult::HeldByOther);
+    }
+    const bool runs = holder > 0 && holder != ::getpid() && (::kill(holder, 0) == 0 || errno == EPERM);
+    if (runs && (fresh || HoldsDevice(holder, device))) {
+      outcome.busyNote = "its lock file " + path + " names process " + std::to_string(holder) + ", which runs";
+      return ending(LockFileResult::HeldByOther);
+    }
+    const std::string whose = holder <= 0 ? std::string("naming no process")
+                              : runs      ? "of process " + std::to_string(holder) + ", which does not hold the device"
+                                          : "of process " + std::to_string(holder) + ", which has ended";
+    const std::string stale = "a stale lock file " + path + " (owned by " + owner + ", " + whose + ")";
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
+      outcome.staleNote = stale + ", which this user cannot remove: the line is held by flock and exclusive use";
+      return ending(LockFileResult::StaleKept);
+    }
+    outcome.staleNote = stale + ", removed";
   }
-  return LockFileResult::HeldByOther;
+  // Another program made a new one between the removal and our attempt.
+  outcome.busyNote = "another program took its lock file " + path + " at the same moment";
+  return ending(LockFileResult::HeldByOther);
 }
 
 SerialOpenFailure FailureOf(int error) {
@@ -102,23 +172,36 @@ SerialPort::~SerialPort() { Close(); }
 bool SerialPort::Open(const std::string& devicePath) {
   Close();
   openFailure_ = SerialOpenFailure::None;
+  staleLockNote_.clear();
+  busyNote_.clear();
   fd_ = ::open(devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd_ < 0) {
     openFailure_ = FailureOf(errno);
+    if (openFailure_ == SerialOpenFailure::Busy) busyNote_ = "another program holds it for exclusive use";
     return false;
   }
   // Anything but a terminal is no line to share; its settings will not read.
   if (::isatty(fd_) == 0) return true;
   const bool flockedElsewhere = ::flock(fd_, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
   const std::string lockFile = SerialLockFilePath(devicePath);
-  const LockFileResult lockFileResult = flockedElsewhere ? LockFileResult::HeldByOther : TakeLockFile(lockFile);
-  if (lockFileResult == LockFileResult::HeldByOther) {
+  LockFileOutcome lock;
+  if (flockedElsewhere) {
+    lock.result = LockFileResult::HeldByOther;
+    lock.busyNote = "another program holds it locked (flock)";
+  } else {
+    std::error_code unresolved;
+    const std::filesystem::path device = std::filesystem::canonical(devicePath, unresolved);
+    lock = TakeLockFile(lockFile, unresolved ? std::filesystem::path(devicePath) : device);
+  }
+  staleLockNote_ = lock.staleNote;
+  if (lock.result == LockFileResult::HeldByOther) {
     Close();
     openFailure_ = SerialOpenFailure::Busy;
+    busyNote_ = lock.busyNote;
     errno = EBUSY;
     return false;
   }
-  if (lockFileResult == LockFileResult::Taken) lockFilePath_ = lockFile;
+  if (lock.result == LockFileResult::Taken) lockFilePath_ = lockFile;
   exclusive_ = ::ioctl(fd_, TIOCEXCL) == 0;
   return true;
 }
@@ -161,6 +244,10 @@ void SerialPort::AbortOutput() {
 }
 
 void SerialPort::Close() {
+  // The lock file goes while the flock() still holds the line: the next opener, let in
+  // by the flock(), must not find a lock file naming a process that is still running.
+  if (!lockFilePath_.empty() && LockFileOwner(lockFilePath_) == ::getpid()) ::unlink(lockFilePath_.c_str());
+  lockFilePath_.clear();
   if (fd_ >= 0) {
     // Exclusive use is the terminal's state, not the descriptor's: only the port that
     // set it ends it, never an opener that was refused the line.
@@ -169,8 +256,6 @@ void SerialPort::Close() {
   }
   fd_ = -1;
   exclusive_ = false;
-  if (!lockFilePath_.empty() && LockFileOwner(lockFilePath_) == ::getpid()) ::unlink(lockFilePath_.c_str());
-  lockFilePath_.clear();
   stateRetrieved_ = false;
 }
 

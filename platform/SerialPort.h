@@ -40,9 +40,15 @@ public:
   // Opens an existing device for reading and writing, non-blocking, not as the
   // controlling terminal, and takes a terminal for exclusive use. False when it cannot
   // be opened or is in use; OpenFailure() then says which, and errno is set (EBUSY
-  // when in use).
+  // when in use). A lock file whose process has ended does not make it in use, whoever
+  // owns the file.
   bool Open(const std::string& devicePath);
   SerialOpenFailure OpenFailure() const { return openFailure_; }
+  // What the last Open found of a stale lock file (one whose process has ended), and
+  // whether it was removed or kept; empty when there was none.
+  const std::string& StaleLockFileNote() const { return staleLockNote_; }
+  // With a Busy failure: which lock the other program holds the line by, if known.
+  const std::string& BusyNote() const { return busyNote_; }
   // Reads the line's current settings. False when there is no line or they cannot be read.
   bool RetrieveState();
   // 9600 baud, 8 data bits, no parity, 1 stop bit, raw bytes; every other setting as
@@ -69,6 +75,8 @@ private:
   std::string lockFilePath_;  // the lock file this port made; empty if none
   bool exclusive_ = false;    // this port put the terminal in exclusive mode (TIOCEXCL)
   SerialOpenFailure openFailure_ = SerialOpenFailure::None;
+  std::string staleLockNote_;
+  std::string busyNote_;
   bool stateRetrieved_ = false;
   termios state_{};  // as retrieved; the exhibit's settings are applied on top of it
 };

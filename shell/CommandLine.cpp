@@ -22,20 +22,24 @@ constexpr std::uint32_t kMsPerSecond = 1000;
 constexpr std::int64_t kLowestRefreshHz = 24;
 constexpr std::int64_t kHighestRefreshHz = 240;
 
-bool ParseCount(std::string_view text, std::int64_t minimum, std::int64_t& value) {
+// A whole number from `minimum` to `maximum`, digits only.
+bool ParseCount(std::string_view text, std::int64_t minimum, std::int64_t maximum, std::int64_t& value) {
   std::int64_t parsed = 0;
   const char* end = text.data() + text.size();
   const auto [rest, status] = std::from_chars(text.data(), end, parsed);
-  if (status != std::errc() || rest != end || parsed < minimum) return false;
+  if (status != std::errc() || rest != end || parsed < minimum || parsed > maximum) return false;
   value = parsed;
   return true;
 }
 
+bool ParseFrame(std::string_view text, std::int64_t& frame) { return ParseCount(text, 1, kMaxFrameNumber, frame); }
+
+const std::string kFrameRange = "from 1 to " + std::to_string(kMaxFrameNumber);
+
 // A whole number from `minimum` to `maximum`; a leading + is taken, as for a transposition.
 bool ParseWithin(std::string_view text, std::int64_t minimum, std::int64_t maximum, std::int64_t& value) {
   if (text.starts_with('+')) text.remove_prefix(1);
-  std::int64_t parsed = 0;
-  return ParseCount(text, minimum, parsed) && parsed <= maximum && (value = parsed, true);
+  return ParseCount(text, minimum, maximum, value);
 }
 
 // Reads no more than one chunk beyond the limit, so an endless file ends the read too.
@@ -113,13 +117,15 @@ void AddOptions(CommandLineApp& app, Given& given) {
            given.classic);
   app.Flag(display, "--letterbox", "black bars beside the sharp picture instead of the painted ground", given.letterbox);
   app.Value(display, "--size", "WxH",
-            "with --headless: a pretend screen of W x H pixels with the sharp picture (screenshots are taken at "
-            "it); without it a headless run shows the classic picture",
+            "with --headless: a pretend screen of W x H pixels (each " + ScreenSideRange() +
+                ") with the sharp picture (screenshots are taken at it); without it a headless run shows the "
+                "classic picture",
             given.size);
   app.Flag(display, "--no-vsync", "present frames without waiting for the screen's vertical blank", given.noVsync);
   app.Value(display, "--refresh", "HZ",
-            "full screen in a display mode with this refresh rate at the screen's size (e.g. 50, which shows "
-            "every frame for one refresh), where the screen offers one",
+            "full screen in a display mode with this refresh rate at the screen's size (" +
+                std::to_string(kLowestRefreshHz) + " to " + std::to_string(kHighestRefreshHz) +
+                "; e.g. 50, which shows every frame for one refresh), where the screen offers one",
             given.refresh);
   app.Value(display, "--language", "LANG",
             "the language of the texts on screen: de (default), en, or any other with a catalogue", given.language);
@@ -140,13 +146,15 @@ void AddOptions(CommandLineApp& app, Given& given) {
   app.Value(touch, "--invitation", "on|off",
             "the invitation to touch the screen after the idle reset (default on)", given.invitation);
   const std::string runs = "Runs for tests and demonstrations";
-  app.Value(runs, "--frames", "N", "end as if Esc were pressed after N frames", given.frames);
+  app.Value(runs, "--frames", "N", "end as if Esc were pressed after N frames (1 to " +
+            std::to_string(kMaxFrameNumber) + ")", given.frames);
   app.Repeatable(runs, "--keys", "SCRIPT",
                  "key presses before given frames,\ne.g. \"10:1 12:F1 40:Esc\"; @FILE reads them from a file of at most " +
                      std::to_string(kMaxKeyScriptBytes / kBytesPerMebibyte) + " MiB",
                  given.keys);
   app.Repeatable(runs, "--touches", "SCRIPT",
-                 "touches before given frames, FRAME:FINGER:down|move|up:X:Y in screen pixels,\ne.g. "
+                 "touches before given frames, FRAME:FINGER:down|move|up:X:Y in screen pixels (FINGER 0 to " +
+                     std::to_string(kMaxScriptFinger) + "),\ne.g. "
                  "\"10:1:down:960:540 12:1:up:960:540\"; @FILE reads them from a file",
                  given.touches);
   app.Repeatable(runs, "--screenshot", "F:FILE.png", "save the composed picture after frame F", given.screenshots);
@@ -206,7 +214,9 @@ void AddOptions(CommandLineApp& app, Given& given) {
             "the exhibit's name, stored in its usage file, which velmora-stats reports a fleet's files by (up to " +
                 std::to_string(monitoring::kMaxExhibitNameBytes) + " bytes)",
             given.exhibitName);
-  app.Value(runs, "--usage-commit-interval", "MS", "write the usage statistics every MS ms instead of every minute",
+  app.Value(runs, "--usage-commit-interval", "MS",
+            "write the usage statistics every MS ms (" + std::to_string(kMinUsageCommitIntervalMs) + " to " +
+                std::to_string(kMaxUsageCommitIntervalMs) + ") instead of every minute",
             given.usageCommitInterval);
   app.Help(checks);
 }
@@ -231,8 +241,7 @@ std::string CheckPicture(const Given& given, ExhibitOptions& options) {
   const bool fullScreen = options.screenMode == ScreenMode::FullScreen;
   if (given.size) {
     if (!ParseScreenSize(*given.size, options.pretendWidthPixels, options.pretendHeightPixels)) {
-      return "--size needs WIDTHxHEIGHT with sides from " + std::to_string(kSmallestScreenSidePixels) + " to " +
-             std::to_string(kLargestScreenSidePixels) + " pixels, not '" + *given.size + "'";
+      return "--size needs WIDTHxHEIGHT with sides from " + ScreenSideRange() + " pixels, not '" + *given.size + "'";
     }
     if (!given.headless) return "--size is the pretend screen of a --headless run; a real screen has its own size";
   }
@@ -245,7 +254,7 @@ std::string CheckPicture(const Given& given, ExhibitOptions& options) {
   }
   if (given.refresh) {
     std::int64_t hz = 0;
-    if (!ParseCount(*given.refresh, kLowestRefreshHz, hz) || hz > kHighestRefreshHz) {
+    if (!ParseCount(*given.refresh, kLowestRefreshHz, kHighestRefreshHz, hz)) {
       return "--refresh needs a refresh rate from " + std::to_string(kLowestRefreshHz) + " to " +
              std::to_string(kHighestRefreshHz) + " Hz, not '" + *given.refresh + "'";
     }
@@ -282,7 +291,7 @@ std::string CheckPicture(const Given& given, ExhibitOptions& options) {
   }
   if (given.rotate) {
     std::int64_t degrees = 0;
-    if (!ParseCount(*given.rotate, 0, degrees) || !IsRotation(static_cast<int>(degrees))) {
+    if (!ParseCount(*given.rotate, 0, 270, degrees) || !IsRotation(static_cast<int>(degrees))) {
       return "--rotate needs 0, 90, 180 or 270, not '" + *given.rotate + "'";
     }
     options.rotationDegrees = static_cast<int>(degrees);
@@ -335,8 +344,8 @@ std::string Check(const Given& given, ExhibitOptions& options) {
   options.testNote = given.testNote;
   if (given.frames) {
     std::int64_t frames = 0;
-    if (!ParseCount(*given.frames, 1, frames)) {
-      return "--frames needs a whole number of at least 1, not '" + *given.frames + "'";
+    if (!ParseFrame(*given.frames, frames)) {
+      return "--frames needs a whole number " + kFrameRange + ", not '" + *given.frames + "'";
     }
     options.frames = frames;
   }
@@ -349,9 +358,9 @@ std::string Check(const Given& given, ExhibitOptions& options) {
   for (const std::string& value : given.screenshots) {
     const auto colon = value.find(':');
     ScreenshotRequest request;
-    if (colon == std::string::npos || !ParseCount(std::string_view(value).substr(0, colon), 1, request.frame) ||
+    if (colon == std::string::npos || !ParseFrame(std::string_view(value).substr(0, colon), request.frame) ||
         colon + 1 == value.size() || !value.ends_with(".png")) {
-      return "--screenshot needs FRAME:FILE.png with a frame of at least 1, not '" + value + "'";
+      return "--screenshot needs FRAME:FILE.png with a frame " + kFrameRange + ", not '" + value + "'";
     }
     request.path = value.substr(colon + 1);
     options.screenshots.push_back(request);
@@ -415,15 +424,15 @@ std::string Check(const Given& given, ExhibitOptions& options) {
   }
   if (given.usageCommitInterval) {
     std::int64_t interval = 0;
-    if (!ParseCount(*given.usageCommitInterval, 1, interval)) {
-      return "--usage-commit-interval needs a whole number of ms of at least 1, not '" + *given.usageCommitInterval +
-             "'";
+    if (!ParseCount(*given.usageCommitInterval, kMinUsageCommitIntervalMs, kMaxUsageCommitIntervalMs, interval)) {
+      return "--usage-commit-interval needs a whole number of ms from " + std::to_string(kMinUsageCommitIntervalMs) +
+             " to " + std::to_string(kMaxUsageCommitIntervalMs) + ", not '" + *given.usageCommitInterval + "'";
     }
     options.usageCommitIntervalMs = interval;
   }
   if (given.usageKeepDays) {
-    if (!ParseCount(*given.usageKeepDays, monitoring::kMinUsageKeepDays, options.usageKeepDays) ||
-        options.usageKeepDays > monitoring::kMaxUsageKeepDays) {
+    if (!ParseCount(*given.usageKeepDays, monitoring::kMinUsageKeepDays, monitoring::kMaxUsageKeepDays,
+                    options.usageKeepDays)) {
       return "--usage-keep-days needs a whole number of days from " + std::to_string(monitoring::kMinUsageKeepDays) +
              " to " + std::to_string(monitoring::kMaxUsageKeepDays) + ", not '" + *given.usageKeepDays + "'";
     }
@@ -478,8 +487,8 @@ bool ParseKeyScript(std::string_view script, std::vector<KeyPress>& keys, std::s
   for (const std::string_view entry : ScriptEntries(script)) {
     const std::size_t colon = entry.find(':');
     KeyPress press;
-    if (colon == std::string_view::npos || !ParseCount(entry.substr(0, colon), 1, press.frame)) {
-      error = "'" + std::string(entry) + "' is not FRAME:KEY with a frame of at least 1";
+    if (colon == std::string_view::npos || !ParseFrame(entry.substr(0, colon), press.frame)) {
+      error = "'" + std::string(entry) + "' is not FRAME:KEY with a frame " + kFrameRange;
       return false;
     }
     const auto key = VirtualKeyFromName(entry.substr(colon + 1));
@@ -511,11 +520,12 @@ bool ParseTouchScript(std::string_view script, std::vector<TouchStep>& touches, 
              value <= kLargestScreenSidePixels;
     };
     const std::string_view phase = fields.size() == 5 ? fields[2] : std::string_view{};
-    if (fields.size() != 5 || !ParseCount(fields[0], 1, step.frame) || !ParseCount(fields[1], 0, step.touch.finger) ||
+    if (fields.size() != 5 || !ParseFrame(fields[0], step.frame) ||
+        !ParseCount(fields[1], 0, kMaxScriptFinger, step.touch.finger) ||
         (phase != "down" && phase != "move" && phase != "up") || !number(fields[3], step.touch.x) ||
         !number(fields[4], step.touch.y)) {
-      error = "'" + std::string(entry) + "' is not FRAME:FINGER:down|move|up:X:Y with a frame of at least 1 and "
-              "X and Y in screen pixels";
+      error = "'" + std::string(entry) + "' is not FRAME:FINGER:down|move|up:X:Y with a frame " + kFrameRange +
+              ", a finger from 0 to " + std::to_string(kMaxScriptFinger) + " and X and Y in screen pixels";
       return false;
     }
     step.touch.phase = phase == "down" ? TouchPhase::Down : phase == "move" ? TouchPhase::Move : TouchPhase::Up;

@@ -3,6 +3,7 @@
 // none changes what the exhibit does.
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -28,11 +29,21 @@ struct CommandLine {
 // /dev/zero never ends), and is refused instead of read until memory runs out.
 inline constexpr std::size_t kMaxKeyScriptBytes = 1024 * 1024;
 
+// Largest frame number of a run for tests (--frames, and the frames of --keys and
+// --screenshot): over 231 days at 50 frames a second, beyond any scripted run.
+inline constexpr std::int64_t kMaxFrameNumber = 1'000'000'000;
+// Largest finger number of a --touches script: far more than a hand's ten fingers.
+inline constexpr std::int64_t kMaxScriptFinger = 99;
+// Range of --usage-commit-interval, ms: up to the default minute, since a longer wait
+// would only lose more at a crash.
+inline constexpr std::int64_t kMinUsageCommitIntervalMs = 1;
+inline constexpr std::int64_t kMaxUsageCommitIntervalMs = 60'000;
+
 // The arguments after the program name. A key script given as @FILE is read here.
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 
 // Key presses such as "10:1 12:F1 40:Esc" (frame:key, separated by blanks, tabs or
-// line breaks; frames from 1). False with a message in `error` for anything else.
+// line breaks; frames from 1 to kMaxFrameNumber). False with a message in `error` for anything else.
 bool ParseKeyScript(std::string_view script, std::vector<KeyPress>& keys, std::string& error);
 
 // Touches such as "10:1:down:960:540 12:1:up:960:540" (frame:finger:down|move|up:x:y,

@@ -26,7 +26,8 @@ inline constexpr std::size_t kNoticeLinesMax = 6;
 struct ShownMessage {
   std::string caption;
   std::string text;
-  std::uint32_t tickMs = 0;  // clock tick at which it was shown
+  std::uint32_t tickMs = 0;     // clock tick at which it was shown
+  std::uint64_t shownAtMs = 0;  // the same moment on the unwrapped clock, which notices are timed by
 };
 
 class MessageLog final : public MessageBoxes {
@@ -45,6 +46,7 @@ public:
 
 private:
   Clock& clock;
+  UnwrappedClock unwrapped;
   MessageBoxes& boxes;
   bool onScreen;
   std::vector<ShownMessage> messages;

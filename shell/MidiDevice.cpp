@@ -68,10 +68,13 @@ void MidiDevice::Open() {
     transposer = std::make_unique<TransposingOutput>(output, options.transposeSemitones);
     output = transposer.get();
   }
-  if (device == nullptr && !chosenNone) {
-    std::fprintf(stderr, "velmora: MIDI output: %s\n", error.c_str());
+  // An external port missing now is looked for again by its output, which takes the
+  // program changes below for when it comes: the message is its only word.
+  if (!chosenNone && (device == nullptr || !device->Working())) {
+    const char* waiting = device == nullptr ? "" : "; looked for again every few seconds";
+    std::fprintf(stderr, "velmora: MIDI output: %s%s\n", error.c_str(), waiting);
     boxes.Show("Velmora", "Midi-Out Init FAILED");
-    return;
+    if (device == nullptr) return;
   }
   for (std::int32_t channel = 0; channel < kMidiChannels; ++channel) {
     SendMidiShort(output, kProgramChange, channel, kMarimbaProgram, 0);

@@ -41,7 +41,8 @@ public:
 
   // Opens the chosen output and selects program 12 (marimba) on channels 0 to 15. On
   // failure shows "Midi-Out Init FAILED" and Output() stays null (or the recorder
-  // alone): the exhibit runs silently.
+  // alone): the exhibit runs silently. An external port that is missing is the
+  // exception: its output stays, silent and not Working(), until the port comes.
   void Open();
   // All notes off (controller 123) on channels 0 to 15, then closes the output and
   // writes the recording; also when the open had failed, without any message.

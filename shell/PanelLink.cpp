@@ -1,6 +1,7 @@
 #include "shell/PanelLink.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <new>
 
 #include "model/Defaults.h"
@@ -13,8 +14,9 @@ namespace {
 // byte costs half a second of panel input instead of the panel for good.
 constexpr std::int32_t kReplyWaitTicks = 5;
 
-// After the line went away, opening the device again is tried this often (ms). Opening
-// a missing device fails at once, so a retry never holds up a frame.
+// After the line went away, or when it could not be opened at the start, opening the
+// device again is tried this often (ms). Opening a missing device fails at once, so a
+// retry never holds up a frame.
 constexpr std::uint32_t kReopenIntervalMs = 3000;
 
 constexpr char kErrorCaption[] = "Error";
@@ -30,6 +32,11 @@ bool PanelLink::ConfigureLine(bool reportFailures) {
     if (reportFailures) boxes.Show(kErrorCaption, text);
   };
   if (!state.panelPort.Open(device)) fail("Can not open serial port!");
+  // Told once a run, however often the line is opened again past the same file.
+  if (!state.panelPort.StaleLockFileNote().empty() && !staleLockReported) {
+    std::fprintf(stderr, "velmora: panel %s: found %s\n", device.c_str(), state.panelPort.StaleLockFileNote().c_str());
+    staleLockReported = true;
+  }
   if (!state.panelPort.RetrieveState()) fail("Can not retrieve serial state!");
   if (!state.panelPort.ApplyExhibitSettings()) fail("Can not set serial state!");
   return ok;
@@ -106,7 +113,7 @@ bool PanelLink::PumpRead() {
 
 void PanelLink::Open(const std::string& panelDevice) {
   device = panelDevice;
-  ConfigureLine(true);
+  const bool opened = ConfigureLine(true);
   state.writeRecord.reset(new (std::nothrow) PanelWriteRecord{});
   if (!state.writeRecord) boxes.Show(kErrorCaption, "Can not create event!");
   state.readRecord.reset(new (std::nothrow) PanelReadRecord{});
@@ -119,6 +126,12 @@ void PanelLink::Open(const std::string& panelDevice) {
   state.sendReady = true;
   state.pollReady = true;
   state.replyExpected = false;
+  if (!opened) {
+    // Busy or missing at the start, the panel is tried again now and then, quietly, as
+    // one lost while running is: the messages above were its only word.
+    LoseLine();
+    return;
+  }
   SendStatus();
 }
 

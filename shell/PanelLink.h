@@ -49,8 +49,8 @@ struct PanelLinkState {
   bool sendReady = false;      // guard of SendStatus; true once the port is open
   bool pollReady = false;      // guard of Refresh; true once the port is open
   bool replyExpected = false;  // from a poll until its reply has been taken in
-  // The line went away while running: the guards are false and the link tries, now
-  // and then, to open the device again.
+  // The line went away while running, or could not be opened at the start: the guards
+  // are false and the link tries, now and then, to open the device again.
   bool lineLost = false;
   std::uint32_t lineLostTickMs = 0;  // clock tick of the loss or the last retry
 };
@@ -69,7 +69,9 @@ public:
 
   // Opens the device and sends the first status packet. Shows "Can not open serial
   // port!", "Can not retrieve serial state!" and "Can not set serial state!" for the
-  // steps that fail, and "Can not create event!" when the buffers cannot be had.
+  // steps that fail, and "Can not create event!" when the buffers cannot be had. A
+  // device that failed is tried again every few seconds without a message, as after a
+  // loss of the line.
   void Open(const std::string& device);
   // The status packet, unless an earlier write is still unfinished; true when it went
   // out (or a port that never opened swallowed it).
@@ -98,6 +100,7 @@ private:
   MessageBoxes& boxes;
   std::string device;  // as given to Open; reopened from it after a loss
   PanelLinkState state;
+  bool staleLockReported = false;  // a stale lock file found on opening was told on standard error
 };
 
 }  // namespace velmora

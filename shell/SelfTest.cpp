@@ -156,7 +156,9 @@ CheckResult SystemProbes::CheckMidiOutput(const ExhibitOptions& options) {
       options.midiOut == "synth"
           ? "built-in synthesiser with " + (options.soundfont.empty() ? FindDefaultSoundfont() : options.soundfont)
           : options.midiOut;
-  if (!output) return Failed(name, options.midiOut + " does not open (" + error + ")", MidiRemedy(options));
+  if (!output || !output->Working()) {
+    return Failed(name, options.midiOut + " does not open (" + error + ")", MidiRemedy(options));
+  }
   if (!options.testNote) return Passed(name, choice + " opens");
   SendMidiShort(output.get(), kProgramChange, kTestChannel, kMarimbaProgram, 0);
   SendMidiShort(output.get(), kMidiNoteOn, kTestChannel, kTestKey, kTestVelocity);
@@ -178,7 +180,8 @@ CheckResult SystemProbes::CheckPanel(const ExhibitOptions& options) {
     const int cause = errno;
     // Refused before anything was read or written: the holder's replies stay its own.
     if (port.OpenFailure() == SerialOpenFailure::Busy) {
-      return Failed(name, device + " is in use by another program (a running exhibit or a terminal program)",
+      const std::string holder = port.BusyNote().empty() ? "" : ": " + port.BusyNote();
+      return Failed(name, device + " is in use by another program (a running exhibit or a terminal program)" + holder,
                     "end the other program, or check while the exhibit is stopped (systemctl --user stop velmora)");
     }
     std::string remedy(kDeviceRemedy);
@@ -194,14 +197,16 @@ CheckResult SystemProbes::CheckPanel(const ExhibitOptions& options) {
     return Failed(name, device + " does not take 9600 baud 8N1",
                   "give the panel's serial device with --panel; a USB adapter needs its driver");
   }
+  // A stale lock file does not stop the exhibit, but an operator wants to know of it.
+  const std::string stale = port.StaleLockFileNote().empty() ? "" : "; found " + port.StaleLockFileNote();
   const std::string opened = device + " opens, 9600 baud 8N1 set and read back";
-  if (!options.panelPoll) return Passed(name, opened + " (not polled: give --panel-poll to ask the panel)");
+  if (!options.panelPoll) return Passed(name, opened + " (not polled: give --panel-poll to ask the panel)" + stale);
 
   port.DiscardInput();
   const std::uint8_t poll[] = {kPollLetter};
   std::size_t written = 0;
   if (port.WriteSome(poll, written) == LineStatus::HungUp || written != 1) {
-    return Failed(name, opened + ", but the poll \"g\" could not be sent", "check the cable and the panel's power");
+    return Failed(name, opened + ", but the poll \"g\" could not be sent" + stale, "check the cable and the panel's power");
   }
   PanelReply reply{};
   std::size_t received = 0;
@@ -215,13 +220,13 @@ CheckResult SystemProbes::CheckPanel(const ExhibitOptions& options) {
   }
   const std::string waited = std::to_string(kReplyWaitMs) + " ms";
   if (received == 0) {
-    return Failed(name, opened + ", but no reply to the poll \"g\" within " + waited,
+    return Failed(name, opened + ", but no reply to the poll \"g\" within " + waited + stale,
                   "switch the panel on and check its cable (a null-modem cable for a PC port); "
                   "without a panel leave out --panel-poll");
   }
   if (received < kReplyBytes) {
     return Failed(name, opened + ", but only " + std::to_string(received) + " of " + std::to_string(kReplyBytes) +
-                            " reply bytes within " + waited + ": " + Hex(reply.data(), received),
+                            " reply bytes within " + waited + ": " + Hex(reply.data(), received) + stale,
                   "check that the panel runs at 9600 baud 8N1 and the cable is sound");
   }
   const PanelReplyValues values = DecodeReply(reply);
@@ -229,7 +234,8 @@ CheckResult SystemProbes::CheckPanel(const ExhibitOptions& options) {
                         std::to_string(values.button2 ? 1 : 0) + ", speed " + std::to_string(values.settings.speed) +
                         ", parameters";
   for (const std::int32_t parameter : values.settings.params) decoded += " " + std::to_string(parameter);
-  return Passed(name, opened + "; the poll \"g\" got the reply " + Hex(reply.data(), received) + " (" + decoded + ")");
+  return Passed(name,
+                opened + "; the poll \"g\" got the reply " + Hex(reply.data(), received) + " (" + decoded + ")" + stale);
 }
 
 }  // namespace velmora

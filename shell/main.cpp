@@ -34,6 +34,19 @@ namespace {
 // The exhibit could not be shown at all (no display, no window): not a success.
 constexpr int kDisplayFailureExitCode = 1;
 
+// Arguments the exhibit cannot run with: what is wrong, and under a service manager
+// what to do, since the user service does not restart it after this exit status (the
+// same arguments would only fail again, every 2 seconds, for ever).
+int RefuseArguments(const std::string& problem) {
+  std::fprintf(stderr, "velmora: %s\nTry 'velmora --help'.\n", problem.c_str());
+  if (velmora::ServiceNotifier::FromEnvironment().Enabled()) {
+    std::fprintf(stderr,
+                 "velmora: not started, and not restarted by the service with these options: correct them "
+                 "(VELMORA_OPTIONS in ~/.config/velmora/velmora.conf), then: systemctl --user restart velmora\n");
+  }
+  return velmora::kBadArgumentsExitCode;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -45,8 +58,7 @@ int main(int argc, char** argv) {
   SystemClock clock;
   switch (commandLine.action) {
     case CommandLineAction::Error:
-      std::fprintf(stderr, "velmora: %s\nTry 'velmora --help'.\n", commandLine.error.c_str());
-      return kBadArgumentsExitCode;
+      return RefuseArguments(commandLine.error);
     case CommandLineAction::Help:
       std::cout << UsageText();
       return 0;
@@ -84,9 +96,8 @@ int main(int argc, char** argv) {
       for (const std::string& found : CatalogueLanguages(CatalogueFolders())) {
         if (found != kOwnLanguage) languages += ", " + found;
       }
-      std::fprintf(stderr, "velmora: %s: %s (languages: %s)\nTry 'velmora --help'.\n",
-                   options.languages.empty() ? "--language" : "--languages", error.c_str(), languages.c_str());
-      return kBadArgumentsExitCode;
+      return RefuseArguments(std::string(options.languages.empty() ? "--language" : "--languages") + ": " + error +
+                             " (languages: " + languages + ")");
     }
     texts.push_back(std::move(loaded));
   }

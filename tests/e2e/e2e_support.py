@@ -10,6 +10,9 @@ import sys
 import threading
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from patience import frames_logged, patient, wait_for_run  # noqa: E402,F401  (the tests import them from here)
+
 SKIP = 77  # ctest's SKIP_RETURN_CODE for these tests
 
 # For runs that check something else: no status server (which could find its port
@@ -31,7 +34,7 @@ def require(*programs):
 def read_picture(path):
     """(width, height, bytes of RGB triples, rows top to bottom)."""
     ppm = subprocess.run(["convert", path, "-depth", "8", "ppm:-"], check=True,
-                         capture_output=True, timeout=60).stdout
+                         capture_output=True, timeout=patient(60)).stdout
     fields = []
     position = 0
     while len(fields) < 4:
@@ -49,14 +52,15 @@ def read_picture(path):
     return width, height, pixels
 
 
-def labelled_share(shot, plain, labelled):
-    """Of the pixels where the plain and the labelled background differ clearly, the
-    share that the screenshot shows closer to the labelled one."""
+def labelled_share(shot, plain, labelled, every=1):
+    """Of the pixels where the plain and the labelled background differ clearly (each
+    `every`th pixel looked at), the share that the screenshot shows closer to the
+    labelled one."""
     _, _, s = shot
     _, _, p = plain
     _, _, l = labelled
     closer, considered = 0, 0
-    for i in range(0, len(p), 3):
+    for i in range(0, len(p), 3 * every):
         difference = abs(p[i] - l[i]) + abs(p[i + 1] - l[i + 1]) + abs(p[i + 2] - l[i + 2])
         if difference < 150:
             continue
@@ -148,19 +152,12 @@ def check(condition, message):
 
 
 def wait_until(condition, what, timeout_s=20.0, interval_s=0.05):
-    """Polls `condition` until it holds; fails the test naming `what` after `timeout_s`."""
-    deadline = time.monotonic() + timeout_s
+    """Polls `condition` until it holds; fails the test naming `what` after `timeout_s`
+    on a quiet machine (stretched by the load)."""
+    limit_s = patient(timeout_s)
+    deadline = time.monotonic() + limit_s
     while not condition():
         if time.monotonic() > deadline:
-            check(False, "waited %.0f s for %s" % (timeout_s, what))
+            check(False, "waited %.0f s for %s" % (limit_s, what))
             return
         time.sleep(interval_s)
-
-
-def frames_logged(path):
-    """Frames a --frame-log file has recorded so far."""
-    try:
-        with open(path) as log:
-            return sum(1 for line in log if line[:1].isdigit())
-    except FileNotFoundError:
-        return 0

@@ -12,6 +12,7 @@ import threading
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "monitoring"))
 from feeder_support import Feeder, check  # noqa: E402
+from patience import patient  # noqa: E402
 
 SERVER_LINE = "velmora: status server on http://127.0.0.1:"
 STOP_TIMEOUT_S = 30
@@ -54,4 +55,4 @@ class Exhibit(Feeder):
     def stop(self):
         """Ends the run as the service manager does, with SIGTERM."""
         self.process.send_signal(signal.SIGTERM)
-        check(self.process.wait(timeout=STOP_TIMEOUT_S) == 0, "SIGTERM ends the exhibit with 0")
+        check(self.process.wait(timeout=patient(STOP_TIMEOUT_S)) == 0, "SIGTERM ends the exhibit with 0")

@@ -8,7 +8,7 @@ import signal
 import subprocess
 import tempfile
 
-from e2e_support import (NO_MONITORING, PanelTerminal, SYN1_BOX, blue_pixels, check, frames_logged, labelled_share, read_picture,
+from e2e_support import (NO_MONITORING, patient, PanelTerminal, SYN1_BOX, blue_pixels, check, frames_logged, labelled_share, read_picture,
                          require, rows_differing, wait_until)
 
 RUN_TIMEOUT_S = 60  # no run may take longer: the test must never hang
@@ -17,7 +17,7 @@ STATUS_LINE_ROWS = 24  # the status line's figure depends on the measured frame 
 
 def run(velmora, arguments, panel, folder):
     return subprocess.run([velmora, "--headless", "--midi-out", "none", "--panel", panel] + NO_MONITORING + arguments,
-                          cwd=folder, capture_output=True, text=True, timeout=RUN_TIMEOUT_S)
+                          cwd=folder, capture_output=True, text=True, timeout=patient(RUN_TIMEOUT_S))
 
 
 def main():
@@ -63,7 +63,7 @@ def main():
         wait_until(lambda: frames_logged(os.path.join(folder, "term.log")) >= 10, "ten frames before SIGTERM")
         exhibit.send_signal(signal.SIGTERM)
         try:
-            code = exhibit.wait(timeout=10)
+            code = exhibit.wait(timeout=patient(10))
         except subprocess.TimeoutExpired:
             exhibit.kill()
             code = None
@@ -72,7 +72,7 @@ def main():
 
         for arguments, expected in ((["--frames", "zero"], 2), (["--bogus"], 2), (["--help"], 0)):
             result = subprocess.run([options.velmora] + arguments, capture_output=True, text=True,
-                                    timeout=RUN_TIMEOUT_S)
+                                    timeout=patient(RUN_TIMEOUT_S))
             check(result.returncode == expected, "%s exits with %d" % (" ".join(arguments), expected))
             if expected == 2:
                 check("velmora:" in result.stderr, "%s explains what is wrong" % " ".join(arguments))

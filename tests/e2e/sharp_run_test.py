@@ -12,7 +12,7 @@ import os
 import subprocess
 import tempfile
 
-from e2e_support import NO_MONITORING, check, read_picture, require
+from e2e_support import NO_MONITORING, check, patient, read_picture, require
 
 RUN_TIMEOUT_S = 60
 SIZE = (1920, 1080)
@@ -23,7 +23,7 @@ FRAME = 2  # the frame the exhibit shows after the reset and 40 model steps
 
 
 def run(command, folder):
-    return subprocess.run(command, cwd=folder, capture_output=True, text=True, timeout=RUN_TIMEOUT_S)
+    return subprocess.run(command, cwd=folder, capture_output=True, text=True, timeout=patient(RUN_TIMEOUT_S))
 
 
 def exhibit_shot(velmora, folder, name, extra):

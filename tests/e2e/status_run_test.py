@@ -12,7 +12,7 @@ import sqlite3
 import subprocess
 import tempfile
 
-from e2e_support import read_picture, require
+from e2e_support import patient, read_picture, require
 from exhibit_support import Exhibit
 from feeder_support import check, require_modules, wait_until
 
@@ -148,7 +148,7 @@ def usage_survives_a_kill(options, folder):
     exhibit = Exhibit(options.velmora, folder, *store, "--keys", "10:F1", *LONG_RUN)
     wait_until(lambda: len(interactions_in(database)) == 6, "the next run records into the same file")
     exhibit.stop()
-    report = subprocess.run([options.stats, "--db", database, "--csv"], capture_output=True, text=True, timeout=60)
+    report = subprocess.run([options.stats, "--db", database, "--csv"], capture_output=True, text=True, timeout=patient(60))
     check(report.returncode == 0, "velmora-stats reads the file")
     today = report.stdout.strip().splitlines()[-1].split(",")
     columns = dict(zip(report.stdout.splitlines()[0].split(","), today))

@@ -12,7 +12,7 @@ import sqlite3
 import subprocess
 import tempfile
 
-from e2e_support import blue_pixels, check, read_picture, require
+from e2e_support import blue_pixels, check, patient, read_picture, require
 
 RUN_TIMEOUT_S = 120
 DESIGN_PIXEL_MM = 0.25   # --screen-width-mm is chosen so that a design pixel covers this on every screen
@@ -99,7 +99,7 @@ def run(velmora, folder, screen):
                              "--midi-out", "none", "--panel", "none", "--status-listen", "off",
                              "--usage-db", database, "--touches", touches(screen), "--frames", "16",
                              "--screenshot", "11:" + before, "--screenshot", "12:" + after],
-                            cwd=folder, capture_output=True, text=True, timeout=RUN_TIMEOUT_S)
+                            cwd=folder, capture_output=True, text=True, timeout=patient(RUN_TIMEOUT_S))
     check(result.returncode == 0, "%s: the run ends with 0 (%s)" % (name, result.stderr.strip()[-300:]))
     with sqlite3.connect("file:%s?mode=ro" % database, uri=True) as db:
         controls = [c for (c,) in db.execute("SELECT control FROM interactions WHERE source = 'touch' "

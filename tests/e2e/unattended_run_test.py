@@ -9,7 +9,7 @@ import os
 import subprocess
 import tempfile
 
-from e2e_support import NO_MONITORING, check, read_picture, require, rows_differing
+from e2e_support import NO_MONITORING, check, patient, read_picture, require, rows_differing
 
 RUN_TIMEOUT_S = 60
 SERIAL_MESSAGES = ["Error: Can not open serial port!", "Error: Can not retrieve serial state!",
@@ -31,7 +31,7 @@ def main():
             result = subprocess.run([options.velmora, "--headless", "--midi-out", "none", *NO_MONITORING, "--frames", "2",
                                      "--screenshot", "1:%s.png" % name] + arguments,
                                     cwd=folder, env=environment, capture_output=True, text=True,
-                                    timeout=RUN_TIMEOUT_S)
+                                    timeout=patient(RUN_TIMEOUT_S))
             check(result.returncode == 0, "%s: runs on and ends with 0 (%s)" % (name, result.stderr.strip()))
             return result, read_picture(os.path.join(folder, name + ".png"))
 

@@ -18,11 +18,14 @@ import time
 import unittest
 import urllib.request
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from patience import patient  # noqa: E402
+
 OPTIONS = None
 
 
 def run(command, **kwargs):
-    return subprocess.run(command, capture_output=True, text=True, timeout=60, **kwargs)
+    return subprocess.run(command, capture_output=True, text=True, timeout=patient(60), **kwargs)
 
 
 def read(path):
@@ -117,7 +120,7 @@ class InstalledFilesTest(unittest.TestCase):
         keys = entries(read(self.unit_path))
         self.assertEqual(keys["ExecStart"], [os.path.join(self.bindir, "velmora") + " --unattended $VELMORA_OPTIONS"])
         expected = {
-            "Type": "notify", "Restart": "always", "RestartSec": "2", "WatchdogSec": "10",
+            "Type": "notify", "Restart": "always", "RestartSec": "2", "RestartPreventExitStatus": "2", "WatchdogSec": "10",
             "EnvironmentFile": "-%h/.config/velmora/velmora.conf",
             "After": "graphical-session.target", "PartOf": "graphical-session.target",
         }
@@ -147,9 +150,9 @@ class InstalledFilesTest(unittest.TestCase):
                 if found:
                     break
             self.assertIsNotNone(found, "the exhibit names where its status server listens")
-            deadline = time.monotonic() + 30
+            deadline = time.monotonic() + patient(30)
             while True:
-                with urllib.request.urlopen(found.group(1) + "metrics", timeout=10) as answer:
+                with urllib.request.urlopen(found.group(1) + "metrics", timeout=patient(10)) as answer:
                     served = set(re.findall(r"^# TYPE (velmora_[a-z_]+) ", answer.read().decode(), re.MULTILINE))
                 if charted <= served or time.monotonic() > deadline:
                     break

@@ -40,7 +40,7 @@ public:
     return [this](const std::uint8_t* bytes, std::size_t count) {
       const std::lock_guard lock(mutex);
       ++sendCalls;
-      if (!plugged) return false;
+      if (!plugged) return silentWhenGone;
       received.emplace_back(bytes, bytes + count);
       changed.notify_all();
       return true;
@@ -62,6 +62,12 @@ public:
       return plugged;
     };
   }
+  MidiPortPresent Present() {
+    return [this] {
+      const std::lock_guard lock(mutex);
+      return plugged;
+    };
+  }
   void Plug(bool in) {
     const std::lock_guard lock(mutex);
     plugged = in;
@@ -76,6 +82,7 @@ public:
   std::mutex mutex;
   std::condition_variable changed;
   bool plugged = true;
+  bool silentWhenGone = false;  // a send to the port that is gone succeeds, as the sequencer's does
   int sendCalls = 0;
   int closes = 0;
   int reopens = 0;
@@ -114,6 +121,40 @@ TEST(MidiPort, AFailedPortIsClosedTriedAgainOnItsOwnThreadAndPlaysAgainWithItsPr
   EXPECT_EQ(port.received, expected);
   EXPECT_FALSE(port.reopenedOnCallerThread);
   EXPECT_EQ(port.closes, 2);
+}
+
+// The sequencer's send tells nothing of a device that was unplugged: the output looks
+// whether its port is still there, and a port missing at the start is waited for.
+TEST(MidiPort, APortGoneWithoutAFailedSendIsNoticedAndOneMissingAtTheStartIsWaitedFor) {
+  constexpr std::chrono::milliseconds kInterval{5};
+  for (const bool openAtStart : {true, false}) {
+    SCOPED_TRACE(openAtStart ? "open at the start" : "missing at the start");
+    PluggablePort port;
+    port.silentWhenGone = true;
+    port.Plug(openAtStart);
+    std::unique_ptr<MidiOutput> output =
+        MakeQueuedPortOutput(port.Send(), port.Close(), port.Reopen(), kInterval, port.Present(), openAtStart);
+    EXPECT_EQ(output->Working(), openAtStart);
+    SendMidiShort(output.get(), 0xC0, 3, 12, 0);  // marimba on channel 4
+    if (openAtStart) {
+      ASSERT_TRUE(port.WaitUntil([](auto& p) { return p.received.size() == 1; }));
+      port.Plug(false);
+      ASSERT_TRUE(port.WaitUntil([](auto& p) { return p.closes == 1; })) << "unplugged, with nothing sent";
+      EXPECT_FALSE(output->Working());
+      SendMidiShort(output.get(), 0x90, 3, 60, 100);  // while gone: dropped
+    }
+    ASSERT_TRUE(port.WaitUntil([](auto& p) { return p.reopens >= 2; }));
+    port.Plug(true);
+    ASSERT_TRUE(port.WaitUntil([](auto& p) { return p.received.size() == (p.closes == 1 ? 2u : 1u); }));
+    EXPECT_TRUE(output->Working());
+    SendMidiShort(output.get(), 0x90, 3, 62, 100);
+    ASSERT_TRUE(port.WaitUntil([](auto& p) { return p.received.back().size() == 3; }));
+    output.reset();
+    const std::lock_guard lock(port.mutex);
+    std::vector<PluggablePort::Message> expected = {{0xC3, 12}, {0xC3, 12}, {0x93, 62, 100}};
+    if (!openAtStart) expected.erase(expected.begin());  // the program went out once, when the port came
+    EXPECT_EQ(port.received, expected);
+  }
 }
 
 }  // namespace

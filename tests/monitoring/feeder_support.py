@@ -10,6 +10,9 @@ import sys
 import threading
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from patience import patient  # noqa: E402
+
 SKIP = 77  # ctest's SKIP_RETURN_CODE
 TOKEN = "test-token-0123456789abcdef"
 
@@ -38,8 +41,9 @@ def check(condition, message):
 
 
 def wait_until(condition, what, timeout=10.0):
-    """Polls `condition` until it gives a true value, which is returned."""
-    deadline = time.monotonic() + timeout
+    """Polls `condition` until it gives a true value, which is returned; `timeout` is
+    for a quiet machine (stretched by the load)."""
+    deadline = time.monotonic() + patient(timeout)
     while True:
         value = condition()
         if value:
@@ -73,7 +77,7 @@ class Feeder:
 
     def expect(self, prefixes, timeout=10.0):
         """The next line starting with one of `prefixes`; earlier lines are skipped."""
-        deadline = time.monotonic() + timeout
+        deadline = time.monotonic() + patient(timeout)
         while True:
             try:
                 line = self.lines.get(timeout=max(0.0, deadline - time.monotonic()))
@@ -91,15 +95,15 @@ class Feeder:
     def quit(self):
         self.send("quit")
         summary = self.expect("frames ")
-        check(self.process.wait(timeout=30) == 0, "the feeder ended cleanly")
+        check(self.process.wait(timeout=patient(30)) == 0, "the feeder ended cleanly")
         return summary
 
     def kill(self):
         self.process.kill()
-        self.process.wait(timeout=30)
+        self.process.wait(timeout=patient(30))
 
     def request(self, method, path, headers=None, body=None):
-        connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=10)
+        connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=patient(10))
         try:
             connection.request(method, path, body=body, headers=headers or {})
             response = connection.getresponse()

@@ -13,7 +13,7 @@ import subprocess
 import tempfile
 import time
 
-from feeder_support import Feeder, arguments, check, wait_until
+from feeder_support import Feeder, arguments, check, patient, wait_until
 
 
 def rows(path, sql):
@@ -75,7 +75,7 @@ def main():
         check(runs == [(1,), (0,)], "the killed run has no end, the next one has")
         check(rows(path, "PRAGMA journal_mode")[0][0] == "wal", "the file is in WAL mode")
 
-        report = subprocess.run([args.stats, "--db", path, "--csv"], capture_output=True, text=True, timeout=60)
+        report = subprocess.run([args.stats, "--db", path, "--csv"], capture_output=True, text=True, timeout=patient(60))
         check(report.returncode == 0, "velmora-stats reads the file")
         days = list(csv.DictReader(io.StringIO(report.stdout)))
         total = lambda column: sum(int(day[column]) for day in days)  # noqa: E731
@@ -83,7 +83,7 @@ def main():
         check(total("crashes") == 1 and total("runs") == 2, "velmora-stats counts the killed run as a crash")
         check(total("interactions") == kept + 1, "velmora-stats counts every interaction written")
         check(total("resets_idle") == 1 and total("resets_key") == 1, "velmora-stats counts resets by cause")
-        table = subprocess.run([args.stats, "--db", path], capture_output=True, text=True, timeout=60).stdout
+        table = subprocess.run([args.stats, "--db", path], capture_output=True, text=True, timeout=patient(60)).stdout
         check("Resets by cause" in table and "1 crashed" in table, "the table shows resets and crashes")
 
         a_lock_held_for_five_seconds_loses_nothing(args, path, store)
@@ -96,7 +96,7 @@ def main():
         Feeder(args.feeder, "--usage-db", foreign).quit()
         with open(foreign, "rb") as f:
             check(f.read() == before, "another program's database is left as it was")
-        result = subprocess.run([args.stats, "--db", foreign], capture_output=True, text=True, timeout=60)
+        result = subprocess.run([args.stats, "--db", foreign], capture_output=True, text=True, timeout=patient(60))
         check(result.returncode == 1 and "another program's database" in result.stderr,
               "velmora-stats refuses another program's database")
 
@@ -107,7 +107,7 @@ def main():
         aside = path + ".corrupt-20260101T000000"
         open(aside, "wb").close()
         result = subprocess.run([args.stats, "--db", path, "--db", hall, "--csv"], capture_output=True, text=True,
-                                timeout=60)
+                                timeout=patient(60))
         check(result.returncode == 0 and aside in result.stderr, "velmora-stats names the file moved aside")
         totals = {}
         for row in csv.DictReader(io.StringIO(result.stdout)):
@@ -115,14 +115,14 @@ def main():
         check(totals == {"usage.sqlite3": kept + 3, "Hall": 2, "all exhibits": kept + 5},
               f"velmora-stats reports each exhibit by its name and the fleet ({totals})")
 
-        help_text = subprocess.run([args.stats, "-h"], capture_output=True, text=True, timeout=60)
+        help_text = subprocess.run([args.stats, "-h"], capture_output=True, text=True, timeout=patient(60))
         check(help_text.returncode == 0 and help_text.stdout.startswith("Usage: velmora-stats"), "-h shows the help")
         for bad in (["--from", "2026-02-30"], ["--from", "2026-03-02", "--to", "2026-03-01"], ["--frm", "x"],
-                    ["stray-argument"], ["--csv", "--csv"], ["--from", "1969-12-31"]):
-            result = subprocess.run([args.stats, "--db", path, *bad], capture_output=True, text=True, timeout=60)
+                    ["stray-argument"], ["--csv", "--db"], ["--from", "1969-12-31"]):
+            result = subprocess.run([args.stats, "--db", path, *bad], capture_output=True, text=True, timeout=patient(60))
             check(result.returncode == 2 and "velmora-stats --help" in result.stderr,
                   f"velmora-stats {' '.join(bad)} exits with 2")
-        result = subprocess.run([args.stats, "--db", os.path.join(folder, "none")], capture_output=True, timeout=60)
+        result = subprocess.run([args.stats, "--db", os.path.join(folder, "none")], capture_output=True, timeout=patient(60))
         check(result.returncode == 1, "a missing database is an error of its own")
 
 

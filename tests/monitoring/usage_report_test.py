@@ -17,7 +17,7 @@ import time
 from datetime import date, datetime, timedelta
 from zoneinfo import ZoneInfo
 
-from feeder_support import SKIP, Feeder, check, require_modules
+from feeder_support import SKIP, Feeder, check, patient, require_modules
 
 require_modules("selenium")
 from status_page_browser_test import CHROMIUM, DRIVER, browser  # noqa: E402
@@ -125,7 +125,7 @@ def main():
             Feeder(args.feeder, "--usage-db", path, "--exhibit-name", name).quit()  # brought forward and named
             files += ["--db", path]
         stats = [args.stats, *files, "--from", DAYS[0].isoformat(), "--to", DAYS[-1].isoformat()]
-        report = subprocess.run([*stats, "--csv"], capture_output=True, text=True, timeout=60)
+        report = subprocess.run([*stats, "--csv"], capture_output=True, text=True, timeout=patient(60))
         check(report.returncode == 0, "velmora-stats reads both files")
         rows = list(csv.DictReader(io.StringIO(report.stdout)))
         wrong = []
@@ -145,7 +145,7 @@ def main():
               "the fleet's rows sum the exhibits'")
 
         html_path = os.path.join(folder, "report.html")
-        table = subprocess.run([*stats, "--html", html_path], capture_output=True, text=True, timeout=60)
+        table = subprocess.run([*stats, "--html", html_path], capture_output=True, text=True, timeout=patient(60))
         check(table.returncode == 0, "velmora-stats writes the HTML page")
         with open(html_path, encoding="utf-8") as f:
             outside = re.findall(r"https?:|//[\w.]|<script|@import|url\(|(?:src|href)=\"(?!data:|#)", f.read())

@@ -5,12 +5,14 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -356,6 +358,61 @@ TEST(PanelLinkOpen, MissingOrUnsuitableDevicesShowTheFailureMessagesInOrder) {
     exhibit.Shutdown();
     EXPECT_EQ(test.boxes.shown.size(), c.boxes.size()) << c.device;
   }
+}
+
+// Busy or not yet plugged in when the exhibit starts, the panel is tried again every
+// few seconds without a message, and once it opens the link works and its health says so.
+TEST(PanelLinkOpen, APanelBusyOrMissingAtTheStartIsTriedAgainQuietlyUntilItOpens) {
+  int panelFd = -1, lineFd = -1;
+  char name[256] = {};
+  ASSERT_EQ(openpty(&panelFd, &lineFd, name, nullptr, nullptr), 0);
+  const std::string late = ::testing::TempDir() + "velmora-late-panel-" + std::to_string(getpid());
+  int holderFd = -1;
+  const struct {
+    const char* what;
+    std::string device;
+    std::function<void()> hold, release;
+  } cases[] = {
+      {"missing", late, [] {}, [&] { ASSERT_EQ(symlink(name, late.c_str()), 0); }},
+      {"busy", name,
+       [&] {
+         holderFd = open(name, O_RDWR | O_NOCTTY);
+         ASSERT_EQ(flock(holderFd, LOCK_EX | LOCK_NB), 0);
+       },
+       [&] { close(holderFd); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    c.hold();
+    ExhibitOptions options;
+    options.panelDevice = c.device;
+    TestExhibit test(kStartMs, options);
+    test.exhibit.OpenPanelPort();
+    const std::size_t boxesAtStart = test.boxes.shown.size();
+    EXPECT_GE(boxesAtStart, 1u);
+    for (int retry = 0; retry < 3; ++retry) {
+      test.clock.nowMs += 3000;
+      test.exhibit.ApplyPanelReply();
+    }
+    test.exhibit.RefreshStatus(true);
+    EXPECT_FALSE(test.exhibit.Status().panelConnected);
+    c.release();
+    test.clock.nowMs += 3000;
+    test.exhibit.ApplyPanelReply();
+    test.exhibit.RefreshStatus(true);
+    EXPECT_TRUE(test.exhibit.Status().panelConnected);
+    EXPECT_EQ(test.boxes.shown.size(), boxesAtStart) << "a message per retry";
+    test.exhibit.ResetToDefaults();
+    Bytes packet(kStatusPacket.size());
+    pollfd p{panelFd, POLLIN, 0};
+    ASSERT_EQ(poll(&p, 1, kArrivalLimitMs), 1);
+    ASSERT_EQ(read(panelFd, packet.data(), packet.size()), static_cast<ssize_t>(packet.size()));
+    EXPECT_EQ(packet, kStatusPacket) << "the status packet of the next reset reaches the panel";
+    test.exhibit.Shutdown();
+  }
+  unlink(late.c_str());
+  close(panelFd);
+  close(lineFd);
 }
 
 // A panel answering polls at random moments, in random pieces, with stray bytes

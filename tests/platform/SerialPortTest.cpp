@@ -8,7 +8,9 @@
 #include <fcntl.h>
 #include <pty.h>
 #include <sys/file.h>
+#include <sys/inotify.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,6 +21,7 @@
 #include <functional>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace velmora {
 namespace {
@@ -94,15 +97,94 @@ TEST(SerialPortTest, TheLockFileNamesThisProcessWhileOpenReplacesAStaleOneAndGoe
   const std::string link = testing::TempDir() + "velmora-panel-link";
   std::filesystem::remove(link);
   std::filesystem::create_symlink(line.path, link);
+  // The lock file goes before the line is let go: the next opener, let in by flock(),
+  // must not find it naming this running process. Closing a descriptor opened for
+  // writing is an event of the device's own, queued in order with the file's removal.
+  const int events = inotify_init1(IN_CLOEXEC);
+  ASSERT_GE(events, 0);
+  int lockFolder = -1, device = -1;
   {
     SerialPort port;
     ASSERT_TRUE(port.Open(link));
     std::ostringstream text;
     text << std::ifstream(lockFile).rdbuf();
     EXPECT_EQ(text.str(), LockFileText(getpid()));
+    lockFolder = inotify_add_watch(events, "/var/lock/", IN_DELETE);
+    device = inotify_add_watch(events, line.path.c_str(), IN_CLOSE_WRITE);
   }
   EXPECT_FALSE(std::filesystem::exists(lockFile));
+  std::vector<std::string> order;
+  alignas(inotify_event) char buffer[4096];
+  const ssize_t length = read(events, buffer, sizeof buffer);
+  for (ssize_t at = 0; at < length;) {
+    const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+    if (event->wd == device) order.push_back("line closed");
+    if (event->wd == lockFolder && lockFile.ends_with(std::string("/") + event->name)) order.push_back("lock file removed");
+    at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+  }
+  close(events);
+  EXPECT_EQ(order, (std::vector<std::string>{"lock file removed", "line closed"}));
   std::filesystem::remove(link);
+}
+
+// A lock file stands for a running process: one whose process has ended is stale
+// whoever owns it, while an empty one may still be being written by its maker.
+TEST(SerialPortTest, AStaleLockFileIsNoHolderWhoeverOwnsItButAFreshEmptyOneIs) {
+  const pid_t ended = fork();
+  if (ended == 0) _exit(0);
+  waitpid(ended, nullptr, 0);
+  const struct {
+    const char* what;
+    std::string content;
+    int ageSeconds;
+    bool opens;
+    const char* note;  // in the stale note when it opens, else in the busy note
+    bool heldOpen = false;  // the file names a process that has the line open, as a terminal program's does
+  } cases[] = {
+      {"empty, just made", "", 0, false, "being made by another program"},
+      {"empty, left long ago", "", 60, true, "naming no process), removed"},
+      {"of an ended process", LockFileText(ended), 0, true, "which has ended), removed"},
+      // A process number taken again by a process that has not the device open.
+      {"of a running process without the device, long ago", LockFileText(1), 60, true, "does not hold the device"},
+      {"of a running process with the device open, long ago", "", 60, false, "which runs", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Line line;
+    const std::string lockFile = SerialLockFilePath(line.path);
+    pid_t holder = -1;
+    if (c.heldOpen) {
+      int opened[2];
+      ASSERT_EQ(pipe(opened), 0);
+      holder = fork();
+      if (holder == 0) {
+        const bool held = open(line.path.c_str(), O_RDWR | O_NOCTTY) >= 0;
+        [[maybe_unused]] const ssize_t told = write(opened[1], &held, 1);
+        pause();
+      }
+      bool held = false;
+      ASSERT_EQ(read(opened[0], &held, 1), 1);
+      ASSERT_TRUE(held);
+      close(opened[0]);
+      close(opened[1]);
+    }
+    std::ofstream(lockFile) << (holder > 0 ? LockFileText(holder) : c.content);
+    const timespec times[2] = {{time(nullptr) - c.ageSeconds, 0}, {time(nullptr) - c.ageSeconds, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, lockFile.c_str(), times, 0), 0);
+    SerialPort port;
+    EXPECT_EQ(port.Open(line.path), c.opens);
+    const std::string& note = c.opens ? port.StaleLockFileNote() : port.BusyNote();
+    EXPECT_NE(note.find(c.note), std::string::npos) << note;
+    port.Close();
+    std::filesystem::remove(lockFile);
+    if (holder > 0) {
+      kill(holder, SIGKILL);
+      waitpid(holder, nullptr, 0);
+    }
+  }
+
+  // Another user's, which cannot be removed, is met by a second user in
+  // tests/e2e/self_test_run_test.py.
 }
 
 TEST(SerialPortTest, AMissingDeviceIsToldApartAndFilesThatAreNoTerminalAreNotLocked) {

@@ -113,7 +113,7 @@ TEST(CommandLineTest, BadArgumentsAreRefusedWithAMessage) {
       {"--headless=yes"},       {"--panel", ""},          {"--record-keys"},
       {"--test-note"},          {"--self-test=yes"},      {"--test-note=1", "--self-test"},
       {"--pan\nel"},            {"--frames", "1\r\n2"},     {"--windowed", "--mode-switch"},
-      {"--frames", "1", "--frames=2"},                   {"--panel-poll", "--panel-poll"},
+      {"--frames", "1", "--frames=2"},                   {"--panel", "a", "--panel", "b"},
       {"--status-listen", "8642"}, {"--status-listen", "::1:8642"}, {"--status-listen", "localhost:65536"},
       {"--usage-db", ""},          {"--status-token-file", ""},     {"--usage-commit-interval", "0"},
       {"--rotate", "45"},          {"--rotate", "-90"},             {"--countdown", "no"},

@@ -136,6 +136,24 @@ TEST(ExhibitMessages, AreKeptHandedOnAndInAnUnattendedRunOnScreenForTenSeconds) 
   }
 }
 
+TEST(ExhibitMessages, DoNotComeBackOnScreenWhenTheTickWrapsAround) {
+  constexpr std::uint32_t kQuarterWrapMs = 1u << 30;  // four of them bring the tick back to where it was
+  for (const std::uint32_t startMs : {kStartMs, 0xFFFFF000u}) {
+    ExhibitOptions options;
+    options.unattended = true;
+    options.panelDevice = "/dev/velmora-no-such-tty";
+    TestExhibit test(startMs, options);
+    test.exhibit.OpenPanelPort();
+    ASSERT_EQ(test.exhibit.NoticeLines().size(), 3u);
+    for (int quarter = 0; quarter < 4; ++quarter) {
+      test.clock.nowMs += kQuarterWrapMs;  // the frames in between read the clock as often
+      EXPECT_TRUE(test.exhibit.NoticeLines().empty()) << startMs << " quarter " << quarter;
+    }
+    test.clock.nowMs = startMs + 5'000;  // 49.7 days and 5 s after the messages
+    EXPECT_TRUE(test.exhibit.NoticeLines().empty()) << startMs;
+  }
+}
+
 TEST_F(ExhibitTest, TechniciansStimulusIsNoVisitorsInteraction) {
   exhibit.ResetToDefaults();
   for (int i = 0; i < 100; ++i) exhibit.Network().Advance();

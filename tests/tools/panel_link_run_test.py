@@ -13,10 +13,11 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
-from e2e_support import NO_MONITORING, PanelTerminal, SYN1_BOX, blue_pixels, check, read_picture, require  # noqa: E402
+from e2e_support import (NO_MONITORING, PanelTerminal, SYN1_BOX, blue_pixels, check, patient, read_picture,  # noqa: E402
+                         require)
 
 LINE_TIMEOUT_S = 30  # longest wait for one expected line of the panel: the test never hangs
-RUN_TIMEOUT_S = 60   # longest wait for the exhibit's run to end
+RUN_TIMEOUT_S = 60   # longest wait for the exhibit's run to end (both on a quiet machine)
 FRAMES = 250         # about 5 s: far longer than a poll and its reply take, and room for a touch
 SCRIPT = "0 wait status\n0 param 1 20\n"
 DEFAULTS = "speed 15, parameters 6 6 6 7 6 6"
@@ -37,7 +38,7 @@ class PanelOutput:
     def wait_for(self, wanted):
         """The first line from now for which wanted(line) holds; None when none came in
         time or the output ended."""
-        deadline = time.monotonic() + LINE_TIMEOUT_S
+        deadline = time.monotonic() + patient(LINE_TIMEOUT_S)
         while True:
             while b"\n" in self.pending:
                 raw, self.pending = self.pending.split(b"\n", 1)
@@ -61,7 +62,7 @@ def main():
     options = parser.parse_args()
     require("convert")
 
-    refused = subprocess.run([options.panel, "--script"], capture_output=True, text=True, timeout=RUN_TIMEOUT_S)
+    refused = subprocess.run([options.panel, "--script"], capture_output=True, text=True, timeout=patient(RUN_TIMEOUT_S))
     check(refused.returncode == 2 and refused.stderr.startswith("velmora-panel: "),
           "velmora-panel refuses a bad argument with exit code 2 and a message (%d, %r)"
           % (refused.returncode, refused.stderr))
@@ -70,7 +71,7 @@ def main():
         with PanelTerminal() as silent:
             default = subprocess.run([options.velmora, "--headless", "--midi-out", "none", "--panel", silent.path,
                                       *NO_MONITORING, "--frames", "1", "--screenshot", "1:default.png"],
-                                     cwd=folder, capture_output=True, timeout=RUN_TIMEOUT_S)
+                                     cwd=folder, capture_output=True, timeout=patient(RUN_TIMEOUT_S))
         check(default.returncode == 0, "a run at the default weights without a panel's replies")
         script = os.path.join(folder, "knobs.txt")
         with open(script, "w") as out:
@@ -102,7 +103,7 @@ def main():
             check(output.wait_for(lambda line: line.startswith("status packet:") and AFTER_DRAG in line) is not None,
                   "after the drag on Syn2 the panel receives a status packet with weight 2 at 8")
 
-            code = exhibit.wait(timeout=RUN_TIMEOUT_S)
+            code = exhibit.wait(timeout=patient(RUN_TIMEOUT_S))
             check(code == 0, "the exhibit ends after its frames with 0 (%s)" % code)
             at_default = blue_pixels(read_picture(os.path.join(folder, "default.png")), SYN1_BOX)
             turned = blue_pixels(read_picture(os.path.join(folder, "turned.png")), SYN1_BOX)

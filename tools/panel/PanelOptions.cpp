@@ -46,7 +46,8 @@ struct PanelArguments {
       "  x Esc Ctrl-C   quit\n"
       "\n"
       "Script: one command per line, \"TIME_MS COMMAND\", times counted from the start in\n"
-      "ms, lines in time order, \"#\" starts a comment:\n"
+      "ms (0 to 86400000, a day), lines in time order, \"#\" starts a comment; a\n"
+      "script with a line that is none of these is refused whole (exit status 2):\n"
       "  500 press 1          press button 1 (or 2)\n"
       "  800 speed 25         set the speed byte (-128 .. 127, not limited as by keys)\n"
       "  900 param 3 -3       set parameter 3 (-128 .. 127)\n"
@@ -56,7 +57,7 @@ struct PanelArguments {
       "  5000 quit            end the simulator\n"
       "\n"
       "Exit status: 0 when ended by a key or the script, 1 when the line cannot be\n"
-      "opened."};
+      "opened, 2 for bad arguments or a bad script."};
 };
 
 }  // namespace

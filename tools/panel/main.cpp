@@ -14,7 +14,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -24,6 +23,7 @@
 #include "platform/ProgramVersion.h"
 #include "platform/SerialPort.h"
 #include "tools/panel/PanelOptions.h"
+#include "tools/panel/PanelScript.h"
 
 namespace {
 
@@ -31,8 +31,6 @@ constexpr int kKeySpeedMax = 30;     // the exhibit's keyboard range for the spe
 constexpr int kKeyParamMax = 20;     // and for each parameter
 constexpr int kIdleWaitMs = 100;     // longest wait for input when no script event is due
 
-using velmora::kPanelValueMax;
-using velmora::kPanelValueMin;
 using velmora::PanelReplyValues;
 using velmora::PanelSettings;
 
@@ -59,66 +57,31 @@ std::string Describe(const PanelState& s) {
          DescribeSettings(s.settings);
 }
 
-struct ScriptCommand {
-  std::int64_t atMs = 0;
-  std::string command;
-};
-
-bool ReadScript(const std::string& path, std::vector<ScriptCommand>& out) {
-  std::ifstream in(path);
-  if (!in) {
-    std::fprintf(stderr, "velmora-panel: cannot read %s\n", path.c_str());
-    return false;
-  }
-  std::string line;
-  int number = 0;
-  while (std::getline(in, line)) {
-    ++number;
-    line = line.substr(0, line.find('#'));
-    std::istringstream fields(line);
-    ScriptCommand command;
-    if (!(fields >> command.atMs)) {
-      if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
-      std::fprintf(stderr, "velmora-panel: %s:%d: expected a time in ms\n", path.c_str(), number);
-      return false;
-    }
-    std::getline(fields >> std::ws, command.command);
-    out.push_back(command);
-  }
-  std::stable_sort(out.begin(), out.end(),
-                   [](const ScriptCommand& a, const ScriptCommand& b) { return a.atMs < b.atMs; });
-  return true;
-}
-
 enum class ScriptStep { kGoOn, kWaitForStatus, kQuit };
 
-// Runs one script command.
-ScriptStep RunCommand(const std::string& line, PanelState& state) {
-  std::istringstream fields(line);
-  std::string verb;
-  fields >> verb;
-  auto signedByte = [](int v) { return std::clamp(v, kPanelValueMin, kPanelValueMax); };
-  int a = 0;
-  int b = 0;
-  std::string what;
-  if (verb == "quit") return ScriptStep::kQuit;
-  if (verb == "wait" && (fields >> what) && what == "status") {
-    std::printf("script: %s\n", line.c_str());
-    return ScriptStep::kWaitForStatus;
+// Runs one script command, checked when the script was read.
+ScriptStep RunCommand(const velmora::panel::ScriptCommand& command, PanelState& state) {
+  using Kind = velmora::panel::ScriptCommand::Kind;
+  switch (command.kind) {
+    case Kind::kQuit:
+      return ScriptStep::kQuit;
+    case Kind::kWaitStatus:
+      std::printf("script: %s\n", command.text.c_str());
+      return ScriptStep::kWaitForStatus;
+    case Kind::kPress:
+      (command.index == 1 ? state.button1 : state.button2) = true;
+      break;
+    case Kind::kSpeed:
+      state.settings.speed = command.value;
+      break;
+    case Kind::kParam:
+      state.settings.params[static_cast<std::size_t>(command.index - 1)] = command.value;
+      break;
+    case Kind::kDefaults:
+      state = DefaultState();
+      break;
   }
-  if (verb == "press" && (fields >> a) && (a == 1 || a == 2)) {
-    (a == 1 ? state.button1 : state.button2) = true;
-  } else if (verb == "speed" && (fields >> a)) {
-    state.settings.speed = signedByte(a);
-  } else if (verb == "param" && (fields >> a >> b) && a >= 1 && a <= 6) {
-    state.settings.params[static_cast<std::size_t>(a - 1)] = signedByte(b);
-  } else if (verb == "defaults") {
-    state = DefaultState();
-  } else {
-    std::printf("script: cannot understand \"%s\"\n", line.c_str());
-    return ScriptStep::kGoOn;
-  }
-  std::printf("script: %s -> %s\n", line.c_str(), Describe(state).c_str());
+  std::printf("script: %s -> %s\n", command.text.c_str(), Describe(state).c_str());
   return ScriptStep::kGoOn;
 }
 
@@ -233,8 +196,11 @@ int main(int argc, char** argv) {
     return velmora::kBadArgumentsExitCode;
   }
   const velmora::panel::PanelOptions& options = parsed.options;
-  std::vector<ScriptCommand> script;
-  if (!options.scriptPath.empty() && !ReadScript(options.scriptPath, script)) return velmora::kBadArgumentsExitCode;
+  std::vector<velmora::panel::ScriptCommand> script;
+  if (std::string error; !options.scriptPath.empty() && !velmora::panel::ReadPanelScript(options.scriptPath, script, error)) {
+    std::fprintf(stderr, "velmora-panel: --script %s\n", error.c_str());
+    return velmora::kBadArgumentsExitCode;
+  }
 
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
   Line line;
@@ -253,7 +219,7 @@ int main(int argc, char** argv) {
   while (running) {
     const auto nowMs = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
     while (running && !waitingForStatus && nextCommand < script.size() && script[nextCommand].atMs <= nowMs) {
-      const ScriptStep step = RunCommand(script[nextCommand++].command, state);
+      const ScriptStep step = RunCommand(script[nextCommand++], state);
       running = step != ScriptStep::kQuit;
       waitingForStatus = step == ScriptStep::kWaitForStatus;
     }

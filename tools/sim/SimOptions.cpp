@@ -3,11 +3,12 @@
 #include <charconv>
 #include <cstdio>
 #include <cmath>
-#include <limits>
 #include <optional>
+#include <sstream>
 #include <string_view>
 #include <utility>
 
+#include "model/Defaults.h"
 #include "model/SpeedRule.h"
 #include "platform/CommandLineApp.h"
 
@@ -31,17 +32,34 @@ bool ParseInt64(std::string_view text, std::int64_t& value) {
   return error == std::errc() && stop == end;
 }
 
-// A time or step in ms: finite, not negative, and (when it goes into a float) not
-// beyond float's range.
-Complaint ParseMilliseconds(std::string_view what, std::string_view text, bool mustFitFloat, double& value) {
+// A time or step in ms: finite, from 0 to `maximum`.
+Complaint ParseMilliseconds(std::string_view what, std::string_view text, double maximum, double& value) {
   if (!ParseDouble(text, value)) {
     return std::string(what) + " needs a number of milliseconds, got '" + std::string(text) + "'";
   }
   if (value < 0.0) return std::string(what) + " must not be negative, got '" + std::string(text) + "'";
-  if (mustFitFloat && value > static_cast<double>(std::numeric_limits<float>::max())) {
-    return std::string(what) + " is too large, got '" + std::string(text) + "'";
+  if (value > maximum) {
+    std::ostringstream limit;
+    limit << maximum;
+    return std::string(what) + " is too large: at most " + limit.str() + " ms, got '" + std::string(text) + "'";
   }
   return {};
+}
+
+// The most steps a run by time can take: up to its end time at the smallest step it
+// may take (a speed action or a reset changes the step), and again from 0 after each
+// reset, which sends the time back.
+double MostStepsOfRun(const SimOptions& options) {
+  float smallestStepMs = options.initialStepMs;
+  double totalMs = options.untilMs;
+  for (const TimedAction& action : options.actions) {
+    if (action.kind == ActionKind::kSetSpeed) smallestStepMs = std::min(smallestStepMs, StepFactorForSpeed(action.speedSetting));
+    if (action.kind == ActionKind::kReset && action.atMs < options.untilMs) {
+      smallestStepMs = std::min(smallestStepMs, StepFactorForSpeed(defaultSpeedSetting));
+      totalMs += action.atMs + kMaxStepMs;
+    }
+  }
+  return totalMs / smallestStepMs;
 }
 
 Complaint ParseSpeed(std::string_view what, std::string_view text, float& speed) {
@@ -96,7 +114,7 @@ Complaint ParseTimedAction(std::string_view text, TimedAction& action) {
   if (colon == std::string_view::npos) {
     return "--at needs TIME:ACTION, got '" + std::string(text) + "'";
   }
-  if (Complaint c = ParseMilliseconds("--at time", text.substr(0, colon), false, action.atMs); !c.empty()) {
+  if (Complaint c = ParseMilliseconds("--at time", text.substr(0, colon), kMaxTimeMs, action.atMs); !c.empty()) {
     return c;
   }
   const std::string_view name = text.substr(colon + 1);
@@ -137,16 +155,17 @@ struct Given {
 
 void AddOptions(CommandLineApp& app, Given& given) {
   const std::string step = "Step (give at most one)";
-  app.Value(step, "--step", "MS", "simulated ms per model step at the start (default 1.0); 0 is allowed only with --steps",
+  app.Value(step, "--step", "MS",
+            "simulated ms per model step at the start, from 0 to 1000 (default 1.0); 0 is allowed only with --steps",
             given.step);
   app.Value(step, "--speed", "S",
             "the start step from the visitors' speed setting S (0 to 30): 1.18 * (S/30)^6 + 0.02 ms", given.speed);
   const std::string length = "Run length (give at most one; default --until 1000)";
   app.Value(length, "--until", "MS",
             "advance while the model's time is below MS; the last step reaches or passes it (a reset sends the time "
-            "back to 0)",
+            "back to 0). At most 1e10 steps at the smallest step the run takes",
             given.until);
-  app.Value(length, "--steps", "N", "exactly N model steps (0 or more)", given.steps);
+  app.Value(length, "--steps", "N", "exactly N model steps (0 to 1e10)", given.steps);
   const std::string network = "Network";
   app.Value(network, "--weights", "a,b,c,d,e,f",
             "the six adjustable synapse weights before the first step: integers from " + WeightRange() +
@@ -154,7 +173,8 @@ void AddOptions(CommandLineApp& app, Given& given) {
             given.weights);
   const std::string actions = "Timed actions";
   app.Repeatable(actions, "--at", "T:ACTION",
-                 "apply ACTION right before the first model step taken while the model's time is at or past T ms; "
+                 "apply ACTION right before the first model step taken while the model's time is at or past T ms "
+                 "(0 to 1e13); "
                  "each action is applied once; several due together are applied in order of T, then in "
                  "command-line order. ACTION is one of\n"
                  "  stim1      a manual spike into stimulus input 1\n"
@@ -177,7 +197,7 @@ void AddOptions(CommandLineApp& app, Given& given) {
   app.Value(outputs, "--raster", "FILE",
             "spike raster of both inputs and the three neurons over the run, with a time axis; FILE ends in .svg "
             "or .png. Its time axis is the simulated time elapsed since the start, which keeps counting across a "
-            "reset",
+            "reset. For a run of at most 1e7 steps",
             given.raster);
   app.Value(outputs, "--geometry", "FILE",
             "every point of the 23 axon and dendrite paths as stored, before any scaling: element,index,x,y,nx,ny",
@@ -209,7 +229,7 @@ void AddOptions(CommandLineApp& app, Given& given) {
            "compose every frame of the run (20 steps) as the exhibit shows it and count its flashes by WCAG 2.3.1: "
            "general and red flashes over at least a quarter of a 10-degree field of view; prints the largest "
            "number in any one second instead of the firing lines. The picture is the one --size, --classic, "
-           "--letterbox and --labeled choose",
+           "--letterbox and --labeled choose. For a run of at most 600000 steps",
            given.flashes);
   app.Flag(flashes, "--classic",
            "with --flashes and --size: the classic 1024 x 768 picture scaled up to that screen, as the exhibit's "
@@ -233,7 +253,7 @@ void AddOptions(CommandLineApp& app, Given& given) {
             "render the notes of the run with the exhibit's built-in synthesiser as the exhibit plays them (the "
             "notes of a frame's 20 steps at the frame's start, 20 ms a frame) into a 48 kHz stereo WAV file, and "
             "print its measure instead of the firing lines: the share of the energy above 150 Hz, the peak and "
-            "the samples at full scale",
+            "the samples at full scale. For a run of at most 600000 steps",
             given.sound);
   app.Value(sound, "--soundfont", "FILE", "with --sound: the soundfont (default: the system's GM soundfont)",
             given.soundfont);
@@ -288,7 +308,7 @@ Complaint Check(const Given& given, SimOptions& options) {
 
   if (given.step) {
     double stepMs = 0.0;
-    if (Complaint c = ParseMilliseconds("--step", *given.step, true, stepMs); !c.empty()) return c;
+    if (Complaint c = ParseMilliseconds("--step", *given.step, kMaxStepMs, stepMs); !c.empty()) return c;
     options.initialStepMs = static_cast<float>(stepMs);
   }
   if (given.speed) {
@@ -297,11 +317,12 @@ Complaint Check(const Given& given, SimOptions& options) {
     options.initialSpeedSetting = speed;
   }
   if (given.until) {
-    if (Complaint c = ParseMilliseconds("--until", *given.until, false, options.untilMs); !c.empty()) return c;
+    if (Complaint c = ParseMilliseconds("--until", *given.until, kMaxTimeMs, options.untilMs); !c.empty()) return c;
   }
   if (given.steps) {
-    if (!ParseInt64(*given.steps, options.stepCount) || options.stepCount < 0) {
-      return "--steps needs a whole number of steps, 0 or more, got '" + *given.steps + "'";
+    if (!ParseInt64(*given.steps, options.stepCount) || options.stepCount < 0 || options.stepCount > kMaxStepCount) {
+      return "--steps needs a whole number of steps from 0 to " + std::to_string(kMaxStepCount) + ", got '" +
+             *given.steps + "'";
     }
     options.runByStepCount = true;
   }
@@ -336,8 +357,7 @@ Complaint Check(const Given& given, SimOptions& options) {
   }
   if (given.size) {
     if (!ParseScreenSize(*given.size, options.pictureWidthPixels, options.pictureHeightPixels)) {
-      return "--size needs WIDTHxHEIGHT with sides from " + std::to_string(kSmallestScreenSidePixels) + " to " +
-             std::to_string(kLargestScreenSidePixels) + " pixels, got '" + *given.size + "'";
+      return "--size needs WIDTHxHEIGHT with sides from " + ScreenSideRange() + " pixels, got '" + *given.size + "'";
     }
     if (options.picturePath.empty() && !given.flashes) {
       return "--size is the screen of --picture or --flashes; give --picture FILE.png or --flashes with it";
@@ -423,8 +443,16 @@ Complaint Check(const Given& given, SimOptions& options) {
     return "--step 0 never reaches the end time; use --steps N to run a zero step";
   }
   if (options.initialSpeedSetting) options.initialStepMs = StepFactorForSpeed(*options.initialSpeedSetting);
-  if (!options.runByStepCount && options.untilMs / options.initialStepMs > kMaxUntilStepCount) {
+  const double steps = options.runByStepCount ? static_cast<double>(options.stepCount) : MostStepsOfRun(options);
+  if (!options.runByStepCount && steps > kMaxUntilStepCount) {
     return "--until at this step would take more than 1e10 steps";
+  }
+  if (!options.rasterPath.empty() && steps > kMaxRasterStepCount) {
+    return "--raster keeps every spike of the run: give it a run of at most 1e7 steps";
+  }
+  if ((options.flashes || !options.soundPath.empty()) && steps > kMaxMeasuredStepCount) {
+    return std::string(options.flashes ? "--flashes" : "--sound") +
+           " keeps every frame's figures or sound: give it a run of at most 600000 steps";
   }
   return {};
 }

@@ -26,9 +26,23 @@ inline constexpr float kDefaultInitialStepMs = 1.0f;
 inline constexpr float kMinSpeedSetting = 0.0f;
 inline constexpr float kMaxSpeedSetting = 30.0f;
 
-// Longest run by time that is accepted, in steps of the start step: beyond it a run
+// Largest step, simulated ms: a simulated second, far beyond the exhibit's own 0.02 to
+// 1.2 ms. The spike sources send every spike due within a step in that step, so the
+// work and memory of one step grow with it (one step of 1e7 ms takes half a gigabyte).
+inline constexpr double kMaxStepMs = 1000.0;
+// Most steps of a run, by --steps or by --until at its smallest step: beyond it a run
 // would take hours, and a step this small against the end time is almost surely a typo.
 inline constexpr double kMaxUntilStepCount = 1e10;
+inline constexpr std::int64_t kMaxStepCount = 10'000'000'000;
+// Latest time of --until and --at, simulated ms: the longest run at the largest step.
+inline constexpr double kMaxTimeMs = 1e13;
+// Most steps of a run with --raster, whose every spike is kept for the picture until
+// the end (about 4 MB per million steps of the start step).
+inline constexpr double kMaxRasterStepCount = 1e7;
+// Most steps of a run with --flashes or --sound, which keep every frame's transitions or
+// sound until the end: 30,000 frames, 10 minutes as the exhibit shows them (a sound
+// run this long takes about 250 MB).
+inline constexpr double kMaxMeasuredStepCount = 600'000;
 
 // Range of a weight given to the simulator: the panel's signed byte, the widest range
 // the exhibit ever sees. The drawing sizes synapses from the weight, and weights far

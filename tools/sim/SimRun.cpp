@@ -117,7 +117,7 @@ RunStatus RunSimulation(const SimOptions& options, const RunSinks& sinks, RunRec
 
     for (SpikeListener& listener : sourceListeners) {
       for (std::size_t n = 0; n < listener.heardMs.size(); ++n) {
-        record.sourceSpikes.push_back({listener.sender, record.elapsedMs});
+        if (sinks.keepSpikes) record.sourceSpikes.push_back({listener.sender, record.elapsedMs});
       }
       listener.heardMs.clear();
     }
@@ -128,7 +128,7 @@ RunStatus RunSimulation(const SimOptions& options, const RunSinks& sinks, RunRec
       for (float timeMs : listener.heardMs) {
         const int note = noteIndex < recorder.notes.size() ? recorder.notes[noteIndex++] : -1;
         const Firing firing{timeMs, listener.sender, note, record.elapsedMs};
-        record.firings.push_back(firing);
+        if (sinks.keepSpikes) record.firings.push_back(firing);
         if (sinks.onFiring) sinks.onFiring(firing);
       }
       listener.heardMs.clear();

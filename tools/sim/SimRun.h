@@ -63,6 +63,9 @@ struct RunSinks {
   // May be empty: called once with the network in its final state when the run
   // finished (not when it stalled), before the network is taken down.
   std::function<void(Model&)> onFinished;
+  // Every firing and input spike kept in the record (the raster needs them); without,
+  // a long run takes no more memory than a short one.
+  bool keepSpikes = true;
 };
 
 enum class RunStatus {

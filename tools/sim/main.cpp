@@ -113,6 +113,7 @@ int main(int argc, char** argv) {
   }
 
   RunSinks sinks;
+  sinks.keepSpikes = !options.rasterPath.empty();
   sinks.onFiring = [](const Firing& firing) { std::fputs(FormatFiringLine(firing).c_str(), stdout); };
   if (csv != nullptr) sinks.onStep = [csv](const StepRow& row) { std::fputs(FormatCsvRow(row).c_str(), csv); };
   bool pictureFailed = false;
