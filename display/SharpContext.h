@@ -12,8 +12,13 @@
 // - a line runs between the centres of its end pixels, (x + 0.5, y + 0.5) scaled,
 //   butt-ended, as wide as the pen times the scale; a run of LineTo calls with one
 //   pen is one stroke, mitred at its joints;
+// - a point on a neurite lies where its path point lies on the neurite's smooth
+//   curve (display/NeuritePlaces.h), its offset unrounded and turned to the curve's
+//   normal; a stroke of such points is drawn as a smooth curve through them, so
+//   the dendrites' waves bulge smoothly and lie on the painted neurites;
 // - a triangle's corners are the corner points (x, y) scaled, as the classic fill
-//   takes pixel centres inside the corners;
+//   takes pixel centres inside the corners; given exactly, they move with the
+//   nearest path point onto its curve;
 // - text has its top-left corner at (x, y) scaled.
 
 #include <SDL.h>
@@ -24,6 +29,7 @@
 #include <vector>
 
 #include "display/FrameDisplay.h"
+#include "display/NeuritePlaces.h"
 
 namespace velmora {
 
@@ -52,7 +58,8 @@ struct ScreenTransform {
 
 class SharpContext final : public TextDeviceContext {
 public:
-  SharpContext(const ScreenTransform& transform, DrawList& list);
+  // `places` may be null: points on a neurite then lie at their pixels' centres.
+  SharpContext(const ScreenTransform& transform, DrawList& list, const NeuritePlaces* places = nullptr);
 
   // Back to the fresh state of a newly lent context: no pen or brush, current
   // position 0, 0, black text on an opaque white background.
@@ -65,6 +72,9 @@ public:
   void MoveTo(int x, int y) override;
   void LineTo(int x, int y) override;
   void Polygon(const ScreenPoint (&corners)[3]) override;
+  void MoveToOnPath(const PathPlace& place) override;
+  void LineToOnPath(const PathPlace& place) override;
+  void PolygonExact(const ExactPoint (&corners)[3]) override;
 
   void SetTextColor(ColorRef color) override;
   void SetTransparentBackground() override;
@@ -75,22 +85,28 @@ private:
     double x, y;  // screen pixels
   };
   Point LinePoint(int x, int y) const;
+  Point LinePoint(double x, double y) const;
+  Point PlacePoint(const PathPlace& place) const;
+  void StrokeTo(Point point, bool onPath);
   void EndStroke();
   void AddStroke(const std::vector<Point>& points, const Pen& strokePen);
   void AddFilledTriangle(const Point (&corners)[3], ColorRef color);
+  void AddPolygon(const Point (&fillCorners)[3], const Point (&lineCorners)[3]);
   int AddVertex(Point p, ColorRef color, double alpha);
   void AddTriangle(int a, int b, int c);
 
   // Parameters
   ScreenTransform transform;
   DrawList* list;
+  const NeuritePlaces* places;
 
   // State: the selections, the current position and the stroke being drawn.
   const Pen* pen = nullptr;
   const Brush* brush = nullptr;
-  int currentX = 0;  // design pixels
-  int currentY = 0;
-  std::vector<Point> stroke;  // screen pixels; the current position ends it
+  Point current{};             // screen pixels
+  bool currentOnPath = false;  // the current position is a point on a neurite
+  std::vector<Point> stroke;   // screen pixels; the current position ends it
+  bool strokeOnPath = false;   // every point of the stroke lies on a neurite
   ColorRef textColor = 0;
   bool transparentBackground = false;
 };

@@ -56,7 +56,7 @@ void Destroy(SDL_Texture*& texture) {
 SharpDisplay::SharpDisplay(std::shared_ptr<const SharpPictures> pictures_)
     : pictures(std::move(pictures_)),
       font(ScaledFont::Open(BuiltInFont(FontFace::Bold), kDefaultFontSizePoints, pictures->placement.scale)),
-      context(TransformOf(pictures->placement), list),
+      context(TransformOf(pictures->placement), list, &places),
       madeTicks(SDL_GetTicks()) {}
 
 SharpDisplay::~SharpDisplay() { ReleaseTextures(); }
@@ -128,7 +128,7 @@ bool SharpDisplay::MakeTextures(std::string* error) {
     // modulation scales it down to the level drawn.
     std::vector<std::uint32_t> glow(sprite.pixels.size());
     for (std::size_t i = 0; i < glow.size(); ++i) {
-      const std::uint32_t green = std::min<std::uint32_t>(255u, body.glowStep[i] * static_cast<std::uint32_t>(kTopGlowLevel));
+      const std::uint32_t green = std::min(255u, body.GlowAt(i, kTopGlowLevel));
       glow[i] = (sprite.pixels[i] & 0xFF000000u) | green << 8;
     }
     glowTextures.push_back(MakeTexture(renderer, sprite.width, sprite.height, glow.data(), SDL_BLENDMODE_ADD));

@@ -112,6 +112,7 @@ private:
 
   // The frame being made: what it draws, kept for the screenshot.
   DrawList list;
+  NeuritePlaces places;  // where the model's points lie on the painted neurites
   SharpContext context;
   bool contextLent = false;
   bool labeled = false;

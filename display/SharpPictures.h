@@ -17,12 +17,20 @@
 namespace velmora {
 
 // One cell body's sprite. At activity level L (0 .. kTopGlowLevel) a pixel shows its
-// colour with the green raised by L times its glow step (to at most 255), laid over
-// what is below by its alpha.
+// colour with the green raised by L times its glow step (to at most 255, rounded),
+// laid over what is below by its alpha.
 struct SharpBody {
   BodySprite sprite;                   // canvas pixels; left, top: where it was cut
-  std::vector<std::uint8_t> glowStep;  // per sprite pixel: green added per level
+  std::vector<std::uint8_t> glowStep;  // per sprite pixel: green added per level, whole levels
+  // The step's fraction, 256ths of a level; empty: none.
+  std::vector<std::uint8_t> glowStepFraction;
   PixelPoint cut;                      // picture pixels: the corner the classic sheet cell was cut at
+
+  // Green added at `level` to pixel i.
+  unsigned GlowAt(std::size_t i, unsigned level) const {
+    const unsigned step = glowStep[i] * 256u + (glowStepFraction.empty() ? 0u : glowStepFraction[i]);
+    return (level * step + 128u) >> 8;
+  }
 };
 
 struct SharpPictures {
