@@ -83,6 +83,14 @@ std::vector<Vector> SmoothThrough(const std::vector<Vector>& points) {
 
 }  // namespace
 
+double ScreenTransform::Y(double y) const { return y * scale + offsetY + (y >= kStatusBandTop ? statusShiftY : 0.0); }
+
+ScreenTransform TransformOf(const PaintPlacement& placement) {
+  const double belowDesign = placement.height - placement.offsetY - kPictureHeight * placement.scale;
+  return {placement.scale, static_cast<double>(placement.offsetX), static_cast<double>(placement.offsetY),
+          std::max(0.0, std::floor(belowDesign))};
+}
+
 void DrawList::Clear() {
   vertices.clear();
   indices.clear();
@@ -342,7 +350,7 @@ void SharpContext::TextOut(int x, int y, std::string_view text) {
   EndStroke();
   list->texts.push_back({list->indices.size(),
                          static_cast<int>(std::lround(Clamp(x) * transform.scale + transform.offsetX)),
-                         static_cast<int>(std::lround(Clamp(y) * transform.scale + transform.offsetY)),
+                         static_cast<int>(std::lround(transform.Y(Clamp(y)))),
                          std::string(text), textColor, !transparentBackground});
 }
 

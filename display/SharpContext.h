@@ -19,7 +19,9 @@
 // - a triangle's corners are the corner points (x, y) scaled, as the classic fill
 //   takes pixel centres inside the corners; given exactly, they move with the
 //   nearest path point onto its curve;
-// - text has its top-left corner at (x, y) scaled.
+// - text has its top-left corner at (x, y) scaled; in the status band at the design's
+//   foot it stands as far above the screen's bottom edge as above the design's, so
+//   on a tall screen the status line sits at the bottom, not in the middle.
 
 #include <SDL.h>
 
@@ -29,6 +31,7 @@
 #include <vector>
 
 #include "display/FrameDisplay.h"
+#include "assets/ScaledPictures.h"
 #include "display/NeuritePlaces.h"
 
 namespace velmora {
@@ -49,12 +52,20 @@ struct DrawList {
   void Clear();
 };
 
-// Where the design lies on the screen: design point p shows at p * scale + offset.
+// Where the design lies on the screen: design point p shows at p * scale + offset;
+// the status band's rows (from kStatusBandTop down) statusShiftY further down.
 struct ScreenTransform {
   double scale = 1.0;    // screen pixels per design pixel
   double offsetX = 0.0;  // screen pixels
   double offsetY = 0.0;
+  double statusShiftY = 0.0;
+
+  // The screen row of design row y.
+  double Y(double y) const;
 };
+
+// The transform of a placement: the status band anchored to the screen's bottom edge.
+ScreenTransform TransformOf(const PaintPlacement& placement);
 
 class SharpContext final : public TextDeviceContext {
 public:

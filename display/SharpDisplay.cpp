@@ -15,10 +15,6 @@ constexpr int kBytesPerPixel = 4;
 constexpr int kBytesPerRgbPixel = 3;
 constexpr Uint8 kFullAlphaMod = 255;
 
-ScreenTransform TransformOf(const PaintPlacement& placement) {
-  return {placement.scale, static_cast<double>(placement.offsetX), static_cast<double>(placement.offsetY)};
-}
-
 // A texture of 0xAARRGGBB pixels; null on failure.
 SDL_Texture* MakeTexture(SDL_Renderer* renderer, int width, int height, const std::uint32_t* pixels,
                          SDL_BlendMode blend) {
