@@ -38,8 +38,15 @@ void ExhibitDisplay::InitDisplay(SDL_Window* target, ScreenMode mode, bool headl
     wantedWidth = screen.w;
     wantedHeight = screen.h;
   } else {
-    SDL_GetRendererOutputSize(SDL_GetRenderer(window), &wantedWidth, &wantedHeight);
+    OutputSize(wantedWidth, wantedHeight);
   }
+}
+
+bool ExhibitDisplay::OutputSize(int& width, int& height) const {
+  SDL_Renderer* renderer = SDL_GetRenderer(window);
+  if (renderer != nullptr) return SDL_GetRendererOutputSize(renderer, &width, &height) == 0;
+  SDL_GetWindowSize(window, &width, &height);
+  return true;
 }
 
 FrameDisplay& ExhibitDisplay::Shown() {
@@ -52,8 +59,7 @@ void ExhibitDisplay::FollowScreen() {
   if (outputMayHaveChanged && !headless) {
     outputMayHaveChanged = false;
     int width = 0, height = 0;
-    SDL_Renderer* renderer = SDL_GetRenderer(window);
-    if (renderer != nullptr && SDL_GetRendererOutputSize(renderer, &width, &height) == 0 && width > 0 && height > 0) {
+    if (OutputSize(width, height) && width > 0 && height > 0) {
       wantedWidth = width;
       wantedHeight = height;
     }
@@ -81,7 +87,10 @@ void ExhibitDisplay::FollowScreen() {
 
 void ExhibitDisplay::ShowPictures(std::shared_ptr<SharpPictures> pictures) {
   std::string error;
-  sharp = SharpDisplay::CreateForRenderer(SDL_GetRenderer(window), std::move(pictures), &error);
+  SDL_Renderer* renderer = SDL_GetRenderer(window);
+  sharp = renderer == nullptr && IsFramebufferWindow(window)
+              ? SharpDisplay::CreateForFramebuffer(window, std::move(pictures))
+              : SharpDisplay::CreateForRenderer(renderer, std::move(pictures), &error);
   if (!sharp) {
     std::fprintf(stderr, "velmora: the sharp picture cannot be shown (%s); the classic one shows\n", error.c_str());
     failedWidth = wantedWidth;
@@ -92,7 +101,9 @@ void ExhibitDisplay::ShowPictures(std::shared_ptr<SharpPictures> pictures) {
   }
   sharp->SelectBackground(background);
   std::fprintf(stderr, "velmora: sharp picture at %d x %d, %s\n", sharp->Width(), sharp->Height(),
-               sharp->OnGpu() ? "its pictures in the renderer's textures" : "composed in memory");
+               sharp->OnGpu()           ? "its pictures in the renderer's textures"
+               : sharp->OnFramebuffer() ? "composed in memory, shown through the window's framebuffer"
+                                        : "composed in memory");
 }
 
 void ExhibitDisplay::StartPainting() {

@@ -86,6 +86,8 @@ public:
 
 private:
   FrameDisplay& Shown();
+  // The renderer's output size, or the window's where it has none (its framebuffer).
+  bool OutputSize(int& width, int& height) const;
   // At a frame's start: back to the classic picture when the sharp one no longer
   // fits, the painted pictures taken up, a painting begun for the present size.
   void FollowScreen();

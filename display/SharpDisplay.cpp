@@ -83,6 +83,53 @@ std::unique_ptr<SharpDisplay> SharpDisplay::CreateForRenderer(SDL_Renderer* rend
   return display;
 }
 
+std::unique_ptr<SharpDisplay> SharpDisplay::CreateForFramebuffer(SDL_Window* window,
+                                                                 std::shared_ptr<const SharpPictures> pictures) {
+  std::unique_ptr<SharpDisplay> display(new SharpDisplay(std::move(pictures)));
+  display->framebuffer = std::make_unique<WindowFramebuffer>(window);
+  display->frame = std::make_unique<SharpFrame>(display->pictures);
+  return display;
+}
+
+bool SharpDisplay::ShowOnFramebuffer() {
+  bool whole = false;
+  SDL_Surface* surface = framebuffer->Begin(whole);
+  frame->TakeChanged(changedRects);
+  if (surface == nullptr || SDL_MUSTLOCK(surface)) return false;
+  if (whole) {
+    shown = {(surface->w - Width()) / 2, (surface->h - Height()) / 2, Width(), Height()};
+    if (shown.x != 0 || shown.y != 0 || shown.w != surface->w || shown.h != surface->h) {
+      SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
+    }
+    changedRects.assign(1, SDL_Rect{0, 0, Width(), Height()});
+  }
+  // The window's pixels hold the frame shown last: of a changed tile row, only the
+  // rows that differ are copied and handed on (a wave at rest is drawn again the same).
+  const bool plainCopy = surface->format->format == SDL_PIXELFORMAT_RGB888 || surface->format->format == SDL_PIXELFORMAT_ARGB8888;
+  for (const SDL_Rect& rect : changedRects) {
+    const SDL_Rect onWindow{rect.x + shown.x, rect.y + shown.y, rect.w, rect.h};
+    SDL_Rect visible{};
+    const SDL_Rect all{0, 0, surface->w, surface->h};
+    if (SDL_IntersectRect(&onWindow, &all, &visible) != SDL_TRUE) continue;
+    const std::size_t rowBytes = static_cast<std::size_t>(visible.w) * sizeof(std::uint32_t);
+    int first = -1, last = -1;
+    for (int y = visible.y; y < visible.y + visible.h; ++y) {
+      const std::uint32_t* from = frame->Pixels() + static_cast<std::size_t>(y - shown.y) * static_cast<std::size_t>(Width()) +
+                                  static_cast<std::size_t>(visible.x - shown.x);
+      void* to = static_cast<std::uint8_t*>(surface->pixels) + static_cast<std::ptrdiff_t>(y) * surface->pitch +
+                 static_cast<std::ptrdiff_t>(visible.x) * surface->format->BytesPerPixel;
+      if (plainCopy && !whole && std::memcmp(to, from, rowBytes) == 0) continue;
+      CopyRowToSurface(from, visible.w, *surface, visible.x, y);
+      if (first < 0) first = y;
+      last = y;
+    }
+    if (first >= 0) framebuffer->Mark({visible.x, first, visible.w, last - first + 1});
+  }
+  const bool ok = framebuffer->Show();
+  pendingUploadBytes += framebuffer->ShownBytes();
+  return ok;
+}
+
 bool SharpDisplay::MakeTextures(std::string* error) {
   ReleaseTextures();
   const auto fail = [&](const char* what) {
@@ -255,9 +302,11 @@ void SharpDisplay::DrawListOnRenderer() {
 
 DisplayResult SharpDisplay::FlipBuffers() {
   if (lost) return DisplayResult::SurfaceLost;
-  if (renderer == nullptr) return DisplayResult::Ok;
+  if (renderer == nullptr && !framebuffer) return DisplayResult::Ok;
   bool ok = true;
-  if (frame) {
+  if (framebuffer) {
+    ok = ShowOnFramebuffer();
+  } else if (frame) {
     frame->TakeChanged(changedRects);
     for (const SDL_Rect& rect : changedRects) {
       const std::uint32_t* from = frame->Pixels() + static_cast<std::size_t>(rect.y) * static_cast<std::size_t>(Width()) +
@@ -269,7 +318,7 @@ DisplayResult SharpDisplay::FlipBuffers() {
     if (shown.x != 0 || shown.y != 0) ok = ok && SDL_RenderClear(renderer) == 0;
     ok = ok && SDL_RenderCopy(renderer, frameTexture, nullptr, &shown) == 0;
   }
-  if (ok) SDL_RenderPresent(renderer);
+  if (ok && renderer != nullptr) SDL_RenderPresent(renderer);
   figures.uploadedBytes = pendingUploadBytes;
   pendingUploadBytes = 0;
   if (!ok) {
@@ -281,13 +330,14 @@ DisplayResult SharpDisplay::FlipBuffers() {
 
 DisplayResult SharpDisplay::RestoreSurfaces() {
   if (renderer != nullptr && !MakeTextures(nullptr)) return DisplayResult::SurfaceLost;
+  if (framebuffer) framebuffer->Invalidate();
   if (frame) frame->RepaintAll();
   lost = false;
   return DisplayResult::Ok;
 }
 
 void SharpDisplay::HandleEvent(const SDL_Event& event) {
-  if (renderer == nullptr) return;
+  if (renderer == nullptr && !framebuffer) return;
   switch (event.type) {
     case SDL_RENDER_DEVICE_RESET:
     case SDL_RENDER_TARGETS_RESET:

@@ -6,10 +6,13 @@
 //
 // Where the pixels go, by renderer:
 // - none (pictures of a frame, tests): the frame is composed in memory;
-// - SDL's software renderer: composed in memory too, kept from frame to frame; only
-//   what the last frame drew over is laid again from the background, only the tiles
-//   that changed are copied into the streaming texture, which one copy puts on the
-//   screen;
+// - the window's framebuffer (no GPU: platform/WindowFramebuffer.h): composed in
+//   memory, kept from frame to frame; only what the last frame drew over is laid
+//   again from the background, and of the tiles drawn on only the rows whose pixels
+//   differ from what the window shows are copied into it and handed to the window
+//   system;
+// - SDL's software renderer: composed in memory too; only the tiles that changed are
+//   copied into the streaming texture, which one copy puts on the screen;
 // - any other renderer (a GPU's): the background, labels, bodies and their glow are
 //   textures made once; a frame copies them, draws the model's triangles with
 //   SDL_RenderGeometry and the status line from a texture made when its text
@@ -31,6 +34,7 @@
 #include "display/SharpFrame.h"
 #include "display/SharpPictures.h"
 #include "display/SharpText.h"
+#include "platform/WindowFramebuffer.h"
 
 namespace velmora {
 
@@ -53,6 +57,9 @@ public:
   static std::unique_ptr<SharpDisplay> CreateForRenderer(SDL_Renderer* renderer,
                                                          std::shared_ptr<const SharpPictures> pictures,
                                                          std::string* error);
+  // Shows frames through the window's framebuffer, the picture centred on it.
+  static std::unique_ptr<SharpDisplay> CreateForFramebuffer(SDL_Window* window,
+                                                            std::shared_ptr<const SharpPictures> pictures);
   ~SharpDisplay() override;
   SharpDisplay(const SharpDisplay&) = delete;
   SharpDisplay& operator=(const SharpDisplay&) = delete;
@@ -87,6 +94,7 @@ public:
   bool SaveScreenshotPng(const std::string& path);
 
   bool OnGpu() const { return gpu; }
+  bool OnFramebuffer() const { return framebuffer != nullptr; }
   int Width() const { return pictures->Width(); }
   int Height() const { return pictures->Height(); }
   SharpFigures Figures() const;
@@ -97,6 +105,7 @@ private:
   void ReleaseTextures();
   void BodyDestination(int soma, int x, int y, SDL_Rect& destination) const;
   void DrawListOnRenderer();
+  bool ShowOnFramebuffer();
   SDL_Texture* TextTexture(const DrawList::Text& text);
 
   struct BodyDraw {
@@ -106,7 +115,8 @@ private:
   // Parameters
   std::shared_ptr<const SharpPictures> pictures;
   std::unique_ptr<ScaledFont> font;  // null: text is not drawn
-  SDL_Renderer* renderer = nullptr;  // null: offscreen
+  SDL_Renderer* renderer = nullptr;  // null: offscreen or the framebuffer
+  std::unique_ptr<WindowFramebuffer> framebuffer;  // null: offscreen or a renderer
   bool gpu = false;
   SDL_Rect shown{};                  // where the picture lies on the renderer's output
 

@@ -96,6 +96,10 @@ std::unique_ptr<Presenter> Presenter::Create(SDL_Window* window, std::string* er
     return nullptr;
   }
   auto presenter = std::unique_ptr<Presenter>(new Presenter(window));
+  if (IsFramebufferWindow(window) && SDL_GetRenderer(window) == nullptr) {
+    presenter->framebuffer = std::make_unique<WindowFramebuffer>(window);
+    return presenter;
+  }
   if (!presenter->CreateRenderer(error)) return nullptr;
   return presenter;
 }
@@ -173,23 +177,36 @@ bool Presenter::EnterScreenMode(ScreenMode mode, int widthPixels, int heightPixe
   return false;
 }
 
+bool Presenter::MakeConversionTable(Uint32 windowFormat) {
+  if (!windowPixelOfRgb565.empty() && tableFormat == windowFormat) return true;  // a restore finds it ready
+  constexpr int kRgb565Values = 1 << 16;
+  std::vector<std::uint16_t> values(kRgb565Values);
+  std::iota(values.begin(), values.end(), std::uint16_t{0});
+  windowPixelOfRgb565.resize(kRgb565Values);
+  tableFormat = windowFormat;
+  if (SDL_ConvertPixels(kRgb565Values, 1, SDL_PIXELFORMAT_RGB565, values.data(), kRgb565Values * 2, windowFormat,
+                        windowPixelOfRgb565.data(), kRgb565Values * 4) != 0) {
+    windowPixelOfRgb565.clear();
+    return false;
+  }
+  return true;
+}
+
 bool Presenter::CreateFrameTexture(int widthPixels, int heightPixels) {
   ReleaseFrameTexture();
+  if (framebuffer) {
+    // The window's format is known once its surface is got, at the first present.
+    textureWidthPixels = widthPixels;
+    textureHeightPixels = heightPixels;
+    framebuffer->Invalidate();
+    return true;
+  }
   // The window's own 32-bit format without alpha: the renderer's copy is then a plain copy.
   const Uint32 windowFormat = SDL_GetWindowPixelFormat(window);
   if (!IsSoftwareRenderer(renderer) || SDL_BYTESPERPIXEL(windowFormat) != 4 || SDL_ISPIXELFORMAT_ALPHA(windowFormat)) {
     windowPixelOfRgb565.clear();
-  } else if (windowPixelOfRgb565.empty() || tableFormat != windowFormat) {
-    // Made once; a restore after a loss finds it ready.
-    constexpr int kRgb565Values = 1 << 16;
-    std::vector<std::uint16_t> values(kRgb565Values);
-    std::iota(values.begin(), values.end(), std::uint16_t{0});
-    windowPixelOfRgb565.resize(kRgb565Values);
-    tableFormat = windowFormat;
-    if (SDL_ConvertPixels(kRgb565Values, 1, SDL_PIXELFORMAT_RGB565, values.data(), kRgb565Values * 2, windowFormat,
-                          windowPixelOfRgb565.data(), kRgb565Values * 4) != 0) {
-      windowPixelOfRgb565.clear();
-    }
+  } else {
+    MakeConversionTable(windowFormat);
   }
   texture = SDL_CreateTexture(renderer, ConvertsFrames() ? windowFormat : Uint32{SDL_PIXELFORMAT_RGB565},
                               SDL_TEXTUREACCESS_STREAMING, widthPixels, heightPixels);
@@ -203,10 +220,12 @@ bool Presenter::CreateFrameTexture(int widthPixels, int heightPixels) {
 void Presenter::ReleaseFrameTexture() {
   if (texture != nullptr) SDL_DestroyTexture(texture);
   texture = nullptr;
+  shownFrame.clear();
 }
 
 bool Presenter::Restore() {
   const int widthPixels = textureWidthPixels, heightPixels = textureHeightPixels;
+  if (framebuffer) return CreateFrameTexture(widthPixels, heightPixels);
   if (deviceReset) {
     ReleaseFrameTexture();
     if (ownsRenderer && renderer != nullptr) SDL_DestroyRenderer(renderer);
@@ -217,7 +236,96 @@ bool Presenter::Restore() {
   return CreateFrameTexture(widthPixels, heightPixels);
 }
 
+namespace {
+
+// Side of the square parts of a frame compared with the last one, frame pixels.
+constexpr int kComparedTilePixels = 16;
+
+// True if the tile's pixels differ between two RGB565 frames of `width` pixels a row.
+bool TileDiffers(const std::uint16_t* shown, const SDL_Surface& frame, int left, int top, int right, int bottom) {
+  for (int y = top; y < bottom; ++y) {
+    const auto* row = reinterpret_cast<const std::uint16_t*>(static_cast<const std::uint8_t*>(frame.pixels) +
+                                                             static_cast<std::ptrdiff_t>(y) * frame.pitch);
+    if (std::memcmp(row + left, shown + static_cast<std::ptrdiff_t>(y) * frame.w + left,
+                    static_cast<std::size_t>(right - left) * sizeof(std::uint16_t)) != 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+bool Presenter::PresentOnFramebuffer(const SDL_Surface& frame) {
+  if (frame.w != textureWidthPixels || frame.h != textureHeightPixels) return false;
+  bool whole = false;
+  SDL_Surface* surface = framebuffer->Begin(whole);
+  if (surface == nullptr || SDL_MUSTLOCK(surface)) return false;
+  const bool fourBytes = surface->format->BytesPerPixel == 4;
+  if (!MakeConversionTable(fourBytes ? surface->format->format : Uint32{SDL_PIXELFORMAT_ARGB8888})) return false;
+  if (whole) {
+    // Scaled up with the aspect kept, as a renderer's logical size does; black bars.
+    const double scale = std::min(static_cast<double>(surface->w) / frame.w, static_cast<double>(surface->h) / frame.h);
+    shownWidth = std::max(1, static_cast<int>(frame.w * scale));
+    shownHeight = std::max(1, static_cast<int>(frame.h * scale));
+    shownLeft = (surface->w - shownWidth) / 2;
+    shownTop = (surface->h - shownHeight) / 2;
+    frameColumnOf.resize(static_cast<std::size_t>(shownWidth));
+    frameRowOf.resize(static_cast<std::size_t>(shownHeight));
+    for (int x = 0; x < shownWidth; ++x) frameColumnOf[static_cast<std::size_t>(x)] = static_cast<int>(static_cast<long long>(x) * frame.w / shownWidth);
+    for (int y = 0; y < shownHeight; ++y) frameRowOf[static_cast<std::size_t>(y)] = static_cast<int>(static_cast<long long>(y) * frame.h / shownHeight);
+    SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
+    shownFrame.clear();
+    scratchRow.resize(static_cast<std::size_t>(shownWidth));
+  }
+  // The window pixels that show frame columns (or rows) from..to-1.
+  const auto firstShowing = [](int at, int frameSize, int shownSize) {
+    return static_cast<int>((static_cast<long long>(at) * shownSize + frameSize - 1) / frameSize);
+  };
+  const auto put = [&](int left, int top, int right, int bottom) {
+    const int x0 = firstShowing(left, frame.w, shownWidth), x1 = firstShowing(right, frame.w, shownWidth);
+    const int y0 = firstShowing(top, frame.h, shownHeight), y1 = firstShowing(bottom, frame.h, shownHeight);
+    if (x0 >= x1 || y0 >= y1) return;
+    for (int y = y0; y < y1; ++y) {
+      const auto* source = reinterpret_cast<const std::uint16_t*>(static_cast<const std::uint8_t*>(frame.pixels) +
+                                                                  static_cast<std::ptrdiff_t>(frameRowOf[static_cast<std::size_t>(y)]) * frame.pitch);
+      std::uint32_t* target = fourBytes ? reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(surface->pixels) +
+                                                                           static_cast<std::ptrdiff_t>(shownTop + y) * surface->pitch) +
+                                              shownLeft
+                                        : scratchRow.data();
+      for (int x = x0; x < x1; ++x) target[x] = windowPixelOfRgb565[source[frameColumnOf[static_cast<std::size_t>(x)]]];
+      if (!fourBytes) CopyRowToSurface(scratchRow.data() + x0, x1 - x0, *surface, shownLeft + x0, shownTop + y);
+    }
+    framebuffer->Mark({shownLeft + x0, shownTop + y0, x1 - x0, y1 - y0});
+  };
+  const bool compare = !shownFrame.empty();
+  for (int top = 0; top < frame.h; top += kComparedTilePixels) {
+    const int bottom = std::min(frame.h, top + kComparedTilePixels);
+    // Runs of changed tiles along the row, each put as one rectangle.
+    int runStart = -1;
+    for (int left = 0;; left += kComparedTilePixels) {
+      const bool past = left >= frame.w;
+      const int right = std::min(frame.w, left + kComparedTilePixels);
+      const bool changed = !past && (!compare || TileDiffers(shownFrame.data(), frame, left, top, right, bottom));
+      if (changed && runStart < 0) runStart = left;
+      if (!changed && runStart >= 0) {
+        put(runStart, top, std::min(left, frame.w), bottom);
+        runStart = -1;
+      }
+      if (past) break;
+    }
+  }
+  shownFrame.resize(static_cast<std::size_t>(frame.w) * frame.h);
+  for (int y = 0; y < frame.h; ++y) {
+    std::memcpy(shownFrame.data() + static_cast<std::ptrdiff_t>(y) * frame.w,
+                static_cast<const std::uint8_t*>(frame.pixels) + static_cast<std::ptrdiff_t>(y) * frame.pitch,
+                static_cast<std::size_t>(frame.w) * sizeof(std::uint16_t));
+  }
+  return framebuffer->Show();
+}
+
 bool Presenter::Present(const SDL_Surface* frame) {
+  if (framebuffer) return frame != nullptr && PresentOnFramebuffer(*frame);
   if (texture == nullptr || frame == nullptr) return false;
   if (ConvertsFrames()) {
     void* texturePixels = nullptr;
@@ -248,6 +356,7 @@ bool Presenter::Present(const SDL_Surface* frame) {
 }
 
 const char* Presenter::RendererName() const {
+  if (framebuffer) return "framebuffer";
   SDL_RendererInfo info{};
   if (renderer == nullptr || SDL_GetRendererInfo(renderer, &info) != 0) return "";
   return info.name;

@@ -1,9 +1,12 @@
 #pragma once
-// Puts finished 1024 x 768 RGB565 frames on the screen through an SDL renderer:
-// full screen on whatever monitor is attached (scaled up, aspect kept, black bars),
-// a 1024 x 768 window, or a true 1024 x 768 mode switch. The renderer is
-// accelerated where possible, software otherwise; whether its present waits for
-// the vertical blank is the window's choice (platform/Window.h).
+// Puts finished 1024 x 768 RGB565 frames on the screen: full screen on whatever
+// monitor is attached (scaled up, aspect kept, black bars), a 1024 x 768 window, or a
+// true 1024 x 768 mode switch. Through an SDL renderer, accelerated where possible;
+// whether its present waits for the vertical blank is the window's choice
+// (platform/Window.h). On a window that presents through its framebuffer (no GPU:
+// platform/WindowFramebuffer.h) it scales and converts only the parts of each frame
+// that changed since the last one straight into the window's surface, and hands the
+// window just those.
 
 #include <SDL.h>
 
@@ -13,6 +16,7 @@
 #include <vector>
 
 #include "platform/ScreenMode.h"
+#include "platform/WindowFramebuffer.h"
 
 namespace velmora {
 
@@ -44,7 +48,8 @@ RefreshModeChoice ChooseRefreshMode(const std::vector<SDL_DisplayMode>& modes, i
 
 class Presenter {
 public:
-  // A presenter for the window: the window's own renderer if it has one (left to its
+  // A presenter for the window: its framebuffer if the window is marked for it and
+  // has no renderer; else the window's own renderer if it has one (left to its
   // creator), otherwise a new one. Null, with the reason in `error`, on failure.
   static std::unique_ptr<Presenter> Create(SDL_Window* window, std::string* error);
   ~Presenter();
@@ -56,10 +61,11 @@ public:
   // rate (full screen at the screen's own size) where the screen offers one, and
   // say on standard error when it does not.
   bool EnterScreenMode(ScreenMode mode, int widthPixels, int heightPixels, int refreshHz = 0);
-  // The texture frames are presented from, with the renderer's logical size set to it.
+  // The texture frames are presented from, with the renderer's logical size set to it
+  // (on the framebuffer: the frames' size).
   bool CreateFrameTexture(int widthPixels, int heightPixels);
   void ReleaseFrameTexture();
-  bool HasFrameTexture() const { return texture != nullptr; }
+  bool HasFrameTexture() const { return texture != nullptr || (framebuffer && textureWidthPixels > 0); }
   // The texture again (and the renderer, after a device reset); false if not possible.
   bool Restore();
   void NoteDeviceReset() { deviceReset = true; }
@@ -68,6 +74,10 @@ public:
   bool Present(const SDL_Surface* frame);
   // True while frames are converted to 32 bits here rather than by the renderer.
   bool ConvertsFrames() const { return !windowPixelOfRgb565.empty(); }
+  // True while frames go through the window's framebuffer.
+  bool OnFramebuffer() const { return framebuffer != nullptr; }
+  // Bytes of the window's pixels the last present handed on (the framebuffer's only).
+  std::size_t ShownBytes() const { return framebuffer ? framebuffer->ShownBytes() : 0; }
 
   const char* RendererName() const;
   bool Accelerated() const;
@@ -75,6 +85,8 @@ public:
 private:
   explicit Presenter(SDL_Window* window);
   bool CreateRenderer(std::string* error);
+  bool MakeConversionTable(Uint32 windowFormat);
+  bool PresentOnFramebuffer(const SDL_Surface& frame);
 
   // Parameters
   SDL_Window* window;
@@ -90,6 +102,14 @@ private:
   // pixel takes a fraction of it. Empty: the texture is RGB565 (a GPU converts it).
   std::vector<std::uint32_t> windowPixelOfRgb565;
   Uint32 tableFormat = SDL_PIXELFORMAT_UNKNOWN;  // the window format the table was made for
+  // On the framebuffer: the frame last shown, and which window column and row shows
+  // which frame column and row (nearest neighbour), for a picture of shownWidth x
+  // shownHeight at shownLeft, shownTop; the rest of the window is black.
+  std::unique_ptr<WindowFramebuffer> framebuffer;
+  std::vector<std::uint16_t> shownFrame;
+  std::vector<int> frameColumnOf, frameRowOf;
+  int shownLeft = 0, shownTop = 0, shownWidth = 0, shownHeight = 0;
+  std::vector<std::uint32_t> scratchRow;  // one row in the table's format, for a window of another depth
   ScreenMode screenMode = ScreenMode::Windowed;
   bool modeSwitched = false;
   bool deviceReset = false;

@@ -28,7 +28,7 @@ PictureChoice PictureChoiceFor(const ExhibitOptions& options) {
 RendererChoice RendererChoiceFor(const ExhibitOptions& options) {
   RendererChoice choice;
   choice.vsync = options.vsync && !options.headless;
-  choice.softwareOverEmulatedGl = PictureChoiceFor(options).sharp;
+  choice.framebufferWithoutGpu = true;
   return choice;
 }
 

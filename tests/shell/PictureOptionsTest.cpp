@@ -43,7 +43,7 @@ TEST(PictureOptions, SharpFullScreenAndOnAPretendScreenClassicOtherwiseVsyncOnAS
     EXPECT_EQ(picture.refreshHz, c.refreshHz);
     const RendererChoice renderer = RendererChoiceFor(line.options);
     EXPECT_EQ(renderer.vsync, c.vsync);
-    EXPECT_EQ(renderer.softwareOverEmulatedGl, c.sharp);
+    EXPECT_TRUE(renderer.framebufferWithoutGpu);
     EXPECT_EQ(line.options.language, c.language);
   }
 }
