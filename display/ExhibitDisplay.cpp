@@ -2,11 +2,16 @@
 
 #include <cstdio>
 #include <utility>
+#include <vector>
+
+#include "platform/BuildId.h"
+#include "platform/CommandLineSupport.h"
+#include "platform/Presenter.h"
 
 namespace velmora {
 
 ExhibitDisplay::ExhibitDisplay(MessageBoxes& boxes, const PictureChoice& pictureChoice, BuiltInImageLookup images)
-    : choice(pictureChoice), classic(boxes, images) {}
+    : choice(pictureChoice), cache(pictureChoice.cacheFolder, ProgramBuildId()), classic(boxes, images) {}
 
 ExhibitDisplay::~ExhibitDisplay() { Release(); }
 
@@ -19,15 +24,9 @@ void ExhibitDisplay::InitDisplay(SDL_Window* target, ScreenMode mode, bool headl
     wantedWidth = choice.pretendWidthPixels;
     wantedHeight = choice.pretendHeightPixels;
     SDL_SetWindowSize(window, wantedWidth, wantedHeight);
+    if (ShowKeptPictures()) return;
     StartPainting();
-    std::string error;
-    std::shared_ptr<SharpPictures> pictures = painter->Take(&error);
-    painter.reset();
-    if (pictures) {
-      ShowPictures(std::move(pictures));
-    } else {
-      std::fprintf(stderr, "velmora: the sharp picture cannot be painted (%s); the classic one shows\n", error.c_str());
-    }
+    if (std::shared_ptr<SharpPictures> pictures = TakePainting()) ShowPictures(std::move(pictures));
     return;
   }
   // Full screen: the screen's size, which the window takes as the events of its mode
@@ -40,6 +39,7 @@ void ExhibitDisplay::InitDisplay(SDL_Window* target, ScreenMode mode, bool headl
   } else {
     OutputSize(wantedWidth, wantedHeight);
   }
+  ShowKeptPictures();
 }
 
 bool ExhibitDisplay::OutputSize(int& width, int& height) const {
@@ -69,20 +69,69 @@ void ExhibitDisplay::FollowScreen() {
     classic.RestoreSurfaces();
   }
   if (painter && painter->Ready()) {
-    std::string error;
-    std::shared_ptr<SharpPictures> pictures = painter->Take(&error);
-    painter.reset();
+    std::shared_ptr<SharpPictures> pictures = TakePainting();
     if (!pictures) {
-      std::fprintf(stderr, "velmora: the sharp picture cannot be painted (%s); the classic one shows\n", error.c_str());
       failedWidth = wantedWidth;
       failedHeight = wantedHeight;
     } else if (pictures->Width() == wantedWidth && pictures->Height() == wantedHeight) {
+      const PackedImage before = ClassicPictureOnScreen();
       ShowPictures(std::move(pictures));
+      // The switch from a picture already on the screen fades rather than jumps.
+      if (sharp && frameShown) sharp->FadeFrom(before, kCrossFadeFrames);
     }
   }
-  if (!sharp && !painter && frameShown && !(wantedWidth == failedWidth && wantedHeight == failedHeight)) {
+  if (!sharp && !painter && frameShown && !(wantedWidth == failedWidth && wantedHeight == failedHeight) &&
+      !ShowKeptPictures()) {
     StartPainting();
   }
+}
+
+std::shared_ptr<SharpPictures> ExhibitDisplay::TakePainting() {
+  if (!painter) return nullptr;
+  std::string error;
+  std::shared_ptr<SharpPictures> pictures = painter->Take(&error);
+  if (!pictures) std::fprintf(stderr, "velmora: the sharp picture cannot be painted (%s); the classic one shows\n", error.c_str());
+  if (!painter->KeepError().empty() && !keepErrorShown) {
+    keepErrorShown = true;
+    std::fprintf(stderr, "velmora: the painted pictures cannot be kept (%s); they are painted at every start\n",
+                 painter->KeepError().c_str());
+  }
+  painter.reset();
+  return pictures;
+}
+
+bool ExhibitDisplay::ShowKeptPictures() {
+  if (!cache.Enabled() || wantedWidth <= 0 || wantedHeight <= 0 ||
+      static_cast<long long>(wantedWidth) * wantedHeight > kLargestScreenAreaPixels) {
+    return false;
+  }
+  std::shared_ptr<SharpPictures> kept = cache.Load(wantedWidth, wantedHeight, choice.fit);
+  if (!kept || !AddSharpLabels(*kept, nullptr)) return false;
+  ShowPictures(std::move(kept));
+  picturesFromCache = sharp != nullptr;
+  return picturesFromCache;
+}
+
+PackedImage ExhibitDisplay::ClassicPictureOnScreen() const {
+  PackedImage picture;
+  const SDL_Surface* frame = classic.BackBuffer();
+  if (frame == nullptr || wantedWidth <= 0 || wantedHeight <= 0) return picture;
+  std::vector<std::uint32_t> rgb(static_cast<std::size_t>(frame->w) * static_cast<std::size_t>(frame->h));
+  if (SDL_ConvertPixels(frame->w, frame->h, frame->format->format, frame->pixels, frame->pitch, SDL_PIXELFORMAT_ARGB8888,
+                        rgb.data(), frame->w * 4) != 0) {
+    return picture;
+  }
+  const Letterbox box = LetterboxOn(frame->w, frame->h, wantedWidth, wantedHeight);
+  picture.width = wantedWidth;
+  picture.height = wantedHeight;
+  picture.pixels.assign(static_cast<std::size_t>(wantedWidth) * static_cast<std::size_t>(wantedHeight), 0xFF000000u);
+  for (int y = 0; y < box.height; ++y) {
+    const std::uint32_t* from = rgb.data() + static_cast<std::size_t>(box.FrameRow(y)) * static_cast<std::size_t>(frame->w);
+    std::uint32_t* to = picture.pixels.data() + static_cast<std::size_t>(box.top + y) * static_cast<std::size_t>(wantedWidth) +
+                        static_cast<std::size_t>(box.left);
+    for (int x = 0; x < box.width; ++x) to[x] = from[box.FrameColumn(x)];
+  }
+  return picture;
 }
 
 void ExhibitDisplay::ShowPictures(std::shared_ptr<SharpPictures> pictures) {
@@ -108,7 +157,14 @@ void ExhibitDisplay::ShowPictures(std::shared_ptr<SharpPictures> pictures) {
 
 void ExhibitDisplay::StartPainting() {
   if (wantedWidth <= 0 || wantedHeight <= 0) return;
-  painter = std::make_unique<SharpPicturePainter>(wantedWidth, wantedHeight, choice.fit);
+  if (static_cast<long long>(wantedWidth) * wantedHeight > kLargestScreenAreaPixels) {
+    std::fprintf(stderr, "velmora: a %d x %d screen is larger than the sharp picture is drawn for (%s); the classic one shows\n",
+                 wantedWidth, wantedHeight, ScreenSizeLimits().c_str());
+    failedWidth = wantedWidth;
+    failedHeight = wantedHeight;
+    return;
+  }
+  painter = std::make_unique<SharpPicturePainter>(wantedWidth, wantedHeight, choice.fit, &cache);
 }
 
 DisplayResult ExhibitDisplay::BlitBackground() {

@@ -91,11 +91,58 @@ std::unique_ptr<SharpDisplay> SharpDisplay::CreateForFramebuffer(SDL_Window* win
   return display;
 }
 
+namespace {
+
+// Pixel a weighted towards pixel b, by `weight` 256ths (0: a, 256: b); opaque.
+std::uint32_t Blend(std::uint32_t a, std::uint32_t b, std::uint32_t weight) {
+  const std::uint32_t keep = 256 - weight;
+  const std::uint32_t redBlue = (((a & 0x00FF00FFu) * keep + (b & 0x00FF00FFu) * weight) >> 8) & 0x00FF00FFu;
+  const std::uint32_t green = (((a & 0x0000FF00u) * keep + (b & 0x0000FF00u) * weight) >> 8) & 0x0000FF00u;
+  return 0xFF000000u | redBlue | green;
+}
+
+}  // namespace
+
+void SharpDisplay::FadeFrom(PackedImage from, int frames) {
+  Destroy(fadeTexture);
+  fadeFramesLeft = 0;
+  if (frames <= 0 || from.width != Width() || from.height != Height()) return;
+  if (gpu) {
+    fadeTexture = MakeTexture(renderer, from.width, from.height, from.pixels.data(), SDL_BLENDMODE_BLEND);
+    if (fadeTexture == nullptr) return;
+  } else {
+    fadeFrom = std::move(from);
+  }
+  fadeFrames = frames;
+  fadeFramesLeft = frames;
+}
+
+const std::uint32_t* SharpDisplay::NextFadedFrame() {
+  if (fadeFramesLeft <= 0 || !frame) return nullptr;
+  const auto weight = static_cast<std::uint32_t>(256 * (fadeFrames - fadeFramesLeft + 1) / (fadeFrames + 1));
+  faded.resize(fadeFrom.pixels.size());
+  const std::uint32_t* own = frame->Pixels();
+  for (std::size_t i = 0; i < faded.size(); ++i) faded[i] = Blend(fadeFrom.pixels[i], own[i], weight);
+  if (--fadeFramesLeft == 0) {
+    fadeFrom = PackedImage{};
+    wholeAfterFade = true;
+  }
+  return faded.data();
+}
+
 bool SharpDisplay::ShowOnFramebuffer() {
   bool whole = false;
   SDL_Surface* surface = framebuffer->Begin(whole);
   frame->TakeChanged(changedRects);
   if (surface == nullptr || SDL_MUSTLOCK(surface)) return false;
+  // A fading frame differs everywhere; the frame after the fade replaces all of it.
+  const std::uint32_t* pixels = NextFadedFrame();
+  if (pixels == nullptr) pixels = frame->Pixels();
+  if (pixels != frame->Pixels() || wholeAfterFade) {
+    wholeAfterFade = pixels != frame->Pixels();
+    changedRects.assign(1, SDL_Rect{0, 0, Width(), Height()});
+    framebuffer->Mark({shown.x, shown.y, Width(), Height()});
+  }
   if (whole) {
     shown = {(surface->w - Width()) / 2, (surface->h - Height()) / 2, Width(), Height()};
     if (shown.x != 0 || shown.y != 0 || shown.w != surface->w || shown.h != surface->h) {
@@ -114,7 +161,7 @@ bool SharpDisplay::ShowOnFramebuffer() {
     const std::size_t rowBytes = static_cast<std::size_t>(visible.w) * sizeof(std::uint32_t);
     int first = -1, last = -1;
     for (int y = visible.y; y < visible.y + visible.h; ++y) {
-      const std::uint32_t* from = frame->Pixels() + static_cast<std::size_t>(y - shown.y) * static_cast<std::size_t>(Width()) +
+      const std::uint32_t* from = pixels + static_cast<std::size_t>(y - shown.y) * static_cast<std::size_t>(Width()) +
                                   static_cast<std::size_t>(visible.x - shown.x);
       void* to = static_cast<std::uint8_t*>(surface->pixels) + static_cast<std::ptrdiff_t>(y) * surface->pitch +
                  static_cast<std::ptrdiff_t>(visible.x) * surface->format->BytesPerPixel;
@@ -182,6 +229,7 @@ bool SharpDisplay::MakeTextures(std::string* error) {
 
 void SharpDisplay::ReleaseTextures() {
   Destroy(frameTexture);
+  Destroy(fadeTexture);
   Destroy(backgroundTexture);
   Destroy(textTexture);
   textTextureText.clear();
@@ -308,8 +356,12 @@ DisplayResult SharpDisplay::FlipBuffers() {
     ok = ShowOnFramebuffer();
   } else if (frame) {
     frame->TakeChanged(changedRects);
+    const std::uint32_t* pixels = NextFadedFrame();
+    if (pixels != nullptr || wholeAfterFade) changedRects.assign(1, SDL_Rect{0, 0, Width(), Height()});
+    wholeAfterFade = pixels != nullptr && wholeAfterFade;
+    if (pixels == nullptr) pixels = frame->Pixels();
     for (const SDL_Rect& rect : changedRects) {
-      const std::uint32_t* from = frame->Pixels() + static_cast<std::size_t>(rect.y) * static_cast<std::size_t>(Width()) +
+      const std::uint32_t* from = pixels + static_cast<std::size_t>(rect.y) * static_cast<std::size_t>(Width()) +
                                   static_cast<std::size_t>(rect.x);
       ok = ok && SDL_UpdateTexture(frameTexture, &rect, from, Width() * kBytesPerPixel) == 0;
       pendingUploadBytes += static_cast<std::size_t>(rect.w) * static_cast<std::size_t>(rect.h) * kBytesPerPixel;
@@ -317,6 +369,12 @@ DisplayResult SharpDisplay::FlipBuffers() {
     // A larger output has a border around the picture to clear.
     if (shown.x != 0 || shown.y != 0) ok = ok && SDL_RenderClear(renderer) == 0;
     ok = ok && SDL_RenderCopy(renderer, frameTexture, nullptr, &shown) == 0;
+  }
+  if (ok && fadeTexture != nullptr) {
+    // On a GPU the picture faded from lies over the frame, ever more transparent.
+    const auto alpha = static_cast<Uint8>(255 * fadeFramesLeft / (fadeFrames + 1));
+    ok = SDL_SetTextureAlphaMod(fadeTexture, alpha) == 0 && SDL_RenderCopy(renderer, fadeTexture, nullptr, nullptr) == 0;
+    if (--fadeFramesLeft <= 0) Destroy(fadeTexture);
   }
   if (ok && renderer != nullptr) SDL_RenderPresent(renderer);
   figures.uploadedBytes = pendingUploadBytes;

@@ -88,6 +88,11 @@ public:
   // For tests: the next copy or flip reports DisplayResult::SurfaceLost.
   void InjectSurfaceLoss() { lost = true; }
 
+  // The next `frames` frames fade from `from` (screen-sized, 0xFFRRGGBB: the picture
+  // shown before this display took over) to this display's own, in equal steps.
+  void FadeFrom(PackedImage from, int frames);
+  bool Fading() const { return fadeFramesLeft > 0; }
+
   // The last frame composed, screen-sized, 0xFFRRGGBB; false before the first.
   bool Screenshot(PackedImage& image);
   // The same as a 24-bit PNG file; false if there is none or writing failed.
@@ -106,6 +111,7 @@ private:
   void BodyDestination(int soma, int x, int y, SDL_Rect& destination) const;
   void DrawListOnRenderer();
   bool ShowOnFramebuffer();
+  const std::uint32_t* NextFadedFrame();
   SDL_Texture* TextTexture(const DrawList::Text& text);
 
   struct BodyDraw {
@@ -146,6 +152,17 @@ private:
   SDL_Texture* textTexture = nullptr;
   std::string textTextureText;
   ColorRef textTextureColor = 0;
+
+  // The fade from the picture shown before: its pixels (screen-sized; or, on a GPU,
+  // a texture of them), the frames it lasts and those still to come, the blended
+  // frame of the memory paths, and whether the frame after the fade must be shown
+  // whole.
+  PackedImage fadeFrom;
+  SDL_Texture* fadeTexture = nullptr;
+  int fadeFrames = 0;
+  int fadeFramesLeft = 0;
+  std::vector<std::uint32_t> faded;
+  bool wholeAfterFade = false;
 
   // State
   bool lost = false;

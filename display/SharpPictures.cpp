@@ -2,8 +2,10 @@
 
 #include <chrono>
 #include <cmath>
+#include <optional>
 
 #include "assets/Painting.h"
+#include "display/SharpPictureCache.h"
 #include "model/NetworkTables.h"
 
 namespace velmora {
@@ -49,8 +51,14 @@ std::unique_ptr<SharpPictures> PaintSharpPictures(int width, int height, SharpFi
   return pictures;
 }
 
-SharpPicturePainter::SharpPicturePainter(int width, int height, SharpFit fit)
-    : painting(std::async(std::launch::async, PaintSharpPictures, width, height, fit, kSharpPaintThreads)) {}
+SharpPicturePainter::SharpPicturePainter(int width, int height, SharpFit fit, const SharpPictureCache* cache)
+    : painting(std::async(std::launch::async, [this, width, height, fit, keep = cache != nullptr && cache->Enabled()
+                                                                                 ? std::optional(*cache)
+                                                                                 : std::nullopt] {
+        std::unique_ptr<SharpPictures> pictures = PaintSharpPictures(width, height, fit, kSharpPaintThreads);
+        if (keep) keep->Store(*pictures, fit, &keepError);
+        return pictures;
+      })) {}
 
 SharpPicturePainter::~SharpPicturePainter() {
   if (painting.valid()) painting.wait();

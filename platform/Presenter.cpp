@@ -81,6 +81,18 @@ RefreshModeChoice ChooseRefreshMode(const std::vector<SDL_DisplayMode>& modes, i
   return choice;
 }
 
+Letterbox LetterboxOn(int frameWidth, int frameHeight, int outputWidth, int outputHeight) {
+  Letterbox box;
+  const double scale = std::min(static_cast<double>(outputWidth) / frameWidth, static_cast<double>(outputHeight) / frameHeight);
+  box.width = std::max(1, static_cast<int>(frameWidth * scale));
+  box.height = std::max(1, static_cast<int>(frameHeight * scale));
+  box.left = (outputWidth - box.width) / 2;
+  box.top = (outputHeight - box.height) / 2;
+  box.frameWidth = frameWidth;
+  box.frameHeight = frameHeight;
+  return box;
+}
+
 Presenter::Presenter(SDL_Window* target) : window(target) {}
 
 Presenter::~Presenter() {
@@ -264,39 +276,29 @@ bool Presenter::PresentOnFramebuffer(const SDL_Surface& frame) {
   const bool fourBytes = surface->format->BytesPerPixel == 4;
   if (!MakeConversionTable(fourBytes ? surface->format->format : Uint32{SDL_PIXELFORMAT_ARGB8888})) return false;
   if (whole) {
-    // Scaled up with the aspect kept, as a renderer's logical size does; black bars.
-    const double scale = std::min(static_cast<double>(surface->w) / frame.w, static_cast<double>(surface->h) / frame.h);
-    shownWidth = std::max(1, static_cast<int>(frame.w * scale));
-    shownHeight = std::max(1, static_cast<int>(frame.h * scale));
-    shownLeft = (surface->w - shownWidth) / 2;
-    shownTop = (surface->h - shownHeight) / 2;
-    frameColumnOf.resize(static_cast<std::size_t>(shownWidth));
-    frameRowOf.resize(static_cast<std::size_t>(shownHeight));
-    for (int x = 0; x < shownWidth; ++x) frameColumnOf[static_cast<std::size_t>(x)] = static_cast<int>(static_cast<long long>(x) * frame.w / shownWidth);
-    for (int y = 0; y < shownHeight; ++y) frameRowOf[static_cast<std::size_t>(y)] = static_cast<int>(static_cast<long long>(y) * frame.h / shownHeight);
+    shown = LetterboxOn(frame.w, frame.h, surface->w, surface->h);
+    frameColumnOf.resize(static_cast<std::size_t>(shown.width));
+    for (int x = 0; x < shown.width; ++x) frameColumnOf[static_cast<std::size_t>(x)] = shown.FrameColumn(x);
     SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
     shownFrame.clear();
-    scratchRow.resize(static_cast<std::size_t>(shownWidth));
+    scratchRow.resize(static_cast<std::size_t>(shown.width));
   }
-  // The window pixels that show frame columns (or rows) from..to-1.
-  const auto firstShowing = [](int at, int frameSize, int shownSize) {
-    return static_cast<int>((static_cast<long long>(at) * shownSize + frameSize - 1) / frameSize);
-  };
+  // The frame's columns left..right-1 and rows top..bottom-1, scaled onto the window.
   const auto put = [&](int left, int top, int right, int bottom) {
-    const int x0 = firstShowing(left, frame.w, shownWidth), x1 = firstShowing(right, frame.w, shownWidth);
-    const int y0 = firstShowing(top, frame.h, shownHeight), y1 = firstShowing(bottom, frame.h, shownHeight);
+    const int x0 = shown.FirstColumnShowing(left), x1 = shown.FirstColumnShowing(right);
+    const int y0 = shown.FirstRowShowing(top), y1 = shown.FirstRowShowing(bottom);
     if (x0 >= x1 || y0 >= y1) return;
     for (int y = y0; y < y1; ++y) {
       const auto* source = reinterpret_cast<const std::uint16_t*>(static_cast<const std::uint8_t*>(frame.pixels) +
-                                                                  static_cast<std::ptrdiff_t>(frameRowOf[static_cast<std::size_t>(y)]) * frame.pitch);
+                                                                  static_cast<std::ptrdiff_t>(shown.FrameRow(y)) * frame.pitch);
       std::uint32_t* target = fourBytes ? reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(surface->pixels) +
-                                                                           static_cast<std::ptrdiff_t>(shownTop + y) * surface->pitch) +
-                                              shownLeft
+                                                                           static_cast<std::ptrdiff_t>(shown.top + y) * surface->pitch) +
+                                              shown.left
                                         : scratchRow.data();
       for (int x = x0; x < x1; ++x) target[x] = windowPixelOfRgb565[source[frameColumnOf[static_cast<std::size_t>(x)]]];
-      if (!fourBytes) CopyRowToSurface(scratchRow.data() + x0, x1 - x0, *surface, shownLeft + x0, shownTop + y);
+      if (!fourBytes) CopyRowToSurface(scratchRow.data() + x0, x1 - x0, *surface, shown.left + x0, shown.top + y);
     }
-    framebuffer->Mark({shownLeft + x0, shownTop + y0, x1 - x0, y1 - y0});
+    framebuffer->Mark({shown.left + x0, shown.top + y0, x1 - x0, y1 - y0});
   };
   const bool compare = !shownFrame.empty();
   for (int top = 0; top < frame.h; top += kComparedTilePixels) {

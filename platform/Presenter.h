@@ -46,6 +46,27 @@ struct RefreshModeChoice {
 // `refreshHz` times a second.
 RefreshModeChoice ChooseRefreshMode(const std::vector<SDL_DisplayMode>& modes, int width, int height, int refreshHz);
 
+// Where a frame shows on a larger output: scaled up uniformly with its aspect kept,
+// centred, black bars beside it; each output pixel shows the frame pixel its
+// position falls on (nearest neighbour).
+struct Letterbox {
+  int left = 0, top = 0;        // output pixels: where the frame's picture starts
+  int width = 0, height = 0;    // output pixels the picture covers
+  int frameWidth = 0, frameHeight = 0;
+
+  // The frame column (row) that output column x (row y) of the picture shows, x from 0 to width - 1.
+  int FrameColumn(int x) const { return static_cast<int>(static_cast<long long>(x) * frameWidth / width); }
+  int FrameRow(int y) const { return static_cast<int>(static_cast<long long>(y) * frameHeight / height); }
+  // The first picture column (row) that shows frame column (row) `at` or a later one.
+  int FirstColumnShowing(int at) const {
+    return static_cast<int>((static_cast<long long>(at) * width + frameWidth - 1) / frameWidth);
+  }
+  int FirstRowShowing(int at) const {
+    return static_cast<int>((static_cast<long long>(at) * height + frameHeight - 1) / frameHeight);
+  }
+};
+Letterbox LetterboxOn(int frameWidth, int frameHeight, int outputWidth, int outputHeight);
+
 class Presenter {
 public:
   // A presenter for the window: its framebuffer if the window is marked for it and
@@ -102,13 +123,11 @@ private:
   // pixel takes a fraction of it. Empty: the texture is RGB565 (a GPU converts it).
   std::vector<std::uint32_t> windowPixelOfRgb565;
   Uint32 tableFormat = SDL_PIXELFORMAT_UNKNOWN;  // the window format the table was made for
-  // On the framebuffer: the frame last shown, and which window column and row shows
-  // which frame column and row (nearest neighbour), for a picture of shownWidth x
-  // shownHeight at shownLeft, shownTop; the rest of the window is black.
+  // On the framebuffer: the frame last shown, and where it shows on the window.
   std::unique_ptr<WindowFramebuffer> framebuffer;
   std::vector<std::uint16_t> shownFrame;
-  std::vector<int> frameColumnOf, frameRowOf;
-  int shownLeft = 0, shownTop = 0, shownWidth = 0, shownHeight = 0;
+  Letterbox shown;
+  std::vector<int> frameColumnOf;  // per picture column, Letterbox::FrameColumn
   std::vector<std::uint32_t> scratchRow;  // one row in the table's format, for a window of another depth
   ScreenMode screenMode = ScreenMode::Windowed;
   bool modeSwitched = false;

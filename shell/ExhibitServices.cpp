@@ -22,6 +22,8 @@ PictureChoice PictureChoiceFor(const ExhibitOptions& options) {
   choice.pretendWidthPixels = options.pretendWidthPixels;
   choice.pretendHeightPixels = options.pretendHeightPixels;
   choice.refreshHz = options.refreshHz;
+  // A screen's pictures are kept for its next start; a headless run paints its own.
+  if (!options.headless) choice.cacheFolder = DefaultPictureCacheFolder();
   return choice;
 }
 
