@@ -15,6 +15,7 @@
 
 #include "display/GlyphCache.h"
 #include "platform/Presenter.h"
+#include "platform/WindowFramebuffer.h"
 
 namespace velmora {
 namespace {
@@ -152,6 +153,27 @@ TEST(SharpContext, NullPenAndMissingObjectsDrawNothingButMoveThePosition) {
   }
 }
 
+// The status line stays where the design puts it on a screen as wide as the design or
+// wider, and stands at the foot of a taller one; the model's drawing above it stays.
+TEST(SharpContext, TheStatusLineStandsAtTheFootOfATallScreen) {
+  const struct {
+    int width, height;
+    bool tall;
+  } screens[] = {{1080, 1920, true}, {768, 1024, true}, {1920, 1080, false}, {2560, 1600, false}, {1024, 768, false}};
+  for (const auto& screen : screens) {
+    SCOPED_TRACE(testing::Message() << screen.width << " x " << screen.height);
+    const PaintPlacement placement = FitDesign(screen.width, screen.height, true);
+    DrawList list;
+    SharpContext dc(TransformOf(placement), list);
+    dc.TextOut(0, 748, "status");
+    dc.TextOut(0, 600, "above the band");
+    ASSERT_EQ(list.texts.size(), 2u);
+    const double designStatus = 748 * placement.scale + placement.offsetY;
+    EXPECT_NEAR(list.texts[0].y, screen.tall ? screen.height - (768 - 748) * placement.scale : designStatus, 1.0);
+    EXPECT_NEAR(list.texts[1].y, 600 * placement.scale + placement.offsetY, 1.0);
+  }
+}
+
 // Screen-sized pictures on a 1600 x 900 screen: flat ground, one label, and three
 // 20 x 20 bodies cut at the design's corner.
 std::shared_ptr<SharpPictures> FlatPictures() {
@@ -274,6 +296,72 @@ TEST(SharpDisplayOnSoftwareRenderer, ShowsThePictureComposedInMemoryAndRecoversF
     EXPECT_TRUE(sameAsInMemory());
   }
   SDL_DestroyRenderer(renderer);
+  SDL_DestroyWindow(window);
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+// Without a GPU, through the window's framebuffer: the window shows the frame composed
+// in memory; of what was drawn again, only what differs is handed on; after a loss
+// all of it; and a fade runs from the picture shown before to the frame.
+TEST(SharpDisplayOnFramebuffer, ShowsTheFrameHandsOnOnlyWhatDiffersAndFadesInFromThePictureBefore) {
+  SelectHeadlessVideoDriver();
+  ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
+  SDL_Window* window = SDL_CreateWindow("Velmora", 0, 0, 1600, 900, SDL_WINDOW_HIDDEN);
+  ASSERT_NE(window, nullptr);
+  MarkFramebufferWindow(window);
+  const std::shared_ptr<SharpPictures> pictures = FlatPictures();
+  {
+    const std::unique_ptr<SharpDisplay> shown = SharpDisplay::CreateForFramebuffer(window, pictures);
+    ASSERT_TRUE(shown->OnFramebuffer());
+    const std::unique_ptr<SharpDisplay> offscreen = SharpDisplay::CreateOffscreen(pictures);
+    const auto onWindow = [&](std::size_t i) {
+      const SDL_Surface* surface = SDL_GetWindowSurface(window);
+      const auto* row = reinterpret_cast<const std::uint32_t*>(static_cast<const std::uint8_t*>(surface->pixels) +
+                                                              static_cast<std::ptrdiff_t>(i / 1600) * surface->pitch);
+      return row[i % 1600] & 0x00FFFFFFu;
+    };
+    const auto windowShowsTheFrame = [&] {
+      PackedImage composed;
+      if (!offscreen->Screenshot(composed)) return false;
+      for (std::size_t i = 0; i < composed.pixels.size(); ++i) {
+        if (onWindow(i) != (composed.pixels[i] & 0x00FFFFFFu)) return false;
+      }
+      return true;
+    };
+    const auto frame = [&](int level, int strokeY) {
+      Frame(*shown, level, strokeY);
+      Frame(*offscreen, level, strokeY);
+      EXPECT_EQ(shown->FlipBuffers(), DisplayResult::Ok);
+      return shown->Figures().uploadedBytes;
+    };
+    const std::size_t wholeFrame = 1600u * 900u * 4u;
+    EXPECT_EQ(frame(0, 100), wholeFrame);
+    EXPECT_TRUE(windowShowsTheFrame());
+    EXPECT_EQ(frame(0, 100), 0u) << "drawn again the same";
+    EXPECT_GT(frame(5, 120), 0u);
+    EXPECT_LT(shown->Figures().uploadedBytes, wholeFrame / 10);
+    EXPECT_TRUE(windowShowsTheFrame());
+
+    // A ground pixel away from the drawing, from black to the ground in steps.
+    constexpr std::size_t kGroundPixel = 850u * 1600u + 1500u;
+    shown->FadeFrom({1600, 900, std::vector<std::uint32_t>(1600u * 900u, 0xFF000000u)}, 3);
+    std::uint32_t before = 0;
+    for (int step = 0; step < 3; ++step) {
+      EXPECT_EQ(frame(5, 120), wholeFrame);
+      const std::uint32_t green = (onWindow(kGroundPixel) >> 8) & 0xFF;
+      EXPECT_GT(green, before) << "step " << step;
+      EXPECT_LT(green, (kGround >> 8) & 0xFF) << "step " << step;
+      before = green;
+    }
+    EXPECT_EQ(frame(5, 120), wholeFrame);
+    EXPECT_TRUE(windowShowsTheFrame());
+
+    shown->InjectSurfaceLoss();
+    EXPECT_EQ(shown->BlitBackground(), DisplayResult::SurfaceLost);
+    ASSERT_EQ(shown->RestoreSurfaces(), DisplayResult::Ok);
+    EXPECT_EQ(frame(6, 140), wholeFrame);
+    EXPECT_TRUE(windowShowsTheFrame());
+  }
   SDL_DestroyWindow(window);
   SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }

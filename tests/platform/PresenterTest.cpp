@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/Presenter.h"
+#include "platform/WindowFramebuffer.h"
 
 namespace velmora {
 namespace {
@@ -43,6 +44,66 @@ TEST(Presenter, ShowsEveryRgb565ValueAsSdlConvertsIt) {
               0)
         << SDL_GetError();
     EXPECT_EQ(shown, expected);
+    SDL_FreeSurface(frame);
+  }
+  SDL_DestroyWindow(window);
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+// On a window presenting through its framebuffer: the frame scaled up between black
+// bars, each window pixel the frame pixel it falls on, and of later frames only the
+// parts that changed handed to the window.
+TEST(Presenter, OnTheFramebufferScalesTheFrameAndHandsOnOnlyWhatChanged) {
+  constexpr int kFrameWidth = 64, kFrameHeight = 48;    // pixels
+  constexpr int kWindowWidth = 200, kWindowHeight = 90;  // pixels: 120 x 90 of picture between bars
+  SelectHeadlessVideoDriver();
+  ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
+  SDL_Window* window = SDL_CreateWindow("presenter", 0, 0, kWindowWidth, kWindowHeight, SDL_WINDOW_HIDDEN);
+  ASSERT_NE(window, nullptr) << SDL_GetError();
+  MarkFramebufferWindow(window);
+  {
+    std::unique_ptr<Presenter> presenter = Presenter::Create(window, nullptr);
+    ASSERT_NE(presenter, nullptr);
+    ASSERT_TRUE(presenter->OnFramebuffer());
+    ASSERT_TRUE(presenter->CreateFrameTexture(kFrameWidth, kFrameHeight));
+    SDL_Surface* frame = SDL_CreateRGBSurfaceWithFormat(0, kFrameWidth, kFrameHeight, 16, SDL_PIXELFORMAT_RGB565);
+    ASSERT_NE(frame, nullptr);
+    const auto pixel = [&](int x, int y) -> std::uint16_t& {
+      return reinterpret_cast<std::uint16_t*>(static_cast<std::uint8_t*>(frame->pixels) + y * frame->pitch)[x];
+    };
+    for (int y = 0; y < kFrameHeight; ++y) {
+      for (int x = 0; x < kFrameWidth; ++x) pixel(x, y) = static_cast<std::uint16_t>((y * kFrameWidth + x) * 40503u);
+    }
+    // Every window pixel against the frame pixel it shows.
+    const auto checkShown = [&] {
+      SDL_Surface* surface = SDL_GetWindowSurface(window);
+      ASSERT_NE(surface, nullptr);
+      const Letterbox box = LetterboxOn(kFrameWidth, kFrameHeight, kWindowWidth, kWindowHeight);
+      EXPECT_EQ(box.width, 120);
+      EXPECT_EQ(box.left, 40);
+      for (int y = 0; y < kWindowHeight; ++y) {
+        for (int x = 0; x < kWindowWidth; ++x) {
+          const bool inside = x >= box.left && x < box.left + box.width && y >= box.top && y < box.top + box.height;
+          Uint32 wanted = 0;
+          if (inside) {
+            const std::uint16_t source = pixel(box.FrameColumn(x - box.left), box.FrameRow(y - box.top));
+            ASSERT_EQ(SDL_ConvertPixels(1, 1, SDL_PIXELFORMAT_RGB565, &source, 2, surface->format->format, &wanted, 4), 0);
+          }
+          const Uint32 shown = reinterpret_cast<const Uint32*>(static_cast<const std::uint8_t*>(surface->pixels) + y * surface->pitch)[x];
+          ASSERT_EQ(shown & 0x00FFFFFFu, wanted & 0x00FFFFFFu) << x << ", " << y;
+        }
+      }
+    };
+    ASSERT_TRUE(presenter->Present(frame));
+    EXPECT_EQ(presenter->ShownBytes(), static_cast<std::size_t>(kWindowWidth) * kWindowHeight * 4) << "the first is whole";
+    checkShown();
+    ASSERT_TRUE(presenter->Present(frame));
+    EXPECT_EQ(presenter->ShownBytes(), 0u) << "nothing changed";
+    pixel(40, 30) = static_cast<std::uint16_t>(~pixel(40, 30));
+    ASSERT_TRUE(presenter->Present(frame));
+    EXPECT_GT(presenter->ShownBytes(), 0u);
+    EXPECT_LE(presenter->ShownBytes(), 30u * 30u * 4u) << "one changed part, scaled";
+    checkShown();
     SDL_FreeSurface(frame);
   }
   SDL_DestroyWindow(window);

@@ -56,6 +56,7 @@ TEST(PictureOptions, CombinationsThatMeanNothingAreRefusedWithTheReason) {
       {{"--size", "1920x1080"}, "--headless"},
       {{"--headless", "--size", "1920"}, "WIDTHxHEIGHT"},
       {{"--headless", "--size", "100x100"}, "from 320 to 7680"},
+      {{"--headless", "--size", "7680x4321"}, "(7680 x 4320)"},
       {{"--headless", "--size", "1920x1080x3"}, "WIDTHxHEIGHT"},
       {{"--classic", "--letterbox"}, "--letterbox goes with the sharp"},
       {{"--headless", "--classic", "--size", "800x600"}, "--size goes with the sharp"},
