@@ -22,7 +22,7 @@ constexpr double kLongestFeatherMiterPixels = 2.0;
 // Below this, lengths and areas count as none.
 constexpr double kTiny = 1e-9;
 // A smooth stroke's pieces leave the true curve by at most this, screen pixels.
-constexpr double kCurveTolerancePixels = 0.05;
+constexpr double kCurveTolerancePixels = 0.1;
 // ... and are at most this many per span between two given points.
 constexpr int kMostPiecesPerSpan = 64;
 

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,8 +19,8 @@ namespace {
 constexpr char kMagic[8] = {'V', 'L', 'M', 'S', 'H', 'A', 'R', 'P'};
 // Raised whenever what a file holds changes shape.
 constexpr std::uint32_t kFormatVersion = 1;
-// A body sprite larger than this (pixels a side) is no sprite of this program.
-constexpr std::int32_t kLargestSpriteSide = 1 << 14;
+// A body sprite spans its sprite cell at the pictures' scale, give or take a pixel.
+constexpr int kSpriteSlackPixels = 2;
 constexpr std::uint32_t kLongestBuildId = 256;  // bytes
 constexpr std::uint64_t kChecksumStart = 0xcbf29ce484222325ull;
 constexpr std::uint64_t kChecksumPrime = 0x100000001b3ull;
@@ -146,10 +147,15 @@ std::unique_ptr<SharpPictures> SharpPictureCache::Load(int width, int height, Sh
   placement.height = in.Value<std::int32_t>();
   placement.fillBeyondDesign = in.Value<std::uint8_t>() != 0;
   pictures->sheetCellPixels = in.Value<std::int32_t>();
-  if (!in.Ok() || placement.width != width || placement.height != height || !(placement.scale > 0.0) ||
-      pictures->sheetCellPixels != kSpriteCellPixels) {
+  // The placement is the one this size and fit always get; a body's sprite is its
+  // sprite cell at that scale. Checked before anything is allocated by the sizes read.
+  const PaintPlacement wanted = FitDesign(width, height, fit == SharpFit::kFill);
+  if (!in.Ok() || placement.width != width || placement.height != height || placement.scale != wanted.scale ||
+      placement.offsetX != wanted.offsetX || placement.offsetY != wanted.offsetY ||
+      placement.fillBeyondDesign != wanted.fillBeyondDesign || pictures->sheetCellPixels != kSpriteCellPixels) {
     return nullptr;
   }
+  const int largestSpriteSide = static_cast<int>(std::ceil(kSpriteCellPixels * wanted.scale)) + kSpriteSlackPixels;
   for (SharpBody& body : pictures->bodies) {
     BodySprite& sprite = body.sprite;
     sprite.left = in.Value<std::int32_t>();
@@ -158,8 +164,8 @@ std::unique_ptr<SharpPictures> SharpPictureCache::Load(int width, int height, Sh
     sprite.height = in.Value<std::int32_t>();
     body.cut.x = in.Value<std::int32_t>();
     body.cut.y = in.Value<std::int32_t>();
-    if (!in.Ok() || sprite.width < 0 || sprite.height < 0 || sprite.width > kLargestSpriteSide ||
-        sprite.height > kLargestSpriteSide) {
+    if (!in.Ok() || sprite.width < 0 || sprite.height < 0 || sprite.width > largestSpriteSide ||
+        sprite.height > largestSpriteSide) {
       return nullptr;
     }
   }
