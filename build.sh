@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # One command from a fresh Debian 12 machine: installs what is missing, builds, and
 # then runs the exhibit (`./build.sh run`, the default), installs it (`./build.sh install
-# [PREFIX]`, /usr/local by default) or runs every test (`./build.sh test`):
+# [PREFIX]`, /usr/local by default), makes the Debian package (`./build.sh package`, into
+# build-package/) or runs every test (`./build.sh test`):
 # the test suite, the same suite built with AddressSanitizer and UndefinedBehaviorSanitizer
 # (alone: `./build.sh sanitize`), and each fuzzing harness for a bounded time (alone:
 # `./build.sh fuzz [SECONDS_EACH]`).
@@ -11,22 +12,28 @@ cd "$(dirname "$0")"
 action=${1:-run}
 shift || true
 case $action in
-  run | install | test | sanitize | fuzz) ;;
+  run | install | package | test | sanitize | fuzz) ;;
   *)
-    echo "usage: ./build.sh [run|test|install|sanitize|fuzz] [arguments]" >&2
+    echo "usage: ./build.sh [run|test|install|package|sanitize|fuzz] [arguments]" >&2
     exit 2
     ;;
 esac
 
 # What the exhibit needs to be built and to run: the compiler and build tools, the
-# libraries, the font the pictures are made with, the synthesiser's soundfont.
+# libraries, the font the pictures are made with, the synthesiser's soundfont, and the
+# tools that make the texts' catalogues and the tools' manual pages. (debian/control's
+# Build-Depends lists the same; the package's build refuses to start when one is missing.)
 packages=(
   cmake ninja-build g++ pkg-config
   libsdl2-dev libsdl2-ttf-dev fonts-dejavu-core libspng-dev libcli11-dev
   libfluidsynth-dev timgm6mb-soundfont librtmidi-dev libasound2-dev
   libcpp-httplib-dev libsqlite3-dev
-  gettext
+  gettext help2man
 )
+# What makes and checks the Debian package (the tests build it too).
+if [[ $action == package || $action == test ]]; then
+  packages+=(build-essential dpkg-dev debhelper lintian git)
+fi
 # What the tests and benchmarks add: their frameworks, and the tools the end-to-end
 # runs drive the programs with (an X server, key presses, pictures, a browser).
 if [[ $action == test || $action == sanitize ]]; then
@@ -75,7 +82,41 @@ sanitized_tests() {
   ASAN_OPTIONS=detect_leaks=0:$asan ctest --test-dir "$dir" --output-on-failure -R "$video_driver_runs" "$@"
 }
 
+# The Debian package, built the Debian way (dpkg-buildpackage with debian/) from a clean
+# copy of the clone's tracked files, so nothing of an earlier build gets in. It and the
+# debug symbols, .buildinfo and .changes land in build-package/ (or VELMORA_PACKAGE_DIR);
+# lintian then checks them, and any error or warning it has not been told about in
+# debian/velmora.lintian-overrides fails the build.
+debian_package() {
+  local out=${VELMORA_PACKAGE_DIR:-build-package}
+  mkdir -p "$out"
+  out=$(cd "$out" && pwd)
+  local tree=$out/velmora
+  rm -rf "$tree" "$out"/velmora_* "$out"/velmora-dbgsym_*
+  mkdir "$tree"
+  if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+    # The tracked files as they are in the work tree: `git stash create` makes a commit
+    # of them (with changes not yet committed) and touches nothing else; without
+    # changes it prints nothing and HEAD is that tree.
+    local snapshot
+    snapshot=$(git stash create)
+    git archive "${snapshot:-HEAD}" | tar -xf - -C "$tree"
+  else
+    tar --exclude='./build*' --exclude='./obj-*' -cf - . | tar -xf - -C "$tree"
+  fi
+  (cd "$tree" && DEB_BUILD_OPTIONS="parallel=$(nproc) ${DEB_BUILD_OPTIONS:-}" dpkg-buildpackage -b --no-sign)
+  rm -rf "$tree"
+  local changes
+  changes=$(ls "$out"/velmora_*.changes)
+  lintian --fail-on error,warning "$changes"
+  ls "$out"/velmora_*.deb
+}
+
 case $action in
+  package)
+    debian_package
+    exit
+    ;;
   sanitize)
     sanitized_tests "$@"
     exit
@@ -100,7 +141,7 @@ case $action in
     exec "$build_dir/shell/velmora" "$@"
     ;;
   install)
-    # The programs, manual page, desktop entry and user service under PREFIX.
+    # The programs, manual pages, desktop entry and user service under PREFIX.
     prefix=${1:-/usr/local}
     sudo=()
     [[ $(id -u) -ne 0 && ! -w $prefix ]] && sudo=(sudo)

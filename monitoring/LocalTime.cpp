@@ -39,6 +39,8 @@ std::int64_t NextLocalDayStart(std::int64_t dayStartMs) {
 
 int LocalHour(std::int64_t timeMs) { return LocalParts(timeMs).tm_hour; }
 
+int LocalWeekday(std::int64_t timeMs) { return (LocalParts(timeMs).tm_wday + 6) % 7; }
+
 std::string LocalDate(std::int64_t timeMs) {
   const std::tm parts = LocalParts(timeMs);
   char text[16];

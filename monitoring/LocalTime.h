@@ -19,6 +19,8 @@ std::int64_t LocalDayStart(std::int64_t timeMs);
 std::int64_t NextLocalDayStart(std::int64_t dayStartMs);
 // 0 .. 23.
 int LocalHour(std::int64_t timeMs);
+// 0 (Monday) .. 6 (Sunday).
+int LocalWeekday(std::int64_t timeMs);
 // "YYYY-MM-DD".
 std::string LocalDate(std::int64_t timeMs);
 // Local midnight of a "YYYY-MM-DD" date; nothing for anything else.

@@ -215,9 +215,20 @@ std::string MetricsText(const StatusView& view) {
 
   if (view.usage) {
     const UsageSummary& usage = *view.usage;
-    out.Single("velmora_usage_recording", "gauge", "1 while usage statistics go to the database.", usage.recording);
-    out.Single("velmora_usage_events_dropped_total", "counter", "Usage events lost because the intake was full.",
+    out.Single("velmora_usage_recording", "gauge",
+               "1 while usage statistics go to the database (or wait in memory while another program holds it).",
+               usage.recording);
+    out.Single("velmora_usage_events_dropped_total", "counter",
+               "Interactions and resets lost: the intake was full, or the database was busy for over an hour.",
                usage.eventsDropped);
+    out.Single("velmora_usage_events_waiting", "gauge", "Interactions and resets waiting in memory for the database.",
+               usage.eventsWaiting);
+    if (usage.lastWriteUnixMs > 0) {
+      out.Single("velmora_usage_last_write_timestamp_seconds", "gauge",
+                 "When the database last took a batch of usage statistics (at least once a minute), seconds since "
+                 "1970 (UTC).",
+                 static_cast<double>(usage.lastWriteUnixMs) / 1000.0);
+    }
     if (usage.lastInteractionUnixMs > 0) {
       out.Single("velmora_last_interaction_timestamp_seconds", "gauge",
                  "The last visitor interaction, seconds since 1970 (UTC).",
@@ -278,6 +289,9 @@ std::string StatusJson(const StatusView& view) {
                                     : std::string("null"));
       u.Raw("idle_opening_days", Number(usage.idleOpeningDays));
       u.Raw("events_dropped", Number(usage.eventsDropped));
+      u.Raw("events_waiting", Number(usage.eventsWaiting));
+      u.Raw("last_write", usage.lastWriteUnixMs > 0 ? JsonString(IsoUtc(usage.lastWriteUnixMs / 1000))
+                                                    : std::string("null"));
     }
     {
       std::string& options = root.Key("options");

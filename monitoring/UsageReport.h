@@ -1,6 +1,7 @@
 #pragma once
-// The curator's view of the usage statistics: per day and per hour, visits, resets,
-// uptime and crashes over a range of local dates, as a table or as CSV.
+// The curator's view of the usage statistics: per day and per hour, visits and their
+// lengths, resets, uptime and crashes over a range of local dates, for one exhibit or
+// summed over a fleet, as a table or as CSV (the charts are in UsageReportHtml).
 
 #include <array>
 #include <cstdint>
@@ -12,11 +13,14 @@
 
 namespace velmora::monitoring {
 
-// Interactions less than this far apart belong to one visit.
-inline constexpr std::int64_t kVisitGapMs = 60'000;
 // The newest run, without an end, seen this recently is still running rather than
 // crashed: the store writes at least once a minute.
 inline constexpr std::int64_t kLiveRunMs = 3 * 60'000;
+inline constexpr std::size_t kDaysPerWeek = 7;
+// Visits are sorted by length into bins with these upper limits, seconds; the last
+// bin takes the longer ones.
+inline constexpr std::array<std::int64_t, 6> kVisitLengthLimitsSeconds = {10, 30, 60, 120, 300, 600};
+inline constexpr std::size_t kVisitLengthBins = kVisitLengthLimitsSeconds.size() + 1;
 
 struct DayUsage {
   std::string date;                                      // "YYYY-MM-DD", or "total"
@@ -31,23 +35,39 @@ struct DayUsage {
   std::uint64_t crashes = 0;                             // runs that ended on the day without an end row
 
   double MeanVisitSeconds() const { return visits > 0 ? static_cast<double>(visitMs) / 1000.0 / static_cast<double>(visits) : 0.0; }
+  std::uint64_t AllResets() const;
 };
 
 struct UsageReport {
+  std::string name;  // the exhibit's name; for a fleet, kFleetName
+  std::string file;  // the file read; empty for a fleet
   std::string from;  // first date, "YYYY-MM-DD"
   std::string to;    // last date, included
   std::vector<DayUsage> days;
   DayUsage total;
+  std::array<std::uint64_t, kVisitLengthBins> visitLengths{};                 // visits per length bin
+  std::array<std::array<std::uint64_t, kHoursPerDay>, kDaysPerWeek> weekByHour{};  // interactions, Monday first
 };
+
+// What the fleet's report is called where the exhibits' names stand.
+inline constexpr const char* kFleetName = "all exhibits";
 
 // The report for the local days from `fromDayStartMs` up to, not including,
 // `toDayStartMs`; `nowMs` tells running runs from crashed ones and ends uptime.
 UsageReport BuildUsageReport(std::int64_t fromDayStartMs, std::int64_t toDayStartMs, std::int64_t nowMs,
-                             const std::vector<InteractionRecord>& interactions,
-                             const std::vector<ResetRecord>& resets, const std::vector<RunRecord>& runs);
+                             const UsageRecords& records);
+// The fleet: every figure summed over the exhibits' reports, which cover the same days.
+UsageReport SumUsageReports(const std::vector<UsageReport>& exhibits);
 
-std::string FormatUsageTable(const UsageReport& report);
-// One row per day, every figure in a column of its own (hours as h00 .. h23).
-std::string FormatUsageCsv(const UsageReport& report);
+// "1 d 02:03:04" or "02:03:04".
+std::string FormatDuration(std::int64_t ms);
+// The visit length bin's label, e.g. "10-30 s", "10 min+".
+std::string VisitLengthLabel(std::size_t bin);
+
+// One report per exhibit, then (with several) the fleet's.
+std::string FormatUsageTable(const std::vector<UsageReport>& exhibits, const UsageReport* fleet = nullptr);
+// One row per day, every figure in a column of its own (hours as h00 .. h23); with a
+// fleet, a first column names the exhibit and the fleet's rows follow theirs.
+std::string FormatUsageCsv(const std::vector<UsageReport>& exhibits, const UsageReport* fleet = nullptr);
 
 }  // namespace velmora::monitoring

@@ -19,12 +19,17 @@ namespace {
 constexpr int kStoreThreadNice = 10;
 // A day counts as an opening day when the exhibit ran this long on it.
 constexpr std::int64_t kOpeningDayMinimumMs = kMsPerHour;
-// While the file cannot be written, events wait in memory up to this many; then the
-// oldest batch is given up so memory stays bounded.
-constexpr std::size_t kMaxWaitingRecords = 200'000;
+// Pruning looks for old rows this often once none are left.
+constexpr std::int64_t kPruneCheckMs = kMsPerHour;
+constexpr std::int64_t kMsPerDay = 24 * kMsPerHour;
+
+// What the store says when the file is busy.
+constexpr const char* kWaitingNote =
+    "another program holds it, so the events wait in memory (up to an hour's worth) and are written when it is free";
 
 // Days (local midnights) after the day of `lastInteractionMs` and before `todayStartMs`
 // on which the runs add up to kOpeningDayMinimumMs or more.
+
 std::int32_t IdleOpeningDays(const std::vector<RunRecord>& runs, std::optional<std::int64_t> lastInteractionMs,
                              std::int64_t todayStartMs) {
   const std::int64_t firstDay = lastInteractionMs ? NextLocalDayStart(LocalDayStart(*lastInteractionMs))
@@ -62,7 +67,7 @@ std::string DefaultUsageDatabasePath() {
   return folder + "/velmora/usage.sqlite3";
 }
 
-UsageStore::UsageStore(UsageStoreConfig config) : config_(std::move(config)), startedMs_(UnixMsNow()) {
+UsageStore::UsageStore(UsageStoreConfig config) : config_(std::move(config)), startedMs_(config_.clock()) {
   summary_.databasePath = config_.path;
   summaryDayStartMs_ = LocalDayStart(startedMs_);
   thread_ = std::thread([this] { ThreadMain(); });
@@ -82,7 +87,7 @@ void UsageStore::Push(const Event& event) {
 
 void UsageStore::Interaction(InteractionSource source, std::string_view control) {
   Event event;
-  event.timeMs = UnixMsNow();
+  event.timeMs = config_.clock();
   event.kind = static_cast<std::uint8_t>(source);
   event.controlLength = static_cast<std::uint8_t>(std::min(control.size(), kMaxControlNameBytes));
   std::memcpy(event.control.data(), control.data(), event.controlLength);
@@ -91,7 +96,7 @@ void UsageStore::Interaction(InteractionSource source, std::string_view control)
 
 void UsageStore::Reset(ResetCause cause) {
   Event event;
-  event.timeMs = UnixMsNow();
+  event.timeMs = config_.clock();
   event.isReset = true;
   event.kind = static_cast<std::uint8_t>(cause);
   Push(event);
@@ -139,7 +144,7 @@ void UsageStore::Report(const std::string& text) {
 
 void UsageStore::ThreadMain() {
   ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kStoreThreadNice);
-  if (!config_.path.empty()) OpenDatabase(startedMs_);
+  if (!config_.path.empty()) Connect(startedMs_);
   lastCommitMs_ = startedMs_;
   std::unique_lock<std::mutex> lock(wakeMutex_);
   for (;;) {
@@ -148,12 +153,22 @@ void UsageStore::ThreadMain() {
     const std::uint64_t flushing = flushRequests_;
     const bool flushAsked = flushing != flushesDone_;
     lock.unlock();
-    const std::int64_t now = UnixMsNow();
+    const std::int64_t now = config_.clock();
     Intake(now);
-    if (stopping || flushAsked || now - lastCommitMs_ >= config_.commitInterval.count()) Commit(now);
-    if (stopping && database_.IsOpen()) {
+    if (stopping || flushAsked || now - lastCommitMs_ >= config_.commitInterval.count()) {
+      Commit(now);
+    } else {
+      Prune(now);
+    }
+    if (stopping) {
       std::string error;
-      if (database_.EndRun(runId_, now, error) != UsageDatabase::Status::Ok) Report(error);
+      if (connected_ && database_.EndRun(runId_, now, error) != UsageDatabase::Status::Ok) Report(error);
+      // What still waits for a busy file is lost with the run.
+      if (const std::size_t lost = batch_.interactions.size() + batch_.resets.size(); lost > 0) {
+        dropped_.fetch_add(lost, std::memory_order_relaxed);
+        Report(std::to_string(lost) + " interactions and resets waiting for " + config_.path +
+               " are lost: it was still busy when the exhibit ended");
+      }
       database_.Close();
     }
     lock.lock();
@@ -183,6 +198,7 @@ void UsageStore::Intake(std::int64_t nowMs) {
     if (event.timeMs >= summaryDayStartMs_) ++summary_.todayByHour[static_cast<std::size_t>(LocalHour(event.timeMs))];
   }
   ringRead_.store(read, std::memory_order_release);
+  summary_.eventsWaiting = batch_.interactions.size() + batch_.resets.size();
   for (std::size_t i = 0; i < kSomaCount; ++i) {
     if (const std::uint64_t count = firings_[i].exchange(0, std::memory_order_relaxed); count > 0) {
       batch_.firings[{nowMs / kMsPerMinute, static_cast<int>(i + 1)}] += count;
@@ -191,74 +207,158 @@ void UsageStore::Intake(std::int64_t nowMs) {
 }
 
 void UsageStore::Commit(std::int64_t nowMs) {
-  if (!database_.IsOpen()) {
-    batch_.Clear();
-    lastCommitMs_ = nowMs;
+  lastCommitMs_ = nowMs;
+  if (config_.path.empty() || givenUp_ || (!connected_ && !Connect(nowMs))) {
+    // Nothing to write to in this run (no file, or one that cannot be used), or the
+    // file is still busy and the batch waits.
+    if (config_.path.empty() || givenUp_) batch_.Clear();
+    BoundWaiting(nowMs);
     return;
   }
   std::string error;
   UsageDatabase::Status status = database_.Write(runId_, batch_, nowMs, error);
-  if (status == UsageDatabase::Status::Corrupt || status == UsageDatabase::Status::Locked) {
-    ReplaceDatabase(status, error, nowMs);
-    if (database_.IsOpen()) status = database_.Write(runId_, batch_, nowMs, error);
+  if (status == UsageDatabase::Status::Corrupt) {
+    // Damaged since it was opened: moved aside, and the batch goes to a new file.
+    connected_ = false;
+    database_.Close();
+    if (Connect(nowMs, error)) status = database_.Write(runId_, batch_, nowMs, error);
   }
   if (status == UsageDatabase::Status::Ok) {
+    const std::size_t waited = batch_.interactions.size() + batch_.resets.size();
     batch_.Clear();
-    lastCommitMs_ = nowMs;
+    if (waiting_) {
+      waiting_ = false;
+      Recovered(config_.path + " takes usage statistics again (" + std::to_string(waited) +
+                " interactions and resets had waited)");
+    }
+    {
+      std::lock_guard<std::mutex> lock(summaryMutex_);
+      summary_.lastWriteUnixMs = nowMs;
+      summary_.eventsWaiting = 0;
+    }
     RefreshIdleDays(nowMs);
     return;
   }
-  // The file could not take the batch (disk full, permissions): it stays for the next
-  // try, within bounds.
-  if (database_.IsOpen()) Report(error);
-  if (!database_.IsOpen() || batch_.interactions.size() + batch_.resets.size() > kMaxWaitingRecords) batch_.Clear();
-  lastCommitMs_ = nowMs;
+  if (givenUp_) {
+    batch_.Clear();
+  } else if (status == UsageDatabase::Status::Locked) {
+    if (!waiting_) Report(error + "; " + kWaitingNote);
+    waiting_ = true;
+  } else {
+    // The file cannot take the batch (disk full, permissions): it waits for the next
+    // try, within bounds.
+    Report(error);
+  }
+  BoundWaiting(nowMs);
 }
 
-void UsageStore::OpenDatabase(std::int64_t nowMs) {
+bool UsageStore::Connect(std::int64_t nowMs, std::string moveAsideFor) {
   std::error_code ignored;
   std::filesystem::create_directories(std::filesystem::path(config_.path).parent_path(), ignored);
   std::string error;
-  UsageDatabase::Status status = database_.Open(config_.path, error);
-  if (status == UsageDatabase::Status::Ok) status = database_.BeginRun(startedMs_, config_.version, runId_, error);
-  if (status == UsageDatabase::Status::Corrupt || status == UsageDatabase::Status::Locked) {
-    ReplaceDatabase(status, error, nowMs);
-  } else if (status != UsageDatabase::Status::Ok) {
-    database_.Close();
-    Report(error + "; usage statistics are not recorded in this run");
+  UsageDatabase::Status status = UsageDatabase::Status::Corrupt;
+  if (moveAsideFor.empty()) {
+    status = database_.Open(config_.path, error);
+    if (status == UsageDatabase::Status::Ok) {
+      status = database_.BeginRun(startedMs_, config_.version, runId_, error, config_.exhibitName);
+    }
+  } else {
+    error = std::move(moveAsideFor);
   }
+  if (status == UsageDatabase::Status::Corrupt) {
+    // Only a file SQLite itself finds damaged or no database is moved aside.
+    database_.Close();
+    const std::string aside = UsageDatabase::MoveAside(config_.path, "corrupt", nowMs);
+    if (aside.empty()) {
+      error += "; it could not be moved aside";
+    } else {
+      Report(error + "; moved aside to " + aside + " and a new file started");
+      status = database_.Open(config_.path, error);
+      if (status == UsageDatabase::Status::Ok) {
+        status = database_.BeginRun(startedMs_, config_.version, runId_, error, config_.exhibitName);
+      }
+    }
+  }
+  if (status == UsageDatabase::Status::Ok) {
+    connected_ = true;
+    if (!summaryLoaded_) LoadSummary(nowMs);
+    SetRecording(true);
+    return true;
+  }
+  database_.Close();
+  if (status == UsageDatabase::Status::Locked) {
+    // Busy, not bad: tried again at the next commit.
+    if (!waiting_) Report(error + "; " + kWaitingNote);
+    waiting_ = true;
+    SetRecording(true);
+    return false;
+  }
+  givenUp_ = true;
+  Report(error + "; usage statistics are not recorded in this run");
+  SetRecording(false);
+  return false;
+}
+
+void UsageStore::BoundWaiting(std::int64_t nowMs) {
+  const auto fresh = [nowMs](const auto& record) { return nowMs - record.timeMs <= kMaxWaitingMs; };
+  auto& interactions = batch_.interactions;
+  auto& resets = batch_.resets;
+  // Both lists are in time order: the old ones lead.
+  auto keptInteractions = std::find_if(interactions.begin(), interactions.end(), fresh);
+  auto keptResets = std::find_if(resets.begin(), resets.end(), fresh);
+  const auto left = [&] { return (interactions.end() - keptInteractions) + (resets.end() - keptResets); };
+  constexpr auto kMost = static_cast<std::ptrdiff_t>(kMaxWaitingEvents);
+  // Beyond the count the oldest interactions go first, then the oldest resets.
+  if (left() > kMost) keptInteractions += std::min(left() - kMost, interactions.end() - keptInteractions);
+  if (left() > kMost) keptResets += left() - kMost;
+  const auto given = static_cast<std::size_t>((keptInteractions - interactions.begin()) + (keptResets - resets.begin()));
+  interactions.erase(interactions.begin(), keptInteractions);
+  resets.erase(resets.begin(), keptResets);
+  std::erase_if(batch_.firings, [nowMs](const auto& entry) { return nowMs - entry.first.first * kMsPerMinute > kMaxWaitingMs; });
+  if (given > 0) {
+    dropped_.fetch_add(given, std::memory_order_relaxed);
+    Report(config_.path + " has not taken usage statistics for an hour: the oldest are given up"
+           " (velmora_usage_events_dropped_total counts them)");
+  }
+  std::lock_guard<std::mutex> lock(summaryMutex_);
+  summary_.eventsWaiting = interactions.size() + resets.size();
+}
+
+void UsageStore::Prune(std::int64_t nowMs) {
+  if (!connected_ || nowMs < nextPruneMs_) return;
+  bool finished = false;
+  std::string error;
+  const UsageDatabase::Status status =
+      database_.PruneDetail(nowMs - config_.keepDays * kMsPerDay, kPruneBatchRows, finished, error);
+  // Busy or done: look again later; a damaged file shows at the next commit.
+  if (status != UsageDatabase::Status::Ok || finished) nextPruneMs_ = nowMs + kPruneCheckMs;
+}
+
+void UsageStore::LoadSummary(std::int64_t nowMs) {
+  summaryLoaded_ = true;
+  const std::vector<InteractionCount> today = database_.InteractionCounts(summaryDayStartMs_, nowMs + 1);
+  const std::optional<std::int64_t> last = database_.LastInteractionMs();
   {
     std::lock_guard<std::mutex> lock(summaryMutex_);
-    summary_.recording = database_.IsOpen();
-    if (!database_.IsOpen()) return;
-    for (const InteractionRecord& record : database_.Interactions(summaryDayStartMs_, nowMs + 1)) {
-      ++summary_.todayByHour[static_cast<std::size_t>(LocalHour(record.timeMs))];
+    for (const InteractionCount& count : today) {
+      summary_.todayByHour[static_cast<std::size_t>(LocalHour(count.quarterStartMs))] += count.count;
     }
-    summary_.lastInteractionUnixMs = database_.LastInteractionMs().value_or(0);
+    summary_.lastInteractionUnixMs = std::max(summary_.lastInteractionUnixMs, last.value_or(0));
   }
   RefreshIdleDays(nowMs);
 }
 
-void UsageStore::ReplaceDatabase(UsageDatabase::Status status, const std::string& error, std::int64_t nowMs) {
-  database_.Close();
-  const std::string aside =
-      UsageDatabase::MoveAside(config_.path, status == UsageDatabase::Status::Corrupt ? "corrupt" : "locked", nowMs);
-  if (aside.empty()) {
-    Report(error + "; it could not be moved aside, so usage statistics are not recorded in this run");
-  } else {
-    Report(error + "; moved aside to " + aside + " and a new file started");
-    std::string reopenError;
-    UsageDatabase::Status reopened = database_.Open(config_.path, reopenError);
-    if (reopened == UsageDatabase::Status::Ok) {
-      reopened = database_.BeginRun(startedMs_, config_.version, runId_, reopenError);
-    }
-    if (reopened != UsageDatabase::Status::Ok) {
-      database_.Close();
-      Report(reopenError + "; usage statistics are not recorded in this run");
-    }
-  }
+void UsageStore::SetRecording(bool recording) {
   std::lock_guard<std::mutex> lock(summaryMutex_);
-  summary_.recording = database_.IsOpen();
+  summary_.recording = recording;
+}
+
+void UsageStore::Recovered(const std::string& text) {
+  {
+    std::lock_guard<std::mutex> lock(summaryMutex_);
+    summary_.problem.clear();
+  }
+  if (config_.report) config_.report(text);
 }
 
 void UsageStore::RefreshIdleDays(std::int64_t nowMs) {

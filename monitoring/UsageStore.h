@@ -3,8 +3,12 @@
 // interaction, reset and firing without ever waiting (a wait-free ring and atomic
 // counters), and a thread of the store's own writes them to the usage database in
 // batches, one transaction at most commitInterval apart, so a power cut loses at
-// most that much. A damaged or locked database is reported once, moved aside and
-// replaced by a new one; the exhibit never notices.
+// most that much. While another program holds the file (a curator's query, a backup)
+// the events wait in memory, up to an hour's worth, and every commit tries again;
+// only a file SQLite finds damaged is moved aside and replaced by a new one, and
+// another program's database is left alone. The same thread prunes interactions and
+// firings older than the days kept, a few thousand rows at a time. The exhibit never
+// notices any of it.
 
 #include <array>
 #include <atomic>
@@ -35,6 +39,9 @@ struct UsageStoreConfig {
   std::string version;                               // the program's, recorded with each run
   std::chrono::milliseconds commitInterval{60'000};  // one transaction at most this far apart
   std::chrono::milliseconds intakeInterval{500};     // the thread empties the ring this often
+  std::string exhibitName;                           // recorded with each run; may be empty
+  std::int64_t keepDays = kDefaultUsageKeepDays;     // interactions and firings older than this are pruned
+  std::int64_t (*clock)() = UnixMsNow;               // ms since 1970 (UTC); tests move it on
   // Told each trouble with the database once, from the store's thread.
   std::function<void(const std::string&)> report;
 };
@@ -43,6 +50,14 @@ class UsageStore final : public UsageSummarySource {
 public:
   // Events waiting at most between two intakes; beyond, they are counted as dropped.
   static constexpr std::size_t kRingCapacity = 4096;
+  // While the file cannot be written, interactions and resets wait in memory for at
+  // most this long, and at most kMaxWaitingEvents of them (an hour of ten a second, ten
+  // times the busiest visitor's pace; about 2 MB); older ones are given up and counted
+  // as dropped.
+  static constexpr std::int64_t kMaxWaitingMs = 3'600'000;
+  static constexpr std::size_t kMaxWaitingEvents = 36'000;
+  // Rows pruned in one transaction: a few milliseconds of the file's lock.
+  static constexpr std::size_t kPruneBatchRows = 2000;
 
   // Opens (or creates) the database and records the run's start, on the store's
   // thread; the constructor itself does not wait for the disk.
@@ -79,11 +94,20 @@ private:
   void ThreadMain();
   void Intake(std::int64_t nowMs);
   void Commit(std::int64_t nowMs);
-  // Opens the file, records the run; on a bad file moves it aside and starts a new one.
-  void OpenDatabase(std::int64_t nowMs);
-  void ReplaceDatabase(UsageDatabase::Status status, const std::string& error, std::int64_t nowMs);
+  // Opens the file and records the run; a damaged file is moved aside and a new one
+  // started. True when the file takes events.
+  // With `moveAsideFor` (what is wrong with it) the file is moved aside first.
+  bool Connect(std::int64_t nowMs, std::string moveAsideFor = {});
+  // Gives up the events that have waited too long or beyond the count.
+  void BoundWaiting(std::int64_t nowMs);
+  // One batch of pruning when it is due.
+  void Prune(std::int64_t nowMs);
+  void LoadSummary(std::int64_t nowMs);
   void RefreshIdleDays(std::int64_t nowMs);
+  void SetRecording(bool recording);
   void Report(const std::string& text);
+  // The file takes events again: says so and clears the problem shown.
+  void Recovered(const std::string& text);
 
   const UsageStoreConfig config_;
   const std::int64_t startedMs_;
@@ -97,9 +121,14 @@ private:
 
   // The store's thread.
   UsageDatabase database_;
+  bool connected_ = false;     // database_ is open and holds this run
+  bool givenUp_ = false;       // the file cannot be used in this run
+  bool waiting_ = false;       // the file was busy: the batch waits for the next try
+  bool summaryLoaded_ = false; // today's counts of earlier runs are in summary_
   std::int64_t runId_ = 0;
   UsageBatch batch_;
   std::int64_t lastCommitMs_ = 0;
+  std::int64_t nextPruneMs_ = 0;
   std::thread thread_;
   std::mutex wakeMutex_;
   std::condition_variable wake_;

@@ -23,7 +23,7 @@ namespace velmora {
 
 class CommandLineApp {
 public:
-  enum class Outcome { kRun, kHelp, kError };
+  enum class Outcome { kRun, kHelp, kVersion, kError };
 
   // `description` follows the usage line; `footer` ends the help before the rules.
   CommandLineApp(std::string program, std::string description, std::string footer)
@@ -65,8 +65,11 @@ public:
     app_.get_option(first)->excludes(app_.get_option(second));
   }
 
-  // --help and -h, listed in this group (the last one, usually).
-  void Help(const std::string& group) { app_.set_help_flag("-h" + kFlagMark + ",--help" + kFlagMark, "this text")->group(group); }
+  // --help and -h, and --version, listed in this group (the last one, usually).
+  void Help(const std::string& group) {
+    app_.set_help_flag("-h" + kFlagMark + ",--help" + kFlagMark, "this text")->group(group);
+    version_ = app_.add_flag("--version" + kFlagMark)->description("print the program's version and exit")->group(group);
+  }
 
   // Fills the targets from the arguments after the program name. With kError,
   // `error` says what is wrong, on one line.
@@ -90,6 +93,11 @@ public:
     } catch (const CLI::ParseError& refused) {
       error = OneLine(refused.what());
       return Outcome::kError;
+    }
+    // Like --help, --version answers whatever else is given.
+    if (version_ != nullptr && version_->count() > 0) {
+      error = Misused(version_, true);
+      return error.empty() ? Outcome::kVersion : Outcome::kError;
     }
     if (const std::vector<std::string> unknown = app_.remaining(); !unknown.empty()) {
       error = OneLine("unknown argument '" + unknown.front() + "'");
@@ -205,6 +213,7 @@ private:
   };
 
   CLI::App app_;
+  CLI::Option* version_ = nullptr;
   std::vector<Single> values_;
   std::vector<Many> repeatables_;
   std::vector<Switch> flags_;

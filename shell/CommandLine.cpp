@@ -54,7 +54,7 @@ struct Given {
   std::vector<std::string> keys, screenshots;
   bool classic = false, letterbox = false, noVsync = false;
   std::optional<std::string> size, refresh, language;
-  std::optional<std::string> statusListen, statusTokenFile, usageDb, usageCommitInterval;
+  std::optional<std::string> statusListen, statusTokenFile, usageDb, usageCommitInterval, usageKeepDays, exhibitName;
 };
 
 // Every option of the exhibit, in the order --help lists them.
@@ -124,6 +124,16 @@ void AddOptions(CommandLineApp& app, Given& given) {
   app.Value(operators, "--usage-db", "FILE|off",
             "the usage statistics' SQLite file; default $XDG_STATE_HOME/velmora/usage.sqlite3, off none",
             given.usageDb);
+  app.Value(operators, "--usage-keep-days", "DAYS",
+            "keep each interaction's time and control for DAYS days (" + std::to_string(monitoring::kMinUsageKeepDays) +
+                " to " + std::to_string(monitoring::kMaxUsageKeepDays) + ", default " +
+                std::to_string(monitoring::kDefaultUsageKeepDays) +
+                "); the counts per quarter hour, visits, resets and runs the reports read are kept",
+            given.usageKeepDays);
+  app.Value(operators, "--exhibit-name", "NAME",
+            "the exhibit's name, stored in its usage file, which velmora-stats reports a fleet's files by (up to " +
+                std::to_string(monitoring::kMaxExhibitNameBytes) + " bytes)",
+            given.exhibitName);
   app.Value(runs, "--usage-commit-interval", "MS", "write the usage statistics every MS ms instead of every minute",
             given.usageCommitInterval);
   app.Help(checks);
@@ -256,6 +266,20 @@ std::string Check(const Given& given, ExhibitOptions& options) {
     }
     options.usageCommitIntervalMs = interval;
   }
+  if (given.usageKeepDays) {
+    if (!ParseCount(*given.usageKeepDays, monitoring::kMinUsageKeepDays, options.usageKeepDays) ||
+        options.usageKeepDays > monitoring::kMaxUsageKeepDays) {
+      return "--usage-keep-days needs a whole number of days from " + std::to_string(monitoring::kMinUsageKeepDays) +
+             " to " + std::to_string(monitoring::kMaxUsageKeepDays) + ", not '" + *given.usageKeepDays + "'";
+    }
+  }
+  if (given.exhibitName) {
+    if (!monitoring::IsExhibitName(*given.exhibitName)) {
+      return "--exhibit-name needs a name of 1 to " + std::to_string(monitoring::kMaxExhibitNameBytes) +
+             " bytes without control characters, not '" + *given.exhibitName + "'";
+    }
+    options.exhibitName = *given.exhibitName;
+  }
   return {};
 }
 
@@ -269,6 +293,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   switch (line.app.Parse(arguments, error)) {
     case CommandLineApp::Outcome::kHelp:
       result.action = CommandLineAction::Help;
+      return result;
+    case CommandLineApp::Outcome::kVersion:
+      result.action = CommandLineAction::Version;
       return result;
     case CommandLineApp::Outcome::kError:
       result.action = CommandLineAction::Error;

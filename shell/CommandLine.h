@@ -13,7 +13,7 @@
 
 namespace velmora {
 
-enum class CommandLineAction { Run, Help, ListMidiPorts, SelfTest, Error };
+enum class CommandLineAction { Run, Help, Version, ListMidiPorts, SelfTest, Error };
 
 struct CommandLine {
   CommandLineAction action = CommandLineAction::Run;

@@ -22,6 +22,8 @@ monitoring::UsageStoreConfig StoreConfig(const ExhibitOptions& options, const st
     config.path = options.usageDatabase;
   }
   config.version = version;
+  config.exhibitName = options.exhibitName;
+  config.keepDays = options.usageKeepDays;
   if (options.usageCommitIntervalMs) config.commitInterval = std::chrono::milliseconds(*options.usageCommitIntervalMs);
   config.report = [](const std::string& text) { Complain("usage statistics: " + text); };
   return config;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "monitoring/AccessControl.h"
+#include "monitoring/UsageSettings.h"
 #include "platform/MessageCatalogue.h"
 #include "platform/ScreenMode.h"
 
@@ -63,6 +64,8 @@ struct ExhibitOptions {
   std::string statusTokenFile;                 // the token that allows actions; empty: no actions
   std::string usageDatabase;                   // SQLite file; empty: the default file, "off": none
   std::optional<std::int64_t> usageCommitIntervalMs;  // ms between the store's transactions; tests only
+  std::int64_t usageKeepDays = monitoring::kDefaultUsageKeepDays;  // days interactions are kept in detail
+  std::string exhibitName;                     // recorded in the usage file; empty: none given
 };
 
 inline bool PanelChosen(const ExhibitOptions& options) { return options.panelDevice != kNoPanel; }

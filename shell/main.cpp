@@ -14,6 +14,7 @@
 #include "platform/Clock.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Presenter.h"
+#include "platform/ProgramVersion.h"
 #include "platform/ServiceNotify.h"
 #include "platform/Window.h"
 #include "shell/CommandLine.h"
@@ -45,6 +46,9 @@ int main(int argc, char** argv) {
       return kBadArgumentsExitCode;
     case CommandLineAction::Help:
       std::cout << UsageText();
+      return 0;
+    case CommandLineAction::Version:
+      std::cout << VersionLine("velmora");
       return 0;
     case CommandLineAction::ListMidiPorts:
       ListMidiPorts(std::cout);
@@ -79,7 +83,7 @@ int main(int argc, char** argv) {
   const auto sinceStart = std::chrono::steady_clock::now() - programStart;
   const auto startedAt =
       std::chrono::system_clock::now() - std::chrono::duration_cast<std::chrono::system_clock::duration>(sinceStart);
-  ExhibitMonitor monitor(options, {VELMORA_VERSION, startedAt, programStart, commandLine.givenOptions});
+  ExhibitMonitor monitor(options, {kProgramVersion, startedAt, programStart, commandLine.givenOptions});
 
   // A headless or unattended run never shows a box: every message goes to standard
   // error (the exhibit's screen shows it too in an unattended run).

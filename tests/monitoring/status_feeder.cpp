@@ -41,6 +41,7 @@ struct Arguments {
   std::string listen = "127.0.0.1:0";
   std::string tokenFile;
   std::string usageDb = "off";
+  std::string exhibitName;
   int commitIntervalMs = 60'000;
   StatusServerLimits limits;
 };
@@ -52,6 +53,7 @@ bool Parse(int argc, char** argv, Arguments& arguments) {
     if (name == "--listen") arguments.listen = value;
     else if (name == "--token-file") arguments.tokenFile = value;
     else if (name == "--usage-db") arguments.usageDb = value;
+    else if (name == "--exhibit-name") arguments.exhibitName = value;
     else if (name == "--commit-interval-ms") arguments.commitIntervalMs = std::stoi(value);
     else if (name == "--max-connections") arguments.limits.maxConnections = std::stoul(value);
     else if (name == "--request-timeout-ms") arguments.limits.requestTimeout = std::chrono::milliseconds(std::stoi(value));
@@ -115,6 +117,7 @@ int main(int argc, char** argv) {
   UsageStoreConfig storeConfig;
   storeConfig.path = arguments.usageDb == "off" ? std::string() : arguments.usageDb;
   storeConfig.version = "test";
+  storeConfig.exhibitName = arguments.exhibitName;
   storeConfig.commitInterval = std::chrono::milliseconds(arguments.commitIntervalMs);
   storeConfig.report = [](const std::string& text) { std::fprintf(stderr, "status_feeder: %s\n", text.c_str()); };
   UsageStore store(storeConfig);

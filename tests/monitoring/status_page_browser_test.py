@@ -25,6 +25,7 @@ def browser(profile):
                  "--disable-background-networking", "--disable-component-update", "--disable-sync",
                  "--user-data-dir=" + profile, "--window-size=1280,1600"):
         options.add_argument(flag)
+    options.set_capability("goog:loggingPrefs", {"browser": "ALL"})  # the console, for the checks that read it
     return webdriver.Chrome(service=Service(DRIVER), options=options)
 
 

@@ -99,6 +99,8 @@ TEST(CommandLineTest, BadArgumentsAreRefusedWithAMessage) {
       {"--frames", "1", "--frames=2"},                   {"--panel-poll", "--panel-poll"},
       {"--status-listen", "8642"}, {"--status-listen", "::1:8642"}, {"--status-listen", "localhost:65536"},
       {"--usage-db", ""},          {"--status-token-file", ""},     {"--usage-commit-interval", "0"},
+      {"--usage-keep-days", "0"},  {"--usage-keep-days", "36501"},  {"--exhibit-name", " "},
+      {"--exhibit-name", std::string(65, 'x')},                      {"--exhibit-name", "Foyer\tleft"},
   };
   for (const auto& arguments : cases) {
     const CommandLine line = Parse(arguments);
@@ -117,9 +119,13 @@ TEST(CommandLineTest, OperatorsOptionsDefaultToTheLocalServerAndTheStandardFileA
   EXPECT_EQ(defaults.usageDatabase, "");
   EXPECT_FALSE(defaults.usageCommitIntervalMs.has_value());
 
+  EXPECT_EQ(defaults.usageKeepDays, 730);
   const CommandLine line = Parse({"--usage-db", "off", "--headless", "--status-listen=[::]:0", "--keys", "1:1",
                                   "--keys", "2:2", "--status-token-file", "t", "--usage-commit-interval", "300"});
   ASSERT_EQ(line.action, CommandLineAction::Run) << line.error;
+  const ExhibitOptions named = Parse({"--exhibit-name", "Foyer, left", "--usage-keep-days", "36500"}).options;
+  EXPECT_EQ(named.exhibitName, "Foyer, left");
+  EXPECT_EQ(named.usageKeepDays, 36500);
   EXPECT_EQ(line.options.statusListen, "[::]:0");
   EXPECT_EQ(line.options.statusTokenFile, "t");
   EXPECT_EQ(line.options.usageDatabase, "off");

@@ -1,4 +1,4 @@
-// The one convention of the three programs' command lines, checked on each parser.
+// The one convention of the four programs' command lines, checked on each parser.
 
 #include <gtest/gtest.h>
 
@@ -9,12 +9,13 @@
 #include "shell/CommandLine.h"
 #include "tools/panel/PanelOptions.h"
 #include "tools/sim/SimOptions.h"
+#include "tools/stats/StatsOptions.h"
 
 namespace velmora {
 namespace {
 
 using Args = std::vector<std::string>;
-enum class Result { kRun, kHelp, kError };
+enum class Result { kRun, kHelp, kVersion, kError };
 
 struct Parsed {
   Result result;
@@ -31,34 +32,42 @@ struct Program {
   Args repeated;                  // a repeatable option given twice; empty when there is none
 };
 
+// A program's own outcome as one of those every parser has.
+template <typename Action>
+Result Classify(Action action, Action help, Action version, Action error) {
+  return action == help ? Result::kHelp : action == version ? Result::kVersion : action == error ? Result::kError : Result::kRun;
+}
+
 std::vector<Program> Programs() {
   return {
       {"velmora",
        [](const Args& a) {
          const CommandLine c = ParseCommandLine(a);
-         return Parsed{c.action == CommandLineAction::Help    ? Result::kHelp
-                       : c.action == CommandLineAction::Error ? Result::kError
-                                                              : Result::kRun,
-                       c.error};
+         using A = CommandLineAction;
+         return Parsed{Classify(c.action, A::Help, A::Version, A::Error), c.error};
        },
        UsageText(), {}, "--frames", "40", "--headless", {"--screenshot", "5:a.png", "--screenshot=6:b.png"}},
       {"velmora-sim",
        [](const Args& a) {
          const sim::ParseOutcome o = sim::ParseSimArguments(a);
-         return Parsed{o.status == sim::ParseStatus::kHelp    ? Result::kHelp
-                       : o.status == sim::ParseStatus::kError ? Result::kError
-                                                              : Result::kRun,
-                       o.message};
+         using S = sim::ParseStatus;
+         return Parsed{Classify(o.status, S::kHelp, S::kVersion, S::kError), o.message};
        },
        sim::SimHelpText(), {"--picture", "p.png"}, "--until", "40", "--labeled", {"--at", "5:stim1", "--at=6:stim2"}},
       {"velmora-panel",
        [](const Args& a) {
          const panel::PanelCommandLine c = panel::ParsePanelArguments(a);
-         using Action = panel::PanelCommandLine::Action;
-         return Parsed{c.action == Action::kHelp ? Result::kHelp : c.action == Action::kError ? Result::kError : Result::kRun,
-                       c.error};
+         using A = panel::PanelCommandLine::Action;
+         return Parsed{Classify(c.action, A::kHelp, A::kVersion, A::kError), c.error};
        },
        panel::PanelHelpText(), {}, "--script", "s.txt", "--quiet-polls", {}},
+      {"velmora-stats",
+       [](const Args& a) {
+         const stats::StatsCommandLine c = stats::ParseStatsArguments(a, 0);
+         using A = stats::StatsCommandLine::Action;
+         return Parsed{Classify(c.action, A::kHelp, A::kVersion, A::kError), c.error};
+       },
+       stats::StatsHelpText("usage.sqlite3"), {}, "--from", "2026-01-01", "--csv", {"--db", "a", "--db=b"}},
   };
 }
 
@@ -82,6 +91,9 @@ TEST(CommandLineConventionTest, EveryProgramParsesAlike) {
         {{"--help"}, Result::kHelp, ""},
         {{"-h", "--bogus"}, Result::kHelp, ""},
         {{"--help=yes"}, Result::kError, "takes no value"},
+        {{"--version"}, Result::kVersion, ""},
+        {{p.flag, "--version", "--bogus"}, Result::kVersion, ""},
+        {{"--version=yes"}, Result::kError, "takes no value"},
         {p.repeated, Result::kRun, ""},
     };
     for (const auto& c : cases) {
@@ -96,6 +108,7 @@ TEST(CommandLineConventionTest, EveryProgramParsesAlike) {
     EXPECT_NE(p.helpText.find("any\nother option given twice is an error. Bad arguments exit with status 2."),
               std::string::npos)
         << p.name;
+    EXPECT_NE(p.helpText.find("--version"), std::string::npos) << p.name;
     EXPECT_EQ(p.helpText.find("(repeatable)\n") != std::string::npos, !p.repeated.empty()) << p.name;
   }
 }

@@ -36,14 +36,14 @@ struct PanelArguments {
       "with the 9-byte reply: button 1, button 2, speed, parameters 1 to 6 (signed\n"
       "bytes). A status packet \"s\" sets the panel's knobs to the values it carries.",
       "Keys (standard input, when it is a terminal):\n"
-      "  a  b          press stimulus button 1 / 2 (held for the next reply only)\n"
+      "  a b           press stimulus button 1 / 2 (held for the next reply only)\n"
       "  1 .. 6        raise parameter 1 .. 6 (up to 20)\n"
       "  q w e r t z   lower parameter 1 .. 6 (down to 0; y works as z)\n"
       "  + -           raise / lower the speed (0 .. 30)\n"
       "  0             knobs back to the exhibit's defaults\n"
       "  p             print the panel's state\n"
       "  h ?           this text\n"
-      "  x  Esc  Ctrl-C  quit\n"
+      "  x Esc Ctrl-C   quit\n"
       "\n"
       "Script: one command per line, \"TIME_MS COMMAND\", times counted from the start in\n"
       "ms, lines in time order, \"#\" starts a comment:\n"
@@ -67,6 +67,9 @@ PanelCommandLine ParsePanelArguments(const std::vector<std::string>& arguments) 
   switch (line.app.Parse(arguments, result.error)) {
     case CommandLineApp::Outcome::kHelp:
       result.action = PanelCommandLine::Action::kHelp;
+      return result;
+    case CommandLineApp::Outcome::kVersion:
+      result.action = PanelCommandLine::Action::kVersion;
       return result;
     case CommandLineApp::Outcome::kError:
       result.action = PanelCommandLine::Action::kError;

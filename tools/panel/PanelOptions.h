@@ -15,7 +15,7 @@ struct PanelOptions {
 };
 
 struct PanelCommandLine {
-  enum class Action { kRun, kHelp, kError } action = Action::kRun;
+  enum class Action { kRun, kHelp, kVersion, kError } action = Action::kRun;
   PanelOptions options;
   std::string error;  // with kError: what is wrong, one line
 };

@@ -21,6 +21,7 @@
 
 #include "model/Defaults.h"
 #include "platform/PanelProtocol.h"
+#include "platform/ProgramVersion.h"
 #include "platform/SerialPort.h"
 #include "tools/panel/PanelOptions.h"
 
@@ -221,6 +222,10 @@ int main(int argc, char** argv) {
   const PanelCommandLine parsed = velmora::panel::ParsePanelArguments(std::vector<std::string>(argv + 1, argv + argc));
   if (parsed.action == PanelCommandLine::Action::kHelp) {
     std::printf("%s", velmora::panel::PanelHelpText().c_str());
+    return 0;
+  }
+  if (parsed.action == PanelCommandLine::Action::kVersion) {
+    std::printf("%s", velmora::VersionLine("velmora-panel").c_str());
     return 0;
   }
   if (parsed.action == PanelCommandLine::Action::kError) {

@@ -7,6 +7,7 @@
 
 #include "assets/Bitmap.h"
 #include "display/GlyphCache.h"
+#include "platform/XmlText.h"
 
 namespace velmora::sim {
 namespace {
@@ -35,21 +36,6 @@ std::string Colour(ShapeColour colour) {
 Rgb Pixel(ShapeColour colour) {
   return {static_cast<std::uint8_t>(colour >> 16), static_cast<std::uint8_t>(colour >> 8),
           static_cast<std::uint8_t>(colour)};
-}
-
-std::string EscapeXml(const std::string& text) {
-  std::string escaped;
-  for (char c : text) {
-    switch (c) {
-      case '&': escaped += "&amp;"; break;
-      case '<': escaped += "&lt;"; break;
-      case '>': escaped += "&gt;"; break;
-      case '"': escaped += "&quot;"; break;
-      case '\'': escaped += "&apos;"; break;
-      default: escaped += c;
-    }
-  }
-  return escaped;
 }
 
 bool SameStroke(const Shape& a, const Shape& b) { return a.colour == b.colour && a.dashed == b.dashed; }

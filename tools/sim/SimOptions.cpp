@@ -306,6 +306,9 @@ ParseOutcome ParseSimArguments(const std::vector<std::string>& arguments) {
     case CommandLineApp::Outcome::kHelp:
       outcome.status = ParseStatus::kHelp;
       return outcome;
+    case CommandLineApp::Outcome::kVersion:
+      outcome.status = ParseStatus::kVersion;
+      return outcome;
     case CommandLineApp::Outcome::kError:
       outcome.status = ParseStatus::kError;
       outcome.message = error;

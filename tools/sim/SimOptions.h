@@ -74,7 +74,7 @@ struct SimOptions {
   std::string imagesDirectory;                  // empty: the built-in images are not written
 };
 
-enum class ParseStatus { kRun, kHelp, kError };
+enum class ParseStatus { kRun, kHelp, kVersion, kError };
 
 struct ParseOutcome {
   ParseStatus status = ParseStatus::kRun;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "display/GlyphCache.h"
+#include "platform/ProgramVersion.h"
 #include "tools/sim/Raster.h"
 #include "tools/sim/SimOptions.h"
 #include "tools/sim/SimOutput.h"
@@ -36,6 +37,10 @@ int main(int argc, char** argv) {
   const ParseOutcome parsed = ParseSimArguments(arguments);
   if (parsed.status == ParseStatus::kHelp) {
     std::fputs(SimHelpText().c_str(), stdout);
+    return 0;
+  }
+  if (parsed.status == ParseStatus::kVersion) {
+    std::fputs(velmora::VersionLine("velmora-sim").c_str(), stdout);
     return 0;
   }
   if (parsed.status == ParseStatus::kError) return Fail(parsed.message + " (see --help)", kBadArgumentsExitCode);

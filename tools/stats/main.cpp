@@ -1,108 +1,173 @@
-// velmora-stats: the curator's report of the exhibit's usage statistics; see --help.
-
-#include <CLI/CLI.hpp>
+// velmora-stats: the curator's report of the exhibits' usage statistics; see --help.
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
-#include <optional>
+#include <memory>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "monitoring/LocalTime.h"
 #include "monitoring/UsageDatabase.h"
 #include "monitoring/UsageReport.h"
+#include "monitoring/UsageReportHtml.h"
 #include "monitoring/UsageStore.h"
+#include "platform/CommandLineSupport.h"
+#include "platform/ProgramVersion.h"
+#include "tools/stats/StatsOptions.h"
 
 namespace {
 
 using namespace velmora::monitoring;
+using velmora::stats::StatsCommandLine;
 
 constexpr int kExitCannotRead = 1;
-constexpr int kExitBadArguments = 2;
-constexpr int kDefaultDays = 7;
+// A range longer than this, days, is cut to the days recorded: 1970-01-01 to
+// 9999-12-31 would otherwise be three million empty days.
+constexpr int kLongestFullRangeDays = 3660;
+// The most days one report holds: a century.
+constexpr int kMostReportDays = 36'600;
 
-std::string HelpText(const std::string& defaultPath) {
-  return R"(Usage: velmora-stats [options]
+struct Exhibit {
+  std::string path;
+  std::unique_ptr<UsageDatabase> database;
+};
 
-Prints the exhibit's usage statistics for a range of days (local time): interactions
-per day and per hour, visits (interactions less than 60 s apart form one visit) and
-their mean length, resets by cause, uptime and crashes (runs that ended without
-shutting down).
+void Say(const std::string& text) { std::fprintf(stderr, "velmora-stats: %s\n", text.c_str()); }
 
-Range (the last 7 days up to today unless given):
-  --from YYYY-MM-DD      first day
-  --to YYYY-MM-DD        last day, included (default: today, or 6 days after --from)
-Input and output:
-  --db FILE              the usage database (default )" +
-         (defaultPath.empty() ? std::string("$XDG_STATE_HOME/velmora/usage.sqlite3") : defaultPath) + R"()
-  --csv                  one line per day, comma-separated, for a spreadsheet
-  --help                 this text
-)";
-}
-
-int BadArguments(std::string message) {
-  // The message quotes what was typed: a control character in it would break the line.
-  for (char& c : message) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+// What a file the exhibit moved aside beside `given` is, for the curator.
+std::string MovedAsideNote(const std::string& aside, const std::string& given) {
+  const std::string name = std::filesystem::path(aside).filename().string();
+  const std::string reason = name.substr(std::filesystem::path(given).filename().string().size() + 1);
+  if (reason.starts_with("locked-")) {
+    return aside + " was moved aside by an older version while another program held it; its statistics are whole: "
+                   "add --db " + aside + " to include them";
   }
-  std::fprintf(stderr, "velmora-stats: %s\nTry 'velmora-stats --help'.\n", message.c_str());
-  return kExitBadArguments;
+  return aside + " was moved aside by the exhibit as damaged; add --db " + aside + " to include what can still be read";
 }
 
-// Local midnight `days` days after (or before) `dayStart`.
-std::int64_t DaysAfter(std::int64_t dayStart, int days) {
-  for (; days > 0; --days) dayStart = NextLocalDayStart(dayStart);
-  // Back: a moment of the day before, noon-safe, then its midnight.
-  for (; days < 0; ++days) dayStart = LocalDayStart(dayStart - 12 * kMsPerHour);
-  return dayStart;
+// The days from `from` up to `to`, counted up to `most` + 1.
+int DaysBetween(std::int64_t from, std::int64_t to, int most) {
+  int days = 0;
+  for (std::int64_t day = from; day < to && days <= most; day = NextLocalDayStart(day)) ++days;
+  return days;
+}
+
+// The days to report: those asked for, or, for a range longer than
+// kLongestFullRangeDays, those from the first recorded day to the last (or today), at
+// most kMostReportDays of them.
+void CutToRecorded(std::vector<Exhibit>& exhibits, std::int64_t nowMs, std::int64_t& from, std::int64_t& to) {
+  if (DaysBetween(from, to, kLongestFullRangeDays) <= kLongestFullRangeDays) return;
+  std::int64_t first = nowMs, last = nowMs;
+  for (Exhibit& exhibit : exhibits) {
+    if (const auto span = exhibit.database->RecordedSpan()) {
+      first = std::min(first, span->first);
+      last = std::max(last, span->second);
+    }
+  }
+  from = std::max(from, LocalDayStart(first));
+  to = std::min(to, NextLocalDayStart(LocalDayStart(last)));
+  if (from >= to) to = NextLocalDayStart(from);
+  // A clock that was far off may have left a time decades away.
+  if (DaysBetween(from, to, kMostReportDays) > kMostReportDays) {
+    std::int64_t end = from;
+    for (int day = 0; day < kMostReportDays; ++day) end = NextLocalDayStart(end);
+    to = end;
+  }
+}
+
+std::string LocalTimeText(std::int64_t ms) {
+  const auto seconds = static_cast<std::time_t>(ms / kMsPerSecond);
+  std::tm parts{};
+  localtime_r(&seconds, &parts);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &parts);
+  return text;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  const std::int64_t now = UnixMsNow();
   const std::string defaultPath = DefaultUsageDatabasePath();
-  CLI::App app("velmora-stats", "velmora-stats");
-  app.set_help_flag();
-  bool help = false;
-  bool csv = false;
-  std::string path = defaultPath;
-  std::optional<std::string> fromText;
-  std::optional<std::string> toText;
-  app.add_flag("--help", help);
-  app.add_flag("--csv", csv);
-  app.add_option("--db", path);
-  app.add_option("--from", fromText);
-  app.add_option("--to", toText);
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::ParseError& error) {
-    return BadArguments(error.what());
-  }
-  if (help) {
-    std::cout << HelpText(defaultPath);
+  const StatsCommandLine parsed = velmora::stats::ParseStatsArguments({argv + 1, argv + argc}, now);
+  if (parsed.action == StatsCommandLine::Action::kHelp) {
+    std::cout << velmora::stats::StatsHelpText(defaultPath);
     return 0;
   }
-
-  const std::int64_t now = UnixMsNow();
-  std::optional<std::int64_t> from, to;
-  if (fromText && !(from = ParseLocalDate(*fromText))) return BadArguments("--from needs a date YYYY-MM-DD, got '" + *fromText + "'");
-  if (toText && !(to = ParseLocalDate(*toText))) return BadArguments("--to needs a date YYYY-MM-DD, got '" + *toText + "'");
-  if (!to) to = from ? DaysAfter(*from, kDefaultDays - 1) : LocalDayStart(now);
-  if (!from) from = DaysAfter(*to, -(kDefaultDays - 1));
-  if (*from > *to) return BadArguments("--from must not come after --to");
-  if (path.empty()) return BadArguments("no usage database: give --db FILE (HOME is not set)");
-
-  UsageDatabase database;
-  std::string error;
-  if (database.OpenForReading(path, error) != UsageDatabase::Status::Ok) {
-    std::fprintf(stderr, "velmora-stats: %s\n", error.c_str());
-    return kExitCannotRead;
+  if (parsed.action == StatsCommandLine::Action::kVersion) {
+    std::cout << velmora::VersionLine("velmora-stats");
+    return 0;
   }
-  const std::int64_t end = NextLocalDayStart(*to);
-  const UsageReport report = BuildUsageReport(*from, end, now, database.Interactions(*from, end),
-                                              database.Resets(*from, end),
-                                              // Later runs too: they tell a crashed run from a running one.
-                                              database.Runs(*from, std::max(end, now + 1)));
-  std::cout << (csv ? FormatUsageCsv(report) : FormatUsageTable(report));
-  return 0;
+  const auto badArguments = [](const std::string& error) {
+    std::fprintf(stderr, "velmora-stats: %s\nTry 'velmora-stats --help'.\n", error.c_str());
+    return velmora::kBadArgumentsExitCode;
+  };
+  if (parsed.action == StatsCommandLine::Action::kError) return badArguments(parsed.error);
+  const velmora::stats::StatsOptions& options = parsed.options;
+  std::vector<std::string> paths = options.databases;
+  if (paths.empty()) {
+    if (defaultPath.empty()) return badArguments("no usage database: give --db FILE (HOME is not set)");
+    paths.push_back(defaultPath);
+  }
+
+  std::vector<std::string> notes;
+  bool failed = false;
+  std::vector<Exhibit> exhibits;
+  for (const std::string& path : paths) {
+    auto database = std::make_unique<UsageDatabase>();
+    std::string error;
+    if (database->OpenForReading(path, error) != UsageDatabase::Status::Ok) {
+      notes.push_back(error);
+      failed = true;
+      continue;
+    }
+    exhibits.push_back({path, std::move(database)});
+  }
+  const std::set<std::string> given(paths.begin(), paths.end());
+  std::set<std::string> named;
+  for (const std::string& path : paths) {
+    for (const std::string& aside : UsageDatabase::FilesMovedAside(path)) {
+      if (!given.contains(aside) && named.insert(aside).second) notes.push_back(MovedAsideNote(aside, path));
+    }
+  }
+  for (const std::string& note : notes) Say(note);
+  if (exhibits.empty()) return kExitCannotRead;
+
+  std::int64_t from = options.fromDayStartMs, to = options.toDayStartMs;
+  CutToRecorded(exhibits, now, from, to);
+  std::vector<UsageReport> reports;
+  for (Exhibit& exhibit : exhibits) {
+    UsageReport report = BuildUsageReport(from, to, now, exhibit.database->ReadRange(from, to, now));
+    report.file = exhibit.path;
+    report.name = exhibit.database->ExhibitName();
+    if (report.name.empty()) report.name = std::filesystem::path(exhibit.path).filename().string();
+    reports.push_back(std::move(report));
+  }
+  // Every exhibit's name heads its part and its CSV lines: two alike are told apart by
+  // their files.
+  for (UsageReport& report : reports) {
+    const auto same = std::count_if(reports.begin(), reports.end(), [&](const UsageReport& other) {
+      return other.name == report.name || other.name == report.name + " (" + other.file + ")";
+    });
+    if (same > 1 || report.name == kFleetName) report.name += " (" + report.file + ")";
+  }
+  const UsageReport fleet = SumUsageReports(reports);
+  const UsageReport* fleetShown = reports.size() > 1 ? &fleet : nullptr;
+  std::cout << (options.csv ? FormatUsageCsv(reports, fleetShown) : FormatUsageTable(reports, fleetShown));
+
+  if (!options.htmlPath.empty()) {
+    std::ofstream html(options.htmlPath, std::ios::binary | std::ios::trunc);
+    html << FormatUsageHtml({reports, fleetShown, notes, LocalTimeText(now)});
+    html.close();
+    if (!html) {
+      Say("cannot write " + options.htmlPath);
+      failed = true;
+    }
+  }
+  return failed ? kExitCannotRead : 0;
 }

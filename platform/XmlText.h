@@ -1,0 +1,23 @@
+#pragma once
+// Text set into XML, SVG or HTML: the five characters markup gives a meaning escaped.
+
+#include <string>
+
+namespace velmora {
+
+inline std::string EscapeXml(const std::string& text) {
+  std::string escaped;
+  for (char c : text) {
+    switch (c) {
+      case '&': escaped += "&amp;"; break;
+      case '<': escaped += "&lt;"; break;
+      case '>': escaped += "&gt;"; break;
+      case '"': escaped += "&quot;"; break;
+      case '\'': escaped += "&apos;"; break;
+      default: escaped += c;
+    }
+  }
+  return escaped;
+}
+
+}  // namespace velmora
