@@ -138,17 +138,12 @@ TEST(SharpContext, StrokesAndTrianglesCoverTheirAreaWhereTheDesignPutsThemAtAnyS
 // A triangle given exactly (a synapse) is drawn as one at whole corners is, with the
 // selected pen's outline: the light edge of the red synapses.
 TEST(SharpContext, AnExactTriangleIsFilledAndOutlinedAsAWholeCorneredOne) {
-  const ScreenTransform transform{2.0, 5.0, 5.0};
-  const auto triangle = [&](bool exact, const Pen* pen) {
-    return Draw(transform, 100, 100, [&](SharpContext& dc) {
-      dc.SelectBrush(&kWhiteBrush);
-      dc.SelectPen(pen);
-      if (exact) {
-        dc.PolygonExact({{3.0, 4.0}, {40.0, 9.0}, {12.0, 38.0}});
-      } else {
-        dc.Polygon({{3, 4}, {40, 9}, {12, 38}});
-      }
-    }).pixels;
+  const auto triangle = [](bool exact, const Pen* pen) {
+    return Draw({2.0, 5.0, 5.0}, 100, 100, [&](SharpContext& dc) {
+             dc.SelectBrush(&kWhiteBrush);
+             dc.SelectPen(pen);
+             exact ? dc.PolygonExact({{3.0, 4.0}, {40.0, 9.0}, {12.0, 38.0}}) : dc.Polygon({{3, 4}, {40, 9}, {12, 38}});
+           }).pixels;
   };
   EXPECT_EQ(triangle(true, &kTwoPixelPen), triangle(false, &kTwoPixelPen));
   EXPECT_NE(triangle(true, &kTwoPixelPen), triangle(true, &kNullPen)) << "the outline shows";
@@ -209,6 +204,32 @@ std::shared_ptr<SharpPictures> FlatPictures(int width = 1600, int height = 900) 
   return pictures;
 }
 
+// On a tall screen, what is drawn in the status band at its foot (the controls beside
+// the status line) goes with the band, whole, and the display's placement finds it
+// there for touches; a touch on the ground between the network and the band lands
+// above the band.
+TEST(SharpDisplay, OnATallScreenTheBandsControlsAndTheirTouchesStandAtTheFoot) {
+  const std::shared_ptr<SharpPictures> tall = FlatPictures(1080, 1920);
+  const auto rows = [&](int top) {  // the screen rows of a stroke from design row `top` 20 down
+    DrawList list;
+    SharpContext dc(TransformOf(tall->placement), list);
+    dc.SelectPen(&kTwoPixelPen);
+    dc.MoveTo(900, top);
+    dc.LineTo(900, top + 20);
+    dc.Finish();
+    const auto [first, last] = std::minmax_element(list.vertices.begin(), list.vertices.end(),
+                                                   [](const SDL_Vertex& a, const SDL_Vertex& b) { return a.position.y < b.position.y; });
+    return std::pair<double, double>(first->position.y, last->position.y);
+  };
+  const auto [controlTop, controlBottom] = rows(730);
+  const auto [acrossTop, acrossBottom] = rows(670);  // across the band's top edge
+  const ScreenPlacement placement = SharpDisplay::CreateOffscreen(tall)->Placement();
+  EXPECT_GT(controlTop, 1920 - 100) << "at the foot";
+  EXPECT_NEAR(placement.ToPicture({900.5, (controlTop + controlBottom) / 2.0}).y, 740.5, 0.5);
+  EXPECT_LT(acrossBottom - acrossTop, 22.0 * placement.scale + 1.0) << "not torn apart";
+  EXPECT_EQ(placement.ToPicture({900.5, 1500.0}).y, 679.0);
+}
+
 // A frame: the background, body 1 at level `level`, a diagonal stroke.
 template <typename AnyDisplay>
 void Frame(AnyDisplay& display, int level, int strokeY) {
@@ -223,15 +244,6 @@ void Frame(AnyDisplay& display, int level, int strokeY) {
   dc->MoveTo(100, strokeY);
   dc->LineTo(300, strokeY + 100);
   display.ReleaseBackBufferDC(dc);
-}
-
-// The same frame on a display that shows it and one that composes it in memory; the
-// bytes the shown one handed on.
-std::size_t FrameShownAndComposed(SharpDisplay& shown, SharpDisplay& offscreen, int level, int strokeY) {
-  Frame(shown, level, strokeY);
-  Frame(offscreen, level, strokeY);
-  EXPECT_EQ(shown.FlipBuffers(), DisplayResult::Ok);
-  return shown.Figures().uploadedBytes;
 }
 
 TEST(SharpFrame, LayingTheBackgroundLeavesNoTraceAndTheChangedTilesHoldEveryChange) {
@@ -328,35 +340,46 @@ TEST(SharpDisplayOnSoftwareRenderer, ShowsThePictureComposedInMemoryAndRecoversF
   SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
-// Without a GPU, through the window's framebuffer: the window shows the frame composed
-// in memory; of what was drawn again, only what differs is handed on; after a loss
-// all of it; and a fade runs from the picture shown before to the frame.
+// Without a GPU, through the window's framebuffer, upright or turned: the window shows
+// the frame composed in memory; of what was drawn again, only what differs is handed
+// on; after a loss all of it; a fade runs from the picture shown before to the frame;
+// and the placement that turns touches back finds the drawing where it shows.
 TEST(SharpDisplayOnFramebuffer, ShowsTheFrameHandsOnOnlyWhatDiffersAndFadesInFromThePictureBefore) {
   SelectHeadlessVideoDriver();
   ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
-  SDL_Window* window = SDL_CreateWindow("Velmora", 0, 0, 1600, 900, SDL_WINDOW_HIDDEN);
-  ASSERT_NE(window, nullptr);
-  MarkFramebufferWindow(window);
   const std::shared_ptr<SharpPictures> pictures = FlatPictures();
-  {
-    const std::unique_ptr<SharpDisplay> shown = SharpDisplay::CreateForFramebuffer(window, pictures);
+  for (const int rotation : {0, 90, 180, 270}) {
+    SCOPED_TRACE(rotation);
+    const int width = rotation % 180 == 0 ? 1600 : 900, height = rotation % 180 == 0 ? 900 : 1600;
+    SDL_Window* window = SDL_CreateWindow("Velmora", 0, 0, width, height, SDL_WINDOW_HIDDEN);
+    ASSERT_NE(window, nullptr);
+    MarkFramebufferWindow(window);
+    std::unique_ptr<SharpDisplay> shown = SharpDisplay::CreateForFramebuffer(window, pictures, rotation);
     ASSERT_TRUE(shown->OnFramebuffer());
     const std::unique_ptr<SharpDisplay> offscreen = SharpDisplay::CreateOffscreen(pictures);
-    const auto onWindow = [&](std::size_t i) {
+    const ScreenPlacement turn = FitPicture(width, height, rotation, 1600, 900);  // a window pixel a picture pixel
+    const auto onWindow = [&](PlanePoint at) {
       const SDL_Surface* surface = SDL_GetWindowSurface(window);
       const auto* row = reinterpret_cast<const std::uint32_t*>(static_cast<const std::uint8_t*>(surface->pixels) +
-                                                              static_cast<std::ptrdiff_t>(i / 1600) * surface->pitch);
-      return row[i % 1600] & 0x00FFFFFFu;
+                                                              static_cast<std::ptrdiff_t>(at.y) * surface->pitch);
+      return row[static_cast<int>(at.x)] & 0x00FFFFFFu;
     };
+    // The picture's pixel i on the window.
+    const auto pictureShown = [&](std::size_t i) { return onWindow(turn.ToOutput({i % 1600 + 0.5, i / 1600 + 0.5})); };
     const auto windowShowsTheFrame = [&] {
       PackedImage composed;
       if (!offscreen->Screenshot(composed)) return false;
       for (std::size_t i = 0; i < composed.pixels.size(); ++i) {
-        if (onWindow(i) != (composed.pixels[i] & 0x00FFFFFFu)) return false;
+        if (pictureShown(i) != (composed.pixels[i] & 0x00FFFFFFu)) return false;
       }
       return true;
     };
-    const auto frame = [&](int level, int strokeY) { return FrameShownAndComposed(*shown, *offscreen, level, strokeY); };
+    const auto frame = [&](int level, int strokeY) {
+      Frame(*shown, level, strokeY);
+      Frame(*offscreen, level, strokeY);
+      EXPECT_EQ(shown->FlipBuffers(), DisplayResult::Ok);
+      return shown->Figures().uploadedBytes;
+    };
     const std::size_t wholeFrame = 1600u * 900u * 4u;
     EXPECT_EQ(frame(0, 100), wholeFrame);
     EXPECT_TRUE(windowShowsTheFrame());
@@ -364,6 +387,8 @@ TEST(SharpDisplayOnFramebuffer, ShowsTheFrameHandsOnOnlyWhatDiffersAndFadesInFro
     EXPECT_GT(frame(5, 120), 0u);
     EXPECT_LT(shown->Figures().uploadedBytes, wholeFrame / 10);
     EXPECT_TRUE(windowShowsTheFrame());
+    // The middle of the stroke from (100, 120) to (300, 220), white on the ground.
+    EXPECT_EQ(onWindow(shown->Placement().ToOutput({200.5, 170.5})), 0xFFFFFFu);
 
     // A ground pixel away from the drawing, from black to the ground in steps.
     constexpr std::size_t kGroundPixel = 850u * 1600u + 1500u;
@@ -371,7 +396,7 @@ TEST(SharpDisplayOnFramebuffer, ShowsTheFrameHandsOnOnlyWhatDiffersAndFadesInFro
     std::uint32_t before = 0;
     for (int step = 0; step < 3; ++step) {
       EXPECT_EQ(frame(5, 120), wholeFrame);
-      const std::uint32_t green = (onWindow(kGroundPixel) >> 8) & 0xFF;
+      const std::uint32_t green = (pictureShown(kGroundPixel) >> 8) & 0xFF;
       EXPECT_GT(green, before) << "step " << step;
       EXPECT_LT(green, (kGround >> 8) & 0xFF) << "step " << step;
       before = green;
@@ -384,92 +409,10 @@ TEST(SharpDisplayOnFramebuffer, ShowsTheFrameHandsOnOnlyWhatDiffersAndFadesInFro
     ASSERT_EQ(shown->RestoreSurfaces(), DisplayResult::Ok);
     EXPECT_EQ(frame(6, 140), wholeFrame);
     EXPECT_TRUE(windowShowsTheFrame());
-  }
-  SDL_DestroyWindow(window);
-  SDL_QuitSubSystem(SDL_INIT_VIDEO);
-}
-
-// A screen mounted turned, through the framebuffer: the window shows the upright frame
-// turned, a change hands on only a small part, and the display's placement (which
-// turns touches back) finds the drawing where it shows.
-TEST(SharpDisplayOnFramebuffer, ATurnedScreenShowsTheUprightFrameTurnedWhereItsPlacementSays) {
-  SelectHeadlessVideoDriver();
-  ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
-  const std::shared_ptr<SharpPictures> pictures = FlatPictures();
-  for (const int rotation : {90, 180, 270}) {
-    SCOPED_TRACE(rotation);
-    const int width = rotation == 180 ? 1600 : 900, height = rotation == 180 ? 900 : 1600;
-    SDL_Window* window = SDL_CreateWindow("Velmora", 0, 0, width, height, SDL_WINDOW_HIDDEN);
-    ASSERT_NE(window, nullptr);
-    MarkFramebufferWindow(window);
-    {
-      const std::unique_ptr<SharpDisplay> shown = SharpDisplay::CreateForFramebuffer(window, pictures, rotation);
-      const std::unique_ptr<SharpDisplay> offscreen = SharpDisplay::CreateOffscreen(pictures);
-      const ScreenPlacement turn = FitPicture(width, height, rotation, 1600, 900);  // one window pixel a picture pixel
-      const auto onWindow = [&](PlanePoint at) {
-        const SDL_Surface* surface = SDL_GetWindowSurface(window);
-        const auto* row = reinterpret_cast<const std::uint32_t*>(static_cast<const std::uint8_t*>(surface->pixels) +
-                                                                static_cast<std::ptrdiff_t>(at.y) * surface->pitch);
-        return row[static_cast<int>(at.x)] & 0x00FFFFFFu;
-      };
-      const auto windowShowsTheFrame = [&] {
-        PackedImage composed;
-        if (!offscreen->Screenshot(composed)) return false;
-        for (int y = 0; y < height; ++y) {
-          for (int x = 0; x < width; ++x) {
-            const PlanePoint upright = turn.ToPicture({x + 0.5, y + 0.5});
-            const std::uint32_t wanted = composed.pixels[static_cast<std::size_t>(upright.y) * 1600 + static_cast<std::size_t>(upright.x)];
-            if (onWindow({x + 0.5, y + 0.5}) != (wanted & 0x00FFFFFFu)) return false;
-          }
-        }
-        return true;
-      };
-      const auto frame = [&](int level, int strokeY) { return FrameShownAndComposed(*shown, *offscreen, level, strokeY); };
-      EXPECT_EQ(frame(0, 100), 1600u * 900u * 4u);
-      EXPECT_TRUE(windowShowsTheFrame());
-      EXPECT_LT(frame(5, 120), 1600u * 900u * 4u / 10);
-      EXPECT_TRUE(windowShowsTheFrame());
-      // The middle of the stroke from (100, 120) to (300, 220), white on the ground.
-      EXPECT_EQ(onWindow(shown->Placement().ToOutput({200.5, 170.5})), 0xFFFFFFu);
-    }
+    shown.reset();
     SDL_DestroyWindow(window);
   }
   SDL_QuitSubSystem(SDL_INIT_VIDEO);
-}
-
-// On a tall screen the status band stands at the foot: what is drawn in it (the
-// controls beside the status line) goes with it, whole, and a touch there finds it;
-// a touch on the ground between the network and the band lands above the band.
-TEST(SharpDisplay, OnATallScreenTheBandsDrawingAndItsTouchesStandAtTheFoot) {
-  const std::unique_ptr<SharpDisplay> display = SharpDisplay::CreateOffscreen(FlatPictures(1080, 1920));
-  ASSERT_EQ(display->BlitBackground(), DisplayResult::Ok);
-  TextDeviceContext* dc = display->GetBackBufferDC();
-  ASSERT_NE(dc, nullptr);
-  dc->SelectPen(&kTwoPixelPen);
-  dc->MoveTo(470, 730);  // in the band
-  dc->LineTo(470, 750);
-  dc->MoveTo(900, 670);  // across the band's top edge
-  dc->LineTo(900, 690);
-  display->ReleaseBackBufferDC(dc);
-  PackedImage picture;
-  ASSERT_TRUE(display->Screenshot(picture));
-  const auto whiteRows = [&](int x) {
-    std::vector<int> rows;
-    for (int y = 0; y < picture.height; ++y) {
-      if ((picture.pixels[static_cast<std::size_t>(y) * picture.width + x] & 0xFF0000u) == 0xFF0000u) rows.push_back(y);
-    }
-    return rows;
-  };
-  const ScreenPlacement placement = display->Placement();
-  const std::vector<int> band = whiteRows(static_cast<int>(placement.ToOutput({470.5, 740.0}).x));
-  ASSERT_FALSE(band.empty());
-  EXPECT_GT(band.front(), 1920 - 100) << "at the foot";
-  EXPECT_NEAR(placement.ToPicture({470.5, (band.front() + band.back() + 1) / 2.0}).y, 740.5, 1.0);
-  const std::vector<int> across = whiteRows(static_cast<int>(placement.ToOutput({900.5, 680.0}).x));
-  ASSERT_FALSE(across.empty());
-  EXPECT_EQ(across.back() - across.front() + 1, static_cast<int>(across.size())) << "not torn apart";
-  EXPECT_NEAR(across.size(), 20 * placement.scale, 2.0);
-  EXPECT_EQ(placement.ToPicture({540.0, 1500.0}).y, 679.0);
 }
 
 // Where SDL offers a GPU renderer (under an X server: this test runs a second time

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -51,56 +50,57 @@ TEST(Presenter, ShowsEveryRgb565ValueAsSdlConvertsIt) {
   SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
-std::uint16_t& FramePixel(SDL_Surface& frame, int x, int y) {
-  return reinterpret_cast<std::uint16_t*>(static_cast<std::uint8_t*>(frame.pixels) + y * frame.pitch)[x];
-}
-
-// An RGB565 frame whose neighbouring pixels differ in every channel; null on failure.
-SDL_Surface* MixedFrame(int width, int height) {
-  SDL_Surface* frame = SDL_CreateRGBSurfaceWithFormat(0, width, height, 16, SDL_PIXELFORMAT_RGB565);
-  if (frame == nullptr) return nullptr;
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) FramePixel(*frame, x, y) = static_cast<std::uint16_t>((y * width + x) * 40503u);
-  }
-  return frame;
-}
-
-// On a window presenting through its framebuffer: the frame scaled up between black
-// bars, each window pixel the frame pixel it falls on, and of later frames only the
-// parts that changed handed to the window.
+// On a window presenting through its framebuffer, upright or turned: the frame scaled
+// up between black bars, each window pixel the frame pixel it falls on, of later
+// frames only the parts that changed handed to the window, and the placement that
+// turns touches back finding a frame pixel where it shows.
 TEST(Presenter, OnTheFramebufferScalesTheFrameAndHandsOnOnlyWhatChanged) {
   constexpr int kFrameWidth = 64, kFrameHeight = 48;    // pixels
-  constexpr int kWindowWidth = 200, kWindowHeight = 90;  // pixels: 120 x 90 of picture between bars
+  constexpr int kWindowWidth = 200, kWindowHeight = 90;  // pixels, upright: 120 x 90 of picture between bars
   SelectHeadlessVideoDriver();
   ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
-  SDL_Window* window = SDL_CreateWindow("presenter", 0, 0, kWindowWidth, kWindowHeight, SDL_WINDOW_HIDDEN);
-  ASSERT_NE(window, nullptr) << SDL_GetError();
-  MarkFramebufferWindow(window);
-  {
+  for (const int rotation : {0, 90, 180, 270}) {
+    SCOPED_TRACE(rotation);
+    const bool quarter = rotation % 180 != 0;
+    const int width = quarter ? kWindowHeight : kWindowWidth, height = quarter ? kWindowWidth : kWindowHeight;
+    SDL_Window* window = SDL_CreateWindow("presenter", 0, 0, width, height, SDL_WINDOW_HIDDEN);
+    ASSERT_NE(window, nullptr) << SDL_GetError();
+    MarkFramebufferWindow(window);
     std::unique_ptr<Presenter> presenter = Presenter::Create(window, nullptr);
     ASSERT_NE(presenter, nullptr);
     ASSERT_TRUE(presenter->OnFramebuffer());
+    presenter->SetRotation(rotation);
     ASSERT_TRUE(presenter->CreateFrameTexture(kFrameWidth, kFrameHeight));
-    SDL_Surface* frame = MixedFrame(kFrameWidth, kFrameHeight);
+    SDL_Surface* frame = SDL_CreateRGBSurfaceWithFormat(0, kFrameWidth, kFrameHeight, 16, SDL_PIXELFORMAT_RGB565);
     ASSERT_NE(frame, nullptr);
-    const auto pixel = [&](int x, int y) -> std::uint16_t& { return FramePixel(*frame, x, y); };
+    const auto pixel = [&](int x, int y) -> std::uint16_t& {
+      return reinterpret_cast<std::uint16_t*>(static_cast<std::uint8_t*>(frame->pixels) + y * frame->pitch)[x];
+    };
+    for (int y = 0; y < kFrameHeight; ++y) {
+      for (int x = 0; x < kFrameWidth; ++x) pixel(x, y) = static_cast<std::uint16_t>((y * kFrameWidth + x) * 40503u);
+    }
+    // The window's pixel at a point of the upright window.
+    const ScreenPlacement turn = FitPicture(width, height, rotation, kWindowWidth, kWindowHeight);
+    const auto onWindow = [&](PlanePoint output) {
+      const SDL_Surface* surface = SDL_GetWindowSurface(window);
+      return reinterpret_cast<const Uint32*>(static_cast<const std::uint8_t*>(surface->pixels) +
+                                             static_cast<int>(output.y) * surface->pitch)[static_cast<int>(output.x)] & 0x00FFFFFFu;
+    };
+    const auto asShown = [&](std::uint16_t source) {
+      Uint32 wanted = 0;
+      SDL_ConvertPixels(1, 1, SDL_PIXELFORMAT_RGB565, &source, 2, SDL_GetWindowSurface(window)->format->format, &wanted, 4);
+      return wanted & 0x00FFFFFFu;
+    };
     // Every window pixel against the frame pixel it shows.
     const auto checkShown = [&] {
-      SDL_Surface* surface = SDL_GetWindowSurface(window);
-      ASSERT_NE(surface, nullptr);
       const Letterbox box = LetterboxOn(kFrameWidth, kFrameHeight, kWindowWidth, kWindowHeight);
       EXPECT_EQ(box.width, 120);
       EXPECT_EQ(box.left, 40);
       for (int y = 0; y < kWindowHeight; ++y) {
         for (int x = 0; x < kWindowWidth; ++x) {
           const bool inside = x >= box.left && x < box.left + box.width && y >= box.top && y < box.top + box.height;
-          Uint32 wanted = 0;
-          if (inside) {
-            const std::uint16_t source = pixel(box.FrameColumn(x - box.left), box.FrameRow(y - box.top));
-            ASSERT_EQ(SDL_ConvertPixels(1, 1, SDL_PIXELFORMAT_RGB565, &source, 2, surface->format->format, &wanted, 4), 0);
-          }
-          const Uint32 shown = reinterpret_cast<const Uint32*>(static_cast<const std::uint8_t*>(surface->pixels) + y * surface->pitch)[x];
-          ASSERT_EQ(shown & 0x00FFFFFFu, wanted & 0x00FFFFFFu) << x << ", " << y;
+          const Uint32 wanted = inside ? asShown(pixel(box.FrameColumn(x - box.left), box.FrameRow(y - box.top))) : 0;
+          ASSERT_EQ(onWindow(turn.ToOutput({x + 0.5, y + 0.5})), wanted) << x << ", " << y;
         }
       }
     };
@@ -114,62 +114,9 @@ TEST(Presenter, OnTheFramebufferScalesTheFrameAndHandsOnOnlyWhatChanged) {
     EXPECT_GT(presenter->ShownBytes(), 0u);
     EXPECT_LE(presenter->ShownBytes(), 30u * 30u * 4u) << "one changed part, scaled";
     checkShown();
+    EXPECT_EQ(onWindow(presenter->Placement().ToOutput({40.5, 30.5})), asShown(pixel(40, 30)));
     SDL_FreeSurface(frame);
-  }
-  SDL_DestroyWindow(window);
-  SDL_QuitSubSystem(SDL_INIT_VIDEO);
-}
-
-// A screen mounted turned, through the framebuffer: every window pixel shows the frame
-// pixel that the presenter's placement (which turns touches back) says lies there, the
-// bars are black, and a change hands on only its own turned part.
-TEST(Presenter, OnATurnedScreenTheFramebufferShowsTheFrameWhereItsPlacementPutsIt) {
-  constexpr int kFrameWidth = 64, kFrameHeight = 48;   // pixels
-  constexpr int kLong = 256, kShort = 144;              // the window's sides: three window pixels a frame pixel
-  SelectHeadlessVideoDriver();
-  ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
-  for (const int rotation : {0, 90, 180, 270}) {
-    SCOPED_TRACE(rotation);
-    const int width = rotation % 180 == 0 ? kLong : kShort, height = rotation % 180 == 0 ? kShort : kLong;
-    SDL_Window* window = SDL_CreateWindow("presenter", 0, 0, width, height, SDL_WINDOW_HIDDEN);
-    ASSERT_NE(window, nullptr) << SDL_GetError();
-    MarkFramebufferWindow(window);
-    {
-      std::unique_ptr<Presenter> presenter = Presenter::Create(window, nullptr);
-      ASSERT_NE(presenter, nullptr);
-      presenter->SetRotation(rotation);
-      ASSERT_TRUE(presenter->CreateFrameTexture(kFrameWidth, kFrameHeight));
-      SDL_Surface* frame = MixedFrame(kFrameWidth, kFrameHeight);
-      ASSERT_NE(frame, nullptr);
-      const auto pixel = [&](int x, int y) -> std::uint16_t& { return FramePixel(*frame, x, y); };
-      const auto checkShown = [&] {
-        const ScreenPlacement placement = presenter->Placement();
-        ASSERT_EQ(placement.scale, 3.0);
-        SDL_Surface* surface = SDL_GetWindowSurface(window);
-        int inside = 0;
-        for (int y = 0; y < height; ++y) {
-          for (int x = 0; x < width; ++x) {
-            const PlanePoint at = placement.ToPicture({x + 0.5, y + 0.5});
-            const int fx = static_cast<int>(std::floor(at.x)), fy = static_cast<int>(std::floor(at.y));
-            Uint32 wanted = 0;
-            if (fx >= 0 && fy >= 0 && fx < kFrameWidth && fy < kFrameHeight) {
-              ++inside;
-              ASSERT_EQ(SDL_ConvertPixels(1, 1, SDL_PIXELFORMAT_RGB565, &pixel(fx, fy), 2, surface->format->format, &wanted, 4), 0);
-            }
-            const Uint32 shown = reinterpret_cast<const Uint32*>(static_cast<const std::uint8_t*>(surface->pixels) + y * surface->pitch)[x];
-            ASSERT_EQ(shown & 0x00FFFFFFu, wanted & 0x00FFFFFFu) << x << ", " << y;
-          }
-        }
-        EXPECT_EQ(inside, kFrameWidth * kFrameHeight * 9);
-      };
-      ASSERT_TRUE(presenter->Present(frame));
-      checkShown();
-      pixel(40, 30) = static_cast<std::uint16_t>(~pixel(40, 30));
-      ASSERT_TRUE(presenter->Present(frame));
-      EXPECT_EQ(presenter->ShownBytes(), 48u * 48u * 4u) << "one 16 x 16 tile, scaled";
-      checkShown();
-      SDL_FreeSurface(frame);
-    }
+    presenter.reset();
     SDL_DestroyWindow(window);
   }
   SDL_QuitSubSystem(SDL_INIT_VIDEO);
