@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "assets/NeuriteCurve.h"
+
 namespace velmora {
 
 namespace {
@@ -22,7 +24,6 @@ struct Vec {
 };
 
 Vec operator+(Vec a, Vec b) { return {a.x + b.x, a.y + b.y}; }
-Vec operator-(Vec a, Vec b) { return {a.x - b.x, a.y - b.y}; }
 Vec operator*(double s, Vec a) { return {s * a.x, s * a.y}; }
 double Length(Vec a) { return std::hypot(a.x, a.y); }
 Vec Unit(Vec a) {
@@ -33,58 +34,17 @@ Vec FromScreen(ScreenVector v) { return {v.x, v.y}; }
 bool IsZero(ScreenVector v) { return v.x == 0.0 && v.y == 0.0; }
 
 // The normal on the given side of a direction of travel.
-Vec NormalOf(Vec direction, NormalSide side) {
-  const Vec left{direction.y, -direction.x};
-  return side == NormalSide::kLeft ? left : -1.0 * left;
-}
-
-// A chain of cubic Hermite segments through the nodes. Interior tangents bisect the
-// chords on either side; each segment scales its end tangents by its own chord, so
-// short segments do not overshoot and loops cannot form.
-class Curve {
-public:
-  explicit Curve(const NeuriteControl& control) {
-    nodes_.push_back({static_cast<double>(control.first.x), static_cast<double>(control.first.y)});
-    for (const ScreenVector& via : control.via) nodes_.push_back(FromScreen(via));
-    nodes_.push_back({static_cast<double>(control.last.x), static_cast<double>(control.last.y)});
-    const std::size_t n = nodes_.size();
-    directions_.resize(n);
-    for (std::size_t i = 1; i + 1 < n; ++i) {
-      directions_[i] = Unit(Unit(nodes_[i] - nodes_[i - 1]) + Unit(nodes_[i + 1] - nodes_[i]));
-    }
-    directions_[0] = IsZero(control.startDirection) ? Unit(nodes_[1] - nodes_[0])
-                                                    : Unit(FromScreen(control.startDirection));
-    directions_[n - 1] = IsZero(control.endDirection) ? Unit(nodes_[n - 1] - nodes_[n - 2])
-                                                      : Unit(FromScreen(control.endDirection));
-  }
-
-  std::size_t SegmentCount() const { return nodes_.size() - 1; }
-  double Chord(std::size_t segment) const { return Length(nodes_[segment + 1] - nodes_[segment]); }
-
-  Vec At(std::size_t segment, double u) const {
-    const double u2 = u * u;
-    const double u3 = u2 * u;
-    const double chord = Chord(segment);
-    return (2 * u3 - 3 * u2 + 1) * nodes_[segment] + (u3 - 2 * u2 + u) * chord * directions_[segment] +
-           (-2 * u3 + 3 * u2) * nodes_[segment + 1] + (u3 - u2) * chord * directions_[segment + 1];
-  }
-
-  Vec Tangent(std::size_t segment, double u) const {
-    const double u2 = u * u;
-    const double chord = Chord(segment);
-    return (6 * u2 - 6 * u) * nodes_[segment] + (3 * u2 - 4 * u + 1) * chord * directions_[segment] +
-           (-6 * u2 + 6 * u) * nodes_[segment + 1] + (3 * u2 - 2 * u) * chord * directions_[segment + 1];
-  }
-
-private:
-  std::vector<Vec> nodes_;       // pixels: first point, interior points, last point
-  std::vector<Vec> directions_;  // unit direction of travel at each node
-};
+Vec NormalOf(Vec direction, NormalSide side) { return FromScreen(velmora::NormalOf({direction.x, direction.y}, side)); }
 
 struct WalkPoint {
   PixelPoint pixel;
-  Vec tangent;  // curve direction where the walk reached this pixel
+  Vec tangent;         // unit curve direction where the walk reached this pixel
+  CurvePoint nearest;  // the sample nearest the pixel's centre while the walk was on it
 };
+
+double DistanceToPixel(const CurvePoint& point, PixelPoint pixel) {
+  return std::hypot(point.at.x - pixel.x, point.at.y - pixel.y);
+}
 
 int Chebyshev(PixelPoint a, PixelPoint b) { return std::max(std::abs(a.x - b.x), std::abs(a.y - b.y)); }
 
@@ -94,18 +54,17 @@ bool TouchesExtent(PixelPoint p, const PixelBox& box) {
 
 // The curve rasterised into an 8-connected walk. Clamping into the extent box keeps
 // the walk connected, because clamping never moves two points further apart.
-std::vector<WalkPoint> DenseWalk(const Curve& curve, const PixelBox& box) {
+std::vector<WalkPoint> DenseWalk(const NeuriteControl& control) {
+  const PixelBox& box = control.extent;
   std::vector<WalkPoint> walk;
-  for (std::size_t segment = 0; segment < curve.SegmentCount(); ++segment) {
-    const int samples = static_cast<int>(std::ceil(curve.Chord(segment) * kSamplesPerChordPixel)) + 1;
-    for (int s = 0; s <= samples; ++s) {
-      const double u = static_cast<double>(s) / samples;
-      const Vec p = curve.At(segment, u);
-      const PixelPoint pixel{std::clamp(static_cast<std::int32_t>(std::lround(p.x)), box.xMin, box.xMax),
-                             std::clamp(static_cast<std::int32_t>(std::lround(p.y)), box.yMin, box.yMax)};
-      if (!walk.empty() && walk.back().pixel == pixel) continue;
-      walk.push_back({pixel, curve.Tangent(segment, u)});
+  for (const CurvePoint& sample : NeuriteCurve(control).Samples(kSamplesPerChordPixel)) {
+    const PixelPoint pixel{std::clamp(static_cast<std::int32_t>(std::lround(sample.at.x)), box.xMin, box.xMax),
+                           std::clamp(static_cast<std::int32_t>(std::lround(sample.at.y)), box.yMin, box.yMax)};
+    if (!walk.empty() && walk.back().pixel == pixel) {
+      if (DistanceToPixel(sample, pixel) < DistanceToPixel(walk.back().nearest, pixel)) walk.back().nearest = sample;
+      continue;
     }
+    walk.push_back({pixel, FromScreen(sample.tangent), sample});
   }
   return walk;
 }
@@ -126,22 +85,35 @@ std::vector<WalkPoint> Shortest(const std::vector<WalkPoint>& walk, const PixelB
   return out;
 }
 
-// Repeats points spread evenly along the walk until it has the wanted length.
-std::vector<WalkPoint> Padded(const std::vector<WalkPoint>& walk, std::size_t wanted) {
-  if (walk.size() >= wanted) return walk;
-  const std::size_t extra = wanted - walk.size();
-  std::vector<WalkPoint> out;
-  out.reserve(wanted);
+// The walk's point for each path point: repeats spread evenly along the walk until
+// it has the wanted length.
+std::vector<std::size_t> PaddedIndices(std::size_t walkSize, std::size_t wanted) {
+  std::vector<std::size_t> out;
+  out.reserve(std::max(walkSize, wanted));
+  const std::size_t extra = wanted > walkSize ? wanted - walkSize : 0;
   std::size_t added = 0;
-  for (std::size_t i = 0; i < walk.size(); ++i) {
-    out.push_back(walk[i]);
+  for (std::size_t i = 0; i < walkSize; ++i) {
+    out.push_back(i);
     // Repeat k lands after point floor((k + 0.5) * size / extra).
-    while (added < extra && (2 * added + 1) * walk.size() / (2 * extra) == i) {
-      out.push_back(walk[i]);
+    while (added < extra && (2 * added + 1) * walkSize / (2 * extra) == i) {
+      out.push_back(i);
       ++added;
     }
   }
   return out;
+}
+
+// The shortest walk of the curve, one entry per path point.
+struct TableWalk {
+  std::vector<WalkPoint> walk;
+  std::vector<std::size_t> pointOf;  // per path point, its walk point
+};
+
+TableWalk WalkForTable(const NeuriteControl& control) {
+  TableWalk table;
+  table.walk = Shortest(DenseWalk(control), control.extent);
+  table.pointOf = PaddedIndices(table.walk.size(), static_cast<std::size_t>(control.pointCount));
+  return table;
 }
 
 }  // namespace
@@ -151,13 +123,13 @@ int ChebyshevDistance(const PathPoint& a, const PathPoint& b) {
 }
 
 std::vector<PathPoint> BuildNeuritePath(const NeuriteControl& control) {
-  const Curve curve(control);
-  const std::vector<WalkPoint> walk =
-      Padded(Shortest(DenseWalk(curve, control.extent), control.extent),
-             static_cast<std::size_t>(control.pointCount));
+  const TableWalk table = WalkForTable(control);
+  std::vector<WalkPoint> walk;
+  walk.reserve(table.pointOf.size());
+  for (const std::size_t i : table.pointOf) walk.push_back(table.walk[i]);
 
   std::vector<Vec> raw(walk.size());
-  for (std::size_t i = 0; i < walk.size(); ++i) raw[i] = NormalOf(Unit(walk[i].tangent), control.side);
+  for (std::size_t i = 0; i < walk.size(); ++i) raw[i] = NormalOf(walk[i].tangent, control.side);
 
   std::vector<PathPoint> path(walk.size());
   const int n = static_cast<int>(walk.size());
@@ -183,7 +155,27 @@ std::vector<PathPoint> BuildNeuritePath(const NeuriteControl& control) {
 }
 
 std::size_t ShortestWalkLength(const NeuriteControl& control) {
-  return Shortest(DenseWalk(Curve(control), control.extent), control.extent).size();
+  return Shortest(DenseWalk(control), control.extent).size();
+}
+
+std::vector<CurvePoint> PathPointsOnCurve(const NeuriteControl& control) {
+  const TableWalk table = WalkForTable(control);
+  const std::size_t n = table.pointOf.size();
+  std::vector<CurvePoint> places(n);
+  const std::vector<CurvePoint> samples = NeuriteCurve(control).Samples(kSamplesPerChordPixel);
+  for (std::size_t i = 0; i < n;) {
+    // A walk point and the repeats that follow it share the stretch of curve up to
+    // the next walk point's place.
+    std::size_t run = 1;
+    while (i + run < n && table.pointOf[i + run] == table.pointOf[i]) ++run;
+    const CurvePoint& here = table.walk[table.pointOf[i]].nearest;
+    const double next = i + run < n ? table.walk[table.pointOf[i + run]].nearest.arc : here.arc;
+    for (std::size_t k = 0; k < run; ++k) {
+      places[i + k] = k == 0 ? here : PointAtArc(samples, here.arc + (next - here.arc) * static_cast<double>(k) / run);
+    }
+    i += run;
+  }
+  return places;
 }
 
 std::vector<std::vector<PathPoint>> BuildAllNeuritePaths() {
@@ -229,7 +221,7 @@ std::vector<std::string> CheckNeuritePath(const NeuriteControl& control, const s
     }
     const PathPoint& ahead = path[static_cast<std::size_t>(std::min(n - 1, i + kSideWindowPoints))];
     const PathPoint& behind = path[static_cast<std::size_t>(std::max(0, i - kSideWindowPoints))];
-    const Vec wanted = NormalOf({static_cast<double>(ahead.x - behind.x), static_cast<double>(ahead.y - behind.y)},
+    const Vec wanted = NormalOf(Vec{static_cast<double>(ahead.x - behind.x), static_cast<double>(ahead.y - behind.y)},
                                 control.side);
     if (wanted.x * p.nx + wanted.y * p.ny <= 0.0) fault("normal at point " + std::to_string(i) + " on wrong side");
     if (i > 0) {

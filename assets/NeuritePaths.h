@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "assets/NeuriteControlPoints.h"
+#include "assets/NeuriteCurve.h"
 #include "model/Object.h"
 
 namespace velmora {
@@ -16,6 +17,12 @@ std::vector<PathPoint> BuildNeuritePath(const NeuriteControl& control);
 // Points of the path before repeated points fill it up to its count; more than
 // the count means the control points make the curve too long.
 std::size_t ShortestWalkLength(const NeuriteControl& control);
+
+// Where each point of the neurite's path lies on its curve: the curve point nearest
+// the pixel, and for points the table repeats, places spread evenly towards the next
+// pixel's, so that what moves point by point along the table moves steadily along
+// the curve.
+std::vector<CurvePoint> PathPointsOnCurve(const NeuriteControl& control);
 
 // All 23 paths in table order.
 std::vector<std::vector<PathPoint>> BuildAllNeuritePaths();

@@ -6,6 +6,9 @@
 #include <limits>
 #include <thread>
 
+#include "assets/NeuriteCurve.h"
+#include "assets/NeuritePaths.h"
+
 namespace velmora {
 
 namespace {
@@ -43,8 +46,15 @@ constexpr double kMinCoreRadiusPixels = 1.0;
 // their cell body, axons thin out away from it.
 constexpr double kDendriteTipShare = 0.45;
 constexpr double kAxonTipShare = 0.6;
-// Path points either side averaged into the painted centre line.
+// Path points either side averaged into the painted centre line along the path.
 constexpr int kCentreSmoothingPoints = 2;
+// Along a smooth curve: its samples per pixel of chord (as the path tables are walked
+// from it), and the spacing of the brush marks, picture pixels.
+constexpr double kCurveSamplesPerChordPixel = 16.0;
+constexpr double kDiscSpacingPixels = 0.5;
+// An end run on beyond the picture's edge turns to head straight out within this
+// many picture pixels.
+constexpr double kEdgeRunBendPixels = 48.0;
 
 // Cell bodies: the cream-white halo outside the outline, and the body's colours.
 constexpr Colour kHalo{250, 241, 214};
@@ -202,9 +212,9 @@ void AddSegment(std::vector<Disc>& discs, Vec a, Vec b, double radiusA, double r
 
 bool IsDendrite(const NeuriteControl& control) { return control.name[0] == 'D'; }
 
-// Core radius at point i of n, pixels.
-double CoreRadius(const NeuriteControl& control, std::size_t i, std::size_t n) {
-  const double t = n > 1 ? static_cast<double>(i) / static_cast<double>(n - 1) : 0.0;
+// Core radius at point i (possibly between two points) of n, pixels.
+double CoreRadius(const NeuriteControl& control, double i, std::size_t n) {
+  const double t = n > 1 ? i / static_cast<double>(n - 1) : 0.0;
   const double share = IsDendrite(control) ? kDendriteTipShare + (1.0 - kDendriteTipShare) * t
                                            : 1.0 - (1.0 - kAxonTipShare) * t;
   return std::max(kMinCoreRadiusPixels, 0.5 * control.thicknessPixels * share);
@@ -216,8 +226,10 @@ double WanderingRadius(double coreRadius, double index, std::uint32_t layer) {
   return coreRadius * (1.0 + kWidthWander * ValueNoise(index, 0.0, kWidthWanderPoints, layer));
 }
 
-void AddNeurite(std::vector<Disc>& discs, const NeuriteControl& control, const std::vector<PathPoint>& path,
-                std::uint32_t layer) {
+// The centre line through the path pixels, each averaged with its neighbours: the
+// built-in picture's neurites, drawn pixel by pixel along the model's own points.
+void AddNeuriteAlongPath(std::vector<Disc>& discs, const NeuriteControl& control, const std::vector<PathPoint>& path,
+                         std::uint32_t layer) {
   const int n = static_cast<int>(path.size());
   std::vector<Vec> centre(path.size());
   for (int i = 0; i < n; ++i) {
@@ -231,7 +243,7 @@ void AddNeurite(std::vector<Disc>& discs, const NeuriteControl& control, const s
   }
   for (std::size_t i = 0; i + 1 < centre.size(); ++i) {
     auto radius = [&](std::size_t j) {
-      return WanderingRadius(CoreRadius(control, j, path.size()), static_cast<double>(j), layer);
+      return WanderingRadius(CoreRadius(control, static_cast<double>(j), path.size()), static_cast<double>(j), layer);
     };
     AddSegment(discs, centre[i], centre[i + 1], radius(i), radius(i + 1));
   }
@@ -241,8 +253,40 @@ void AddNeurite(std::vector<Disc>& discs, const NeuriteControl& control, const s
   }
 }
 
-bool NearPictureEdge(const PathPoint& p) {
-  return p.x < kEdgeEndPixels || p.x >= kPictureWidth - kEdgeEndPixels || p.y < kEdgeEndPixels;
+// The centre line on the neurite's smooth curve, for pictures larger than the
+// design's pixels: no step of the whole-pixel path shows. The width tapers and
+// wanders by the path point each stretch of curve belongs to, as along the path.
+void AddNeuriteAlongCurve(std::vector<Disc>& discs, const NeuriteControl& control, std::uint32_t layer) {
+  const std::vector<CurvePoint> places = PathPointsOnCurve(control);
+  const std::vector<CurvePoint> samples = NeuriteCurve(control).Samples(kCurveSamplesPerChordPixel);
+  const double length = samples.back().arc;
+  const int steps = std::max(1, static_cast<int>(std::ceil(length / kDiscSpacingPixels)));
+  std::size_t place = 0;
+  for (int s = 0; s <= steps; ++s) {
+    const double arc = length * s / steps;
+    while (place + 1 < places.size() && places[place + 1].arc <= arc) ++place;
+    double index = static_cast<double>(place);
+    if (place + 1 < places.size() && places[place + 1].arc > places[place].arc) {
+      index += std::clamp((arc - places[place].arc) / (places[place + 1].arc - places[place].arc), 0.0, 1.0);
+    }
+    const ScreenVector at = PointAtArc(samples, arc).at;
+    discs.push_back({{at.x, at.y}, WanderingRadius(CoreRadius(control, index, places.size()), index, layer)});
+  }
+}
+
+// Which edge of the picture a neurite's end reaches, if any: the direction away from
+// the picture there.
+bool OutwardsAtEdge(double x, double y, Vec& outwards) {
+  if (x < kEdgeEndPixels) {
+    outwards = {-1.0, 0.0};
+  } else if (x >= kPictureWidth - kEdgeEndPixels) {
+    outwards = {1.0, 0.0};
+  } else if (y < kEdgeEndPixels) {
+    outwards = {0.0, -1.0};
+  } else {
+    return false;
+  }
+  return true;
 }
 
 Vec Unit(Vec v) {
@@ -250,10 +294,12 @@ Vec Unit(Vec v) {
   return length > 0.0 ? Vec{v.x / length, v.y / length} : Vec{};
 }
 
-// An end at the picture's edge runs on straight, outwards along its chosen end
-// direction and with its end's width, for `length` picture pixels.
+// An end at the picture's edge runs on to the canvas's edge for `length` picture
+// pixels with its end's width: leaving along its end direction, it turns smoothly
+// within kEdgeRunBendPixels to head straight away from the picture, so the runs
+// from one edge run side by side and never cross, however far the canvas reaches.
 void AddEdgeRuns(std::vector<Disc>& discs, const NeuriteControl& control, const std::vector<PathPoint>& path,
-                 std::uint32_t layer, double length) {
+                 std::uint32_t layer, double length, NeuriteCentres centres) {
   const std::size_t n = path.size();
   if (n < 2) return;
   const std::size_t back = std::min<std::size_t>(n - 1, kEndChordPoints);
@@ -264,23 +310,35 @@ void AddEdgeRuns(std::vector<Disc>& discs, const NeuriteControl& control, const 
   const bool autoStart = control.startDirection.x == 0.0 && control.startDirection.y == 0.0;
   const bool autoEnd = control.endDirection.x == 0.0 && control.endDirection.y == 0.0;
   struct End {
-    const PathPoint* point;
-    Vec outwards;
+    Vec point;
+    Vec leaving;
     std::size_t index;
     double indexStep;  // point index per picture pixel outwards
   };
   const Vec startOut = autoStart ? chord(path[0], path[back]) : chosen(control.startDirection);
   const Vec endOut = autoEnd ? chord(path[n - 1], path[n - 1 - back]) : chosen(control.endDirection);
-  const End ends[] = {{&path[0], Unit({autoStart ? startOut.x : -startOut.x, autoStart ? startOut.y : -startOut.y}), 0, -1.0},
-                      {&path[n - 1], Unit(endOut), n - 1, 1.0}};
-  const int steps = static_cast<int>(std::ceil(length * 2.0));
+  // The curve ends exactly at the first and last points; the path's centre line at
+  // their pixels.
+  const bool curve = centres == NeuriteCentres::kSmoothCurves;
+  const Vec first = curve ? Vec{static_cast<double>(control.first.x), static_cast<double>(control.first.y)}
+                          : Vec{static_cast<double>(path[0].x), static_cast<double>(path[0].y)};
+  const Vec last = curve ? Vec{static_cast<double>(control.last.x), static_cast<double>(control.last.y)}
+                         : Vec{static_cast<double>(path[n - 1].x), static_cast<double>(path[n - 1].y)};
+  const End ends[] = {{first, Unit({autoStart ? startOut.x : -startOut.x, autoStart ? startOut.y : -startOut.y}), 0, -1.0},
+                      {last, Unit(endOut), n - 1, 1.0}};
+  const int steps = static_cast<int>(std::ceil(length / kDiscSpacingPixels));
   for (const End& end : ends) {
-    if (!NearPictureEdge(*end.point)) continue;
-    const double coreRadius = CoreRadius(control, end.index, n);
+    Vec outwards;
+    if (!OutwardsAtEdge(end.point.x, end.point.y, outwards)) continue;
+    const double coreRadius = CoreRadius(control, static_cast<double>(end.index), n);
+    Vec at = end.point;
     for (int s = 0; s <= steps; ++s) {
-      const double t = s * 0.5;
-      discs.push_back({{end.point->x + end.outwards.x * t, end.point->y + end.outwards.y * t},
-                       WanderingRadius(coreRadius, static_cast<double>(end.index) + end.indexStep * t, layer)});
+      const double t = s * kDiscSpacingPixels;
+      discs.push_back({at, WanderingRadius(coreRadius, static_cast<double>(end.index) + end.indexStep * t, layer)});
+      const double turned = Smooth(std::min(1.0, t / kEdgeRunBendPixels));
+      const Vec heading = Unit({end.leaving.x + (outwards.x - end.leaving.x) * turned,
+                                end.leaving.y + (outwards.y - end.leaving.y) * turned});
+      at = {at.x + heading.x * kDiscSpacingPixels, at.y + heading.y * kDiscSpacingPixels};
     }
   }
 }
@@ -292,7 +350,8 @@ struct NeuriteDiscs {
   std::vector<Disc> stems;
 };
 
-NeuriteDiscs CollectDiscs(const std::vector<std::vector<PathPoint>>& paths, const PaintPlacement& placement) {
+NeuriteDiscs CollectDiscs(const std::vector<std::vector<PathPoint>>& paths, const PaintPlacement& placement,
+                          NeuriteCentres centres) {
   NeuriteDiscs discs;
   const bool runOn = placement.fillBeyondDesign &&
                      (placement.width > kPictureWidth * placement.scale || placement.height > kPictureHeight * placement.scale);
@@ -300,8 +359,12 @@ NeuriteDiscs CollectDiscs(const std::vector<std::vector<PathPoint>>& paths, cons
   const double runLength = (placement.width + placement.height) / placement.scale;
   for (std::size_t k = 0; k < paths.size(); ++k) {
     const std::uint32_t layer = kNeuriteLayers + static_cast<std::uint32_t>(k);
-    AddNeurite(discs.paths, kNeuriteControls[k], paths[k], layer);
-    if (runOn) AddEdgeRuns(discs.paths, kNeuriteControls[k], paths[k], layer, runLength);
+    if (centres == NeuriteCentres::kSmoothCurves) {
+      AddNeuriteAlongCurve(discs.paths, kNeuriteControls[k], layer);
+    } else {
+      AddNeuriteAlongPath(discs.paths, kNeuriteControls[k], paths[k], layer);
+    }
+    if (runOn) AddEdgeRuns(discs.paths, kNeuriteControls[k], paths[k], layer, runLength, centres);
   }
   // The bodies cover most of the stems; what shows is the axon hillock or the
   // dendrite's root.
@@ -309,12 +372,12 @@ NeuriteDiscs CollectDiscs(const std::vector<std::vector<PathPoint>>& paths, cons
     const Vec centre{soma.centre.x, soma.centre.y};
     for (int a : soma.axons) {
       const auto& path = paths[static_cast<std::size_t>(a)];
-      const double r = CoreRadius(kNeuriteControls[static_cast<std::size_t>(a)], 0, path.size());
+      const double r = CoreRadius(kNeuriteControls[static_cast<std::size_t>(a)], 0.0, path.size());
       AddSegment(discs.stems, centre, {static_cast<double>(path.front().x), static_cast<double>(path.front().y)}, r * 1.6, r);
     }
     for (int d : soma.dendrites) {
       const auto& path = paths[static_cast<std::size_t>(d)];
-      const double r = CoreRadius(kNeuriteControls[static_cast<std::size_t>(d)], path.size() - 1, path.size());
+      const double r = CoreRadius(kNeuriteControls[static_cast<std::size_t>(d)], static_cast<double>(path.size() - 1), path.size());
       AddSegment(discs.stems, {static_cast<double>(path.back().x), static_cast<double>(path.back().y)}, centre, r, r * 1.4);
     }
   }
@@ -534,9 +597,9 @@ struct Band {
 
 class Painter {
 public:
-  Painter(const std::vector<std::vector<PathPoint>>& paths, const PaintPlacement& placement)
+  Painter(const std::vector<std::vector<PathPoint>>& paths, const PaintPlacement& placement, NeuriteCentres centres)
       : placement_(placement), grid_(placement), somas_(PlanSomas(grid_)) {
-    const NeuriteDiscs discs = CollectDiscs(paths, placement);
+    const NeuriteDiscs discs = CollectDiscs(paths, placement, centres);
     pathMarks_ = Marks(discs.paths);
     stemMarks_ = Marks(discs.stems);
     for (int a = 0; a < kCoverageSamples; ++a) {
@@ -791,7 +854,7 @@ Painting PaintNetwork(const std::vector<std::vector<PathPoint>>& paths) {
   PaintOutput out;
   out.picture = &picture;
   out.masks = &painting.masks;
-  Painter(paths, classic).Paint(out, 1);
+  Painter(paths, classic, NeuriteCentres::kPathPixels).Paint(out, 1);
   painting.picture = RgbImage(kPictureWidth, kPictureHeight);
   for (std::size_t i = 0; i < picture.pixels.size(); ++i) {
     const std::uint32_t p = picture.pixels[i];
@@ -801,8 +864,8 @@ Painting PaintNetwork(const std::vector<std::vector<PathPoint>>& paths) {
 }
 
 ScaledPainting PaintNetworkAt(const std::vector<std::vector<PathPoint>>& paths, const PaintPlacement& placement,
-                              int threads) {
-  const Painter painter(paths, placement);
+                              int threads, NeuriteCentres centres) {
+  const Painter painter(paths, placement, centres);
   ScaledPainting painting;
   painting.placement = placement;
   painting.picture = {placement.width, placement.height,
@@ -818,6 +881,13 @@ ScaledPainting PaintNetworkAt(const std::vector<std::vector<PathPoint>>& paths, 
 int GlowStep(std::uint8_t green) {
   static_assert(kTopGlowLevel == kSpriteColumns - 1);
   return std::max(1, (kGlowGreenFloor - green + kSpriteColumns - 2) / (kSpriteColumns - 1));
+}
+
+double SmoothGlowStep(std::uint8_t green) {
+  // GlowStep rounds (floor + kSpriteColumns - 2) / (kSpriteColumns - 1) down: half
+  // the added columns' worth is the mean it keeps.
+  constexpr double kMeanKept = (kSpriteColumns - 2) / 2.0;
+  return std::max(1.0, (kGlowGreenFloor + kMeanKept - green) / (kSpriteColumns - 1));
 }
 
 RgbImage MakeSomaSheet(const Painting& painting) {

@@ -65,17 +65,30 @@ struct ScaledPainting {
   std::array<BodySprite, kSomaCount> bodies;    // Soma1 .. Soma3
 };
 
+// Where the painted neurites' centre lines run.
+enum class NeuriteCentres {
+  kPathPixels,    // through the path pixels, as the built-in picture: each pixel is a model point
+  kSmoothCurves,  // on the smooth curves the paths are walked from: for canvases where a
+                  // picture pixel spans several canvas pixels and the path's steps would show
+};
+
 // The same painting as the built-in picture at the placement's scale on its canvas,
-// on `threads` threads (the result does not depend on their number). At scale 1 on
-// a 1024 x 768 canvas the picture equals the built-in one, pixel for pixel.
+// on `threads` threads (the result does not depend on their number). Along the path
+// pixels at scale 1 on a 1024 x 768 canvas the picture equals the built-in one,
+// pixel for pixel.
 ScaledPainting PaintNetworkAt(const std::vector<std::vector<PathPoint>>& paths, const PaintPlacement& placement,
-                              int threads);
+                              int threads, NeuriteCentres centres = NeuriteCentres::kPathPixels);
 
 // The green a sprite pixel of this green gains per activity level (0 .. 31): the
 // smallest whole step that carries it to at least 224 by the top level.
 int GlowStep(std::uint8_t green);
 // The highest activity level of the sprites.
 inline constexpr int kTopGlowLevel = 31;
+// The same ramp unrounded: what GlowStep gives on average over pixels of about that
+// green. Each pixel of a grainy body then rises by a share of its own distance from
+// one green, so the body brightens evenly; with whole steps, neighbours one level
+// of green apart may rise by 4 and 5 a level and the grain grows into blotches.
+double SmoothGlowStep(std::uint8_t green);
 
 // One label set at a placement's scale: the share of each pixel of its box (on the
 // placement's canvas) that takes the label colour.

@@ -4,9 +4,11 @@
 // painting the pictures for a screen size at start-up, and the time to a first frame.
 // Processor time is the whole process's: a GPU driver's own threads count too.
 //
-// By default on SDL's dummy video driver with its software renderer. Under an X
+// By default on SDL's dummy video driver, through its software renderer and through
+// the window's framebuffer (what the exhibit uses where no GPU draws). Under an X
 // server, VELMORA_BENCH_VIDEO=x11 uses the real driver and SDL_RENDER_DRIVER picks
-// the renderer (e.g. opengl), so the GPU path can be measured too:
+// the renderer (e.g. opengl), so the GPU path can be measured too (the X server's
+// own share of a frame shows only in bench/measure_xvfb_frames.py):
 //   xvfb-run -s "-screen 0 3840x2160x24" env VELMORA_BENCH_VIDEO=x11
 //     SDL_RENDER_DRIVER=opengl build/bench/velmora_sharp_bench   (one line)
 #include <benchmark/benchmark.h>
@@ -15,15 +17,20 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <memory>
+#include <string>
+#include <tuple>
 #include <utility>
 
 #include "display/Display.h"
 #include "display/GlyphCache.h"
 #include "display/SharpDisplay.h"
+#include "display/SharpPictureCache.h"
 #include "display/FrameComposition.h"
 #include "platform/MessageBoxes.h"
+#include "platform/WindowFramebuffer.h"
 #include "model/Model.h"
 
 namespace velmora {
@@ -83,13 +90,14 @@ void RunFrame(AnyDisplay& display, Network& network) {
 }
 
 // The classic display on a window of the size: its 1024 x 768 picture scaled up to it
-// when presented. Kept per size.
-Display& ClassicOfSize(int width, int height) {
+// when presented, through a renderer or the window's framebuffer. Kept per size.
+Display& ClassicOfSize(int width, int height, bool framebuffer) {
   static StandardErrorMessageBoxes boxes;
-  static std::map<std::pair<int, int>, std::unique_ptr<Display>> displays;
-  std::unique_ptr<Display>& display = displays[{width, height}];
+  static std::map<std::tuple<int, int, bool>, std::unique_ptr<Display>> displays;
+  std::unique_ptr<Display>& display = displays[{width, height, framebuffer}];
   if (display) return *display;
   SDL_Window* window = MakeWindow(1024, 768);
+  if (framebuffer) MarkFramebufferWindow(window);
   display = std::make_unique<Display>(boxes);
   display->InitDisplay(window, ScreenMode::Windowed, !OnRealDriver());
   if (!display->Ready()) std::abort();
@@ -98,17 +106,24 @@ Display& ClassicOfSize(int width, int height) {
 }
 
 void BM_ClassicFrame(benchmark::State& state) {
-  Display& display = ClassicOfSize(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+  Display& display = ClassicOfSize(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), state.range(2) != 0);
   Network& network = SharedNetwork();
-  for (auto _ : state) RunFrame(display, network);
+  std::size_t shown = 0;
+  for (auto _ : state) {
+    RunFrame(display, network);
+    shown += display.GetPresenter()->ShownBytes();
+  }
+  state.counters["shown_KB"] = static_cast<double>(shown) / static_cast<double>(state.iterations()) / 1024.0;
   state.SetLabel(std::string(display.GetPresenter()->RendererName()) + ", scaled up");
 }
-BENCHMARK(BM_ClassicFrame)
-    ->Args({1024, 768})
-    ->Args({1920, 1080})
-    ->Args({3840, 2160})
-    ->MeasureProcessCPUTime()
-    ->Unit(benchmark::kMillisecond);
+// 1920 x 1080 and 3840 x 2160, through a renderer (0) and the framebuffer (1).
+void OnBothPaths(benchmark::internal::Benchmark* runs) {
+  for (const int framebuffer : {0, 1}) {
+    for (const auto& [width, height] : {std::pair{1920, 1080}, std::pair{3840, 2160}}) runs->Args({width, height, framebuffer});
+  }
+  runs->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
+}
+BENCHMARK(BM_ClassicFrame)->Args({1024, 768, 0})->Apply(OnBothPaths);
 
 // A window of the size with the sharp display on its renderer, kept per size.
 struct SharpScreen {
@@ -117,22 +132,23 @@ struct SharpScreen {
   std::unique_ptr<SharpDisplay> display;
 };
 
-SharpScreen& ScreenOfSize(int width, int height) {
-  static std::map<std::pair<int, int>, SharpScreen> screens;
-  SharpScreen& screen = screens[{width, height}];
+SharpScreen& ScreenOfSize(int width, int height, bool framebuffer) {
+  static std::map<std::tuple<int, int, bool>, SharpScreen> screens;
+  SharpScreen& screen = screens[{width, height, framebuffer}];
   if (screen.display) return screen;
   screen.window = MakeWindow(width, height);
-  screen.renderer = SDL_CreateRenderer(screen.window, -1, 0);
-  if (screen.renderer == nullptr) std::abort();
+  if (!framebuffer) screen.renderer = SDL_CreateRenderer(screen.window, -1, 0);
+  if (!framebuffer && screen.renderer == nullptr) std::abort();
   std::shared_ptr<SharpPictures> pictures = PaintSharpPictures(width, height, SharpFit::kFill, kSharpPaintThreads);
   if (!AddSharpLabels(*pictures, nullptr)) std::abort();
-  screen.display = SharpDisplay::CreateForRenderer(screen.renderer, pictures, nullptr);
+  screen.display = framebuffer ? SharpDisplay::CreateForFramebuffer(screen.window, pictures)
+                               : SharpDisplay::CreateForRenderer(screen.renderer, pictures, nullptr);
   if (!screen.display) std::abort();
   return screen;
 }
 
 void BM_SharpFrame(benchmark::State& state) {
-  SharpScreen& screen = ScreenOfSize(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+  SharpScreen& screen = ScreenOfSize(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), state.range(2) != 0);
   Network& network = SharedNetwork();
   RunFrame(*screen.display, network);  // the first frame lays the whole picture
   std::size_t uploaded = 0, triangles = 0;
@@ -148,10 +164,12 @@ void BM_SharpFrame(benchmark::State& state) {
   state.counters["memory_MB"] = static_cast<double>(figures.memoryBytes) / kBytesPerMegabyte;
   state.counters["textures_MB"] = static_cast<double>(figures.textureBytes) / kBytesPerMegabyte;
   SDL_RendererInfo info{};
-  SDL_GetRendererInfo(screen.renderer, &info);
-  state.SetLabel(std::string(info.name) + (screen.display->OnGpu() ? ", textures on the renderer" : ", composed in memory"));
+  if (screen.renderer != nullptr) SDL_GetRendererInfo(screen.renderer, &info);
+  state.SetLabel(screen.renderer == nullptr ? "framebuffer, composed in memory"
+                                            : std::string(info.name) + (screen.display->OnGpu() ? ", textures on the renderer"
+                                                                                               : ", composed in memory"));
 }
-BENCHMARK(BM_SharpFrame)->Args({1920, 1080})->Args({3840, 2160})->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SharpFrame)->Apply(OnBothPaths);
 
 // Painting the pictures for a screen at start-up, on the exhibit machine's two
 // threads: wall time, and the processor time of both.
@@ -172,6 +190,30 @@ BENCHMARK(BM_PaintSharpPictures)
     ->Args({2560, 1600})
     ->Args({3840, 2160})
     ->Iterations(3)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+
+// Reading the pictures kept for a screen size, as a start on a screen shown before
+// does instead of painting them (the file from the page cache), labels set.
+void BM_ReadKeptPictures(benchmark::State& state) {
+  const int width = static_cast<int>(state.range(0)), height = static_cast<int>(state.range(1));
+  const std::string folder = (std::filesystem::temp_directory_path() / "velmora_bench_pictures").string();
+  const SharpPictureCache cache(folder, "bench");
+  std::unique_ptr<SharpPictures> painted = PaintSharpPictures(width, height, SharpFit::kFill, kSharpPaintThreads);
+  if (!cache.Store(*painted, SharpFit::kFill, nullptr)) std::abort();
+  for (auto _ : state) {
+    std::unique_ptr<SharpPictures> kept = cache.Load(width, height, SharpFit::kFill);
+    if (!kept || !AddSharpLabels(*kept, nullptr)) std::abort();
+  }
+  state.counters["file_MB"] =
+      static_cast<double>(std::filesystem::file_size(cache.PathFor(width, height, SharpFit::kFill))) / kBytesPerMegabyte;
+  std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_ReadKeptPictures)
+    ->Args({1920, 1080})
+    ->Args({3840, 2160})
+    ->Iterations(5)
     ->MeasureProcessCPUTime()
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);

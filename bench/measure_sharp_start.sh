@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Measures the exhibit's start with the sharp picture at a screen size (1920x1080 and
-# 3840x2160 unless given): full screen in an X server (Xvfb) of that size, where the
-# classic picture shows first and the sharp one takes over once painted, and headless
-# on a pretend screen of that size, where the first frame waits for the painting. For
-# each, from the program's entry: the end of the first frame, the end of the first
-# sharp frame, and the largest resident memory of the process. Run it when `uptime`
-# shows a low load.
+# 3840x2160 unless given): full screen in an X server (Xvfb) of that size, once with
+# no kept pictures (the first run on a screen: the classic picture shows first and
+# the sharp one fades in once painted, and the pictures are kept) and once more with
+# them (a later run: sharp from the first frame); and headless on a pretend screen of
+# that size, where the first frame waits for the painting. For each, from the
+# program's entry: the end of the first frame, the end of the first sharp frame, and
+# the largest resident memory of the process. The kept pictures go to a temporary
+# folder, never the home folder. Run it when `uptime` shows a low load.
 #
 # Usage: bench/measure_sharp_start.sh [path/to/velmora] [WxH ...]
 set -euo pipefail
@@ -28,7 +30,7 @@ report() {
     $3 == 1 && first == "" { first = $6 / 1000.0 }
     { end_ms[$1] = $6 / 1000.0 }
     END {
-      printf "%-28s first frame %6.0f ms, first sharp frame %6.0f ms (frame %s), max RSS %.0f MB\n", name,
+      printf "%-34s first frame %6.0f ms, first sharp frame %6.0f ms (frame %s), max RSS %.0f MB\n", name,
              first, end_ms[sharp_frame], sharp_frame, rss_kb / 1024.0
     }' "$log"
 }
@@ -49,5 +51,9 @@ run() {
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"
 for size in "${sizes[@]}"; do
   run "headless --size $size" env -- --headless --size "$size"
-  run "Xvfb full screen $size" xvfb-run -a -s "-screen 0 ${size}x24" env -u SDL_VIDEODRIVER --
+  rm -rf "$work/cache"
+  for start in "first run" "later run"; do
+    run "Xvfb $size, $start" xvfb-run -a -s "-screen 0 ${size}x24" env -u SDL_VIDEODRIVER XDG_CACHE_HOME="$work/cache" --
+  done
 done
+echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"

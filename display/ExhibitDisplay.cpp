@@ -2,11 +2,16 @@
 
 #include <cstdio>
 #include <utility>
+#include <vector>
+
+#include "platform/BuildId.h"
+#include "platform/CommandLineSupport.h"
+#include "platform/Presenter.h"
 
 namespace velmora {
 
 ExhibitDisplay::ExhibitDisplay(MessageBoxes& boxes, const PictureChoice& pictureChoice, BuiltInImageLookup images)
-    : choice(pictureChoice), classic(boxes, images) {}
+    : choice(pictureChoice), cache(pictureChoice.cacheFolder, ProgramBuildId()), classic(boxes, images) {}
 
 ExhibitDisplay::~ExhibitDisplay() { Release(); }
 
@@ -18,15 +23,9 @@ void ExhibitDisplay::InitDisplay(SDL_Window* target, ScreenMode mode, bool headl
   if (headless) {
     SDL_SetWindowSize(window, choice.pretendWidthPixels, choice.pretendHeightPixels);
     Want(choice.pretendWidthPixels, choice.pretendHeightPixels);
+    if (ShowKeptPictures()) return;
     StartPainting();
-    std::string error;
-    std::shared_ptr<SharpPictures> pictures = painter->Take(&error);
-    painter.reset();
-    if (pictures) {
-      ShowPictures(std::move(pictures));
-    } else {
-      std::fprintf(stderr, "velmora: the sharp picture cannot be painted (%s); the classic one shows\n", error.c_str());
-    }
+    if (std::shared_ptr<SharpPictures> pictures = TakePainting()) ShowPictures(std::move(pictures));
     return;
   }
   // Full screen: the screen's size, which the window takes as the events of its mode
@@ -37,9 +36,17 @@ void ExhibitDisplay::InitDisplay(SDL_Window* target, ScreenMode mode, bool headl
     Want(screen.w, screen.h);
   } else {
     int width = 0, height = 0;
-    SDL_GetRendererOutputSize(SDL_GetRenderer(window), &width, &height);
+    OutputSize(width, height);
     Want(width, height);
   }
+  ShowKeptPictures();
+}
+
+bool ExhibitDisplay::OutputSize(int& width, int& height) const {
+  SDL_Renderer* renderer = SDL_GetRenderer(window);
+  if (renderer != nullptr) return SDL_GetRendererOutputSize(renderer, &width, &height) == 0;
+  SDL_GetWindowSize(window, &width, &height);
+  return true;
 }
 
 void ExhibitDisplay::Want(int outputWidth, int outputHeight) {
@@ -64,8 +71,7 @@ void ExhibitDisplay::FollowScreen() {
   if (outputMayHaveChanged && !headless) {
     outputMayHaveChanged = false;
     int width = 0, height = 0;
-    SDL_Renderer* renderer = SDL_GetRenderer(window);
-    if (renderer != nullptr && SDL_GetRendererOutputSize(renderer, &width, &height) == 0 && width > 0 && height > 0) {
+    if (OutputSize(width, height) && width > 0 && height > 0) {
       Want(width, height);
     }
   }
@@ -74,25 +80,77 @@ void ExhibitDisplay::FollowScreen() {
     classic.RestoreSurfaces();
   }
   if (painter && painter->Ready()) {
-    std::string error;
-    std::shared_ptr<SharpPictures> pictures = painter->Take(&error);
-    painter.reset();
+    std::shared_ptr<SharpPictures> pictures = TakePainting();
     if (!pictures) {
-      std::fprintf(stderr, "velmora: the sharp picture cannot be painted (%s); the classic one shows\n", error.c_str());
       failedWidth = wantedWidth;
       failedHeight = wantedHeight;
     } else if (pictures->Width() == wantedWidth && pictures->Height() == wantedHeight) {
+      const PackedImage before = ClassicPictureOnScreen();
       ShowPictures(std::move(pictures));
+      // The switch from a picture already on the screen fades rather than jumps.
+      if (sharp && frameShown) sharp->FadeFrom(before, kCrossFadeFrames);
     }
   }
-  if (!sharp && !painter && frameShown && !(wantedWidth == failedWidth && wantedHeight == failedHeight)) {
+  if (!sharp && !painter && frameShown && !(wantedWidth == failedWidth && wantedHeight == failedHeight) &&
+      !ShowKeptPictures()) {
     StartPainting();
   }
 }
 
+std::shared_ptr<SharpPictures> ExhibitDisplay::TakePainting() {
+  if (!painter) return nullptr;
+  std::string error;
+  std::shared_ptr<SharpPictures> pictures = painter->Take(&error);
+  if (!pictures) std::fprintf(stderr, "velmora: the sharp picture cannot be painted (%s); the classic one shows\n", error.c_str());
+  if (!painter->KeepError().empty() && !keepErrorShown) {
+    keepErrorShown = true;
+    std::fprintf(stderr, "velmora: the painted pictures cannot be kept (%s); they are painted at every start\n",
+                 painter->KeepError().c_str());
+  }
+  painter.reset();
+  return pictures;
+}
+
+bool ExhibitDisplay::ShowKeptPictures() {
+  if (!cache.Enabled() || wantedWidth <= 0 || wantedHeight <= 0 ||
+      static_cast<long long>(wantedWidth) * wantedHeight > kLargestScreenAreaPixels) {
+    return false;
+  }
+  std::shared_ptr<SharpPictures> kept = cache.Load(wantedWidth, wantedHeight, choice.fit);
+  if (!kept || !AddSharpLabels(*kept, nullptr)) return false;
+  ShowPictures(std::move(kept));
+  picturesFromCache = sharp != nullptr;
+  return picturesFromCache;
+}
+
+PackedImage ExhibitDisplay::ClassicPictureOnScreen() const {
+  PackedImage picture;
+  const SDL_Surface* frame = classic.BackBuffer();
+  if (frame == nullptr || wantedWidth <= 0 || wantedHeight <= 0) return picture;
+  std::vector<std::uint32_t> rgb(static_cast<std::size_t>(frame->w) * static_cast<std::size_t>(frame->h));
+  if (SDL_ConvertPixels(frame->w, frame->h, frame->format->format, frame->pixels, frame->pitch, SDL_PIXELFORMAT_ARGB8888,
+                        rgb.data(), frame->w * 4) != 0) {
+    return picture;
+  }
+  const Letterbox box = LetterboxOn(frame->w, frame->h, wantedWidth, wantedHeight);
+  picture.width = wantedWidth;
+  picture.height = wantedHeight;
+  picture.pixels.assign(static_cast<std::size_t>(wantedWidth) * static_cast<std::size_t>(wantedHeight), 0xFF000000u);
+  for (int y = 0; y < box.height; ++y) {
+    const std::uint32_t* from = rgb.data() + static_cast<std::size_t>(box.FrameRow(y)) * static_cast<std::size_t>(frame->w);
+    std::uint32_t* to = picture.pixels.data() + static_cast<std::size_t>(box.top + y) * static_cast<std::size_t>(wantedWidth) +
+                        static_cast<std::size_t>(box.left);
+    for (int x = 0; x < box.width; ++x) to[x] = from[box.FrameColumn(x)];
+  }
+  return picture;
+}
+
 void ExhibitDisplay::ShowPictures(std::shared_ptr<SharpPictures> pictures) {
   std::string error;
-  sharp = SharpDisplay::CreateForRenderer(SDL_GetRenderer(window), std::move(pictures), &error, choice.rotationDegrees);
+  SDL_Renderer* renderer = SDL_GetRenderer(window);
+  sharp = renderer == nullptr && IsFramebufferWindow(window)
+              ? SharpDisplay::CreateForFramebuffer(window, std::move(pictures), choice.rotationDegrees)
+              : SharpDisplay::CreateForRenderer(renderer, std::move(pictures), &error, choice.rotationDegrees);
   if (!sharp) {
     std::fprintf(stderr, "velmora: the sharp picture cannot be shown (%s); the classic one shows\n", error.c_str());
     failedWidth = wantedWidth;
@@ -103,12 +161,21 @@ void ExhibitDisplay::ShowPictures(std::shared_ptr<SharpPictures> pictures) {
   }
   sharp->SelectBackground(background);
   std::fprintf(stderr, "velmora: sharp picture at %d x %d, %s\n", sharp->Width(), sharp->Height(),
-               sharp->OnGpu() ? "its pictures in the renderer's textures" : "composed in memory");
+               sharp->OnGpu()           ? "its pictures in the renderer's textures"
+               : sharp->OnFramebuffer() ? "composed in memory, shown through the window's framebuffer"
+                                        : "composed in memory");
 }
 
 void ExhibitDisplay::StartPainting() {
   if (wantedWidth <= 0 || wantedHeight <= 0) return;
-  painter = std::make_unique<SharpPicturePainter>(wantedWidth, wantedHeight, choice.fit);
+  if (static_cast<long long>(wantedWidth) * wantedHeight > kLargestScreenAreaPixels) {
+    std::fprintf(stderr, "velmora: a %d x %d screen is larger than the sharp picture is drawn for (%s); the classic one shows\n",
+                 wantedWidth, wantedHeight, ScreenSizeLimits().c_str());
+    failedWidth = wantedWidth;
+    failedHeight = wantedHeight;
+    return;
+  }
+  painter = std::make_unique<SharpPicturePainter>(wantedWidth, wantedHeight, choice.fit, &cache);
 }
 
 DisplayResult ExhibitDisplay::BlitBackground() {

@@ -3,11 +3,15 @@
 // own resolution. The program makes one and hands it to the exhibit as its
 // FrameDisplay; every frame goes to whichever of the two shows.
 //
-// The sharp pictures take a while to paint (most of a second at 3840 x 2160), so on
-// a screen the classic picture shows first: the painting, on other threads, begins
-// once the first frame is shown, and the sharp picture takes over at the start of
-// the first frame after it is done. A headless run waits for the pictures instead,
-// so that its first frame is sharp and every screenshot the same.
+// The sharp pictures take a while to paint (most of a second at 3840 x 2160), so
+// painted pictures are kept on disk per screen size (display/SharpPictureCache.h):
+// on a screen the exhibit has shown before, they are read before the first frame,
+// which is sharp. Where there are none yet, the classic picture shows first: the
+// painting, on other threads, begins once the first frame is shown, the pictures
+// are kept, and the sharp picture takes over at the start of the first frame after
+// it is done, fading in from the classic one over a few frames. A headless run waits
+// for the pictures instead, so that its first frame is sharp and every screenshot
+// the same.
 // The sharp display shows only pictures painted for the screen's present size: when
 // the size changes, the classic picture (which fits any size) shows again until
 // pictures for the new size are painted.
@@ -25,6 +29,7 @@
 #include "display/Display.h"
 #include "display/FrameDisplay.h"
 #include "display/SharpDisplay.h"
+#include "display/SharpPictureCache.h"
 #include "display/SharpPictures.h"
 #include "platform/MessageBoxes.h"
 
@@ -38,7 +43,12 @@ struct PictureChoice {
   int pretendHeightPixels = 0;
   int refreshHz = 0;                // full screen in a display mode of this refresh rate; 0: the screen's own
   int rotationDegrees = 0;          // clockwise turn of the picture on a screen mounted turned: 0, 90, 180, 270
+  std::string cacheFolder;          // where painted pictures are kept; empty: nowhere
 };
+
+// Frames the sharp picture takes to fade in over the classic one: 0.4 s, long enough
+// to read as a transition, short enough not to hold the first visitors' attention.
+inline constexpr int kCrossFadeFrames = 20;
 
 class ExhibitDisplay final : public FrameDisplay {
 public:
@@ -85,21 +95,33 @@ public:
   ScreenPlacement Placement() const;
   // True while sharp pictures are being painted.
   bool Painting() const { return painter != nullptr; }
+  // True if the sharp pictures shown were read from the cache, not painted.
+  bool PicturesFromCache() const { return picturesFromCache; }
 
   Display& Classic() { return classic; }
   SharpDisplay* Sharp() { return sharp.get(); }
 
 private:
   FrameDisplay& Shown();
+  // The renderer's output size, or the window's where it has none (its framebuffer).
+  bool OutputSize(int& width, int& height) const;
   // At a frame's start: back to the classic picture when the sharp one no longer
   // fits, the painted pictures taken up, a painting begun for the present size.
   void FollowScreen();
   void ShowPictures(std::shared_ptr<SharpPictures> pictures);
+  // The pictures for the present size from the cache, shown at once; false if it has none.
+  bool ShowKeptPictures();
   void StartPainting();
   // The pictures' size for a screen output of this size.
   void Want(int outputWidth, int outputHeight);
+  // The painted pictures once done (waited for), with the painting's and the cache's
+  // failures told on standard error; null if they could not be painted.
+  std::shared_ptr<SharpPictures> TakePainting();
+  // The classic picture as it shows on the sharp display's screen, upright.
+  PackedImage ClassicPictureOnScreen() const;
 
   const PictureChoice choice;
+  const SharpPictureCache cache;
   Display classic;
   SDL_Window* window = nullptr;
   bool headless = false;
@@ -113,6 +135,8 @@ private:
   bool frameShown = false;
   std::unique_ptr<SharpPicturePainter> painter;
   std::unique_ptr<SharpDisplay> sharp;
+  bool picturesFromCache = false;
+  bool keepErrorShown = false;  // the cache's failure is told once
   // A size for which the sharp display could not be made; it is not tried again.
   int failedWidth = 0;
   int failedHeight = 0;

@@ -21,6 +21,10 @@ constexpr double kMiterLimit = 2.0;
 constexpr double kLongestFeatherMiterPixels = 2.0;
 // Below this, lengths and areas count as none.
 constexpr double kTiny = 1e-9;
+// A smooth stroke's pieces leave the true curve by at most this, screen pixels.
+constexpr double kCurveTolerancePixels = 0.1;
+// ... and are at most this many per span between two given points.
+constexpr int kMostPiecesPerSpan = 64;
 
 struct Vector {
   double x, y;
@@ -38,8 +42,56 @@ double Dot(Vector a, Vector b) { return a.x * b.x + a.y * b.y; }
 double Cross(Vector a, Vector b) { return a.x * b.y - a.y * b.x; }
 
 int Clamp(int v) { return std::clamp(v, -kCoordinateLimitPixels, kCoordinateLimitPixels); }
+double Clamp(double v) {
+  return std::clamp(v, static_cast<double>(-kCoordinateLimitPixels), static_cast<double>(kCoordinateLimitPixels));
+}
+
+// The centripetal Catmull-Rom curve through p1 and p2 at t (t1 .. t2), its knots
+// spaced by the square roots of the distances (no cusps or loops between close points).
+Vector CatmullRom(const Vector (&p)[4], const double (&t)[4], double at) {
+  const auto mix = [](Vector a, Vector b, double ta, double tb, double x) {
+    return Plus(Scaled(a, (tb - x) / (tb - ta)), Scaled(b, (x - ta) / (tb - ta)));
+  };
+  const Vector a1 = mix(p[0], p[1], t[0], t[1], at), a2 = mix(p[1], p[2], t[1], t[2], at),
+               a3 = mix(p[2], p[3], t[2], t[3], at);
+  const Vector b1 = mix(a1, a2, t[0], t[2], at), b2 = mix(a2, a3, t[1], t[3], at);
+  return mix(b1, b2, t[1], t[2], at);
+}
+
+// A smooth curve through the points, in pieces short enough that each leaves the
+// curve by at most kCurveTolerancePixels: few where the points lie nearly straight.
+std::vector<Vector> SmoothThrough(const std::vector<Vector>& points) {
+  const std::size_t n = points.size();
+  if (n < 3) return points;
+  std::vector<Vector> out{points.front()};
+  for (std::size_t i = 0; i + 1 < n; ++i) {
+    // Beyond the ends the curve goes on straight.
+    const Vector p[4] = {i > 0 ? points[i - 1] : Minus(Scaled(points[0], 2.0), points[1]), points[i], points[i + 1],
+                         i + 2 < n ? points[i + 2] : Minus(Scaled(points[n - 1], 2.0), points[n - 2])};
+    double t[4] = {0.0, 0.0, 0.0, 0.0};
+    for (int k = 1; k < 4; ++k) t[k] = t[k - 1] + std::max(std::sqrt(Length(Minus(p[k], p[k - 1]))), kTiny);
+    // A span bends about as far from its chord as its middle lies off the chord's
+    // middle; n pieces leave a quarter of that over n squared.
+    const Vector middle = CatmullRom(p, t, (t[1] + t[2]) / 2.0);
+    const double bend = Length(Minus(middle, Scaled(Plus(p[1], p[2]), 0.5)));
+    const int pieces = std::clamp(static_cast<int>(std::ceil(std::sqrt(bend / kCurveTolerancePixels))), 1, kMostPiecesPerSpan);
+    for (int k = 1; k < pieces; ++k) out.push_back(CatmullRom(p, t, t[1] + (t[2] - t[1]) * k / pieces));
+    out.push_back(p[2]);
+  }
+  return out;
+}
 
 }  // namespace
+
+double ScreenTransform::Y(double y) const { return y * scale + offsetY + (y >= kStatusBandTop ? statusShiftY : 0.0); }
+
+double ScreenTransform::ShiftOfShape(double row) const { return row >= kStatusBandTop * scale + offsetY ? statusShiftY : 0.0; }
+
+ScreenTransform TransformOf(const PaintPlacement& placement) {
+  const double belowDesign = placement.height - placement.offsetY - kPictureHeight * placement.scale;
+  return {placement.scale, static_cast<double>(placement.offsetX), static_cast<double>(placement.offsetY),
+          std::max(0.0, std::floor(belowDesign))};
+}
 
 void DrawList::Clear() {
   vertices.clear();
@@ -47,14 +99,15 @@ void DrawList::Clear() {
   texts.clear();
 }
 
-SharpContext::SharpContext(const ScreenTransform& transform_, DrawList& list_) : transform(transform_), list(&list_) {}
+SharpContext::SharpContext(const ScreenTransform& transform_, DrawList& list_, const NeuritePlaces* places_)
+    : transform(transform_), list(&list_), places(places_), current(LinePoint(0, 0)) {}
 
 void SharpContext::ResetState() {
   stroke.clear();
   pen = nullptr;
   brush = nullptr;
-  currentX = 0;
-  currentY = 0;
+  current = LinePoint(0, 0);
+  currentOnPath = false;
   textColor = 0;
   transparentBackground = false;
   largeText = false;
@@ -66,6 +119,21 @@ SharpContext::Point SharpContext::LinePoint(int x, int y) const {
   return {(Clamp(x) + 0.5) * transform.scale + transform.offsetX, (Clamp(y) + 0.5) * transform.scale + transform.offsetY};
 }
 
+SharpContext::Point SharpContext::LinePoint(double x, double y) const {
+  return {(Clamp(x) + 0.5) * transform.scale + transform.offsetX, (Clamp(y) + 0.5) * transform.scale + transform.offsetY};
+}
+
+SharpContext::Point SharpContext::PlacePoint(const PathPlace& place) const {
+  const CurvePoint* onCurve = places != nullptr ? places->Find(place.tablePoint) : nullptr;
+  if (onCurve == nullptr) return LinePoint(place.x + static_cast<double>(place.offsetX), place.y + static_cast<double>(place.offsetY));
+  // The offset keeps its length and side, across the curve.
+  const Vector offset{place.offsetX, place.offsetY};
+  Vector across = Normal({onCurve->tangent.x, onCurve->tangent.y});
+  if (Dot(across, offset) < 0.0) across = Scaled(across, -1.0);
+  const Vector at = Plus({onCurve->at.x, onCurve->at.y}, Scaled(across, Length(offset)));
+  return LinePoint(at.x, at.y);
+}
+
 void SharpContext::SelectPen(const Pen* selected) {
   EndStroke();
   pen = selected;
@@ -75,23 +143,61 @@ void SharpContext::SelectBrush(const Brush* selected) { brush = selected; }
 
 void SharpContext::MoveTo(int x, int y) {
   EndStroke();
-  currentX = x;
-  currentY = y;
+  current = LinePoint(x, y);
+  currentOnPath = false;
 }
 
-void SharpContext::LineTo(int x, int y) {
+void SharpContext::MoveToOnPath(const PathPlace& place) {
+  EndStroke();
+  current = PlacePoint(place);
+  currentOnPath = true;
+}
+
+void SharpContext::StrokeTo(Point point, bool onPath) {
   if (pen == nullptr || pen->style == PenStyle::Null) {
-    MoveTo(x, y);
-    return;
+    EndStroke();
+  } else {
+    if (stroke.empty()) {
+      stroke.push_back(current);
+      strokeOnPath = currentOnPath;
+    }
+    stroke.push_back(point);
+    strokeOnPath = strokeOnPath && onPath;
   }
-  if (stroke.empty()) stroke.push_back(LinePoint(currentX, currentY));
-  stroke.push_back(LinePoint(x, y));
-  currentX = x;
-  currentY = y;
+  current = point;
+  currentOnPath = onPath;
+}
+
+void SharpContext::LineTo(int x, int y) { StrokeTo(LinePoint(x, y), false); }
+
+void SharpContext::LineToOnPath(const PathPlace& place) { StrokeTo(PlacePoint(place), true); }
+
+void SharpContext::ShiftIntoBand(Point* points, std::size_t count) const {
+  if (count == 0 || transform.statusShiftY == 0.0) return;
+  double top = points[0].y, bottom = points[0].y;
+  for (std::size_t k = 1; k < count; ++k) {
+    top = std::min(top, points[k].y);
+    bottom = std::max(bottom, points[k].y);
+  }
+  const double shift = transform.ShiftOfShape((top + bottom) / 2.0);
+  for (std::size_t k = 0; k < count; ++k) points[k].y += shift;
 }
 
 void SharpContext::EndStroke() {
-  if (stroke.size() >= 2 && pen != nullptr && pen->style != PenStyle::Null) AddStroke(stroke, *pen);
+  if (stroke.size() >= 2 && pen != nullptr && pen->style != PenStyle::Null) {
+    ShiftIntoBand(stroke.data(), stroke.size());
+    if (strokeOnPath) {
+      std::vector<Vector> points;
+      for (const Point& p : stroke) {
+        if (points.empty() || Length(Minus({p.x, p.y}, points.back())) > kTiny) points.push_back({p.x, p.y});
+      }
+      std::vector<Point> smooth;
+      for (const Vector& v : SmoothThrough(points)) smooth.push_back({v.x, v.y});
+      AddStroke(smooth, *pen);
+    } else {
+      AddStroke(stroke, *pen);
+    }
+  }
   stroke.clear();
 }
 
@@ -220,22 +326,40 @@ void SharpContext::AddFilledTriangle(const Point (&corners)[3], ColorRef color) 
   }
 }
 
-void SharpContext::Polygon(const ScreenPoint (&corners)[3]) {
+void SharpContext::AddPolygon(Point (&fillCorners)[3], Point (&lineCorners)[3]) {
   EndStroke();
-  if (brush != nullptr) {
-    Point points[3];
-    for (int k = 0; k < 3; ++k) {
-      points[k] = {Clamp(corners[k].x) * transform.scale + transform.offsetX,
-                   Clamp(corners[k].y) * transform.scale + transform.offsetY};
-    }
-    AddFilledTriangle(points, brush->color);
-  }
+  // The fill and its outline move together, by the fill's middle.
+  const double shiftBefore = fillCorners[0].y;
+  ShiftIntoBand(fillCorners, 3);
+  for (Point& corner : lineCorners) corner.y += fillCorners[0].y - shiftBefore;
+  if (brush != nullptr) AddFilledTriangle(fillCorners, brush->color);
   if (pen != nullptr && pen->style != PenStyle::Null) {
     // The outline does not move the current position.
-    AddStroke({LinePoint(corners[2].x, corners[2].y), LinePoint(corners[0].x, corners[0].y),
-               LinePoint(corners[1].x, corners[1].y), LinePoint(corners[2].x, corners[2].y)},
-              *pen);
+    AddStroke({lineCorners[2], lineCorners[0], lineCorners[1], lineCorners[2]}, *pen);
   }
+}
+
+void SharpContext::Polygon(const ScreenPoint (&corners)[3]) {
+  Point fill[3], line[3];
+  for (int k = 0; k < 3; ++k) {
+    fill[k] = {Clamp(corners[k].x) * transform.scale + transform.offsetX,
+               Clamp(corners[k].y) * transform.scale + transform.offsetY};
+    line[k] = LinePoint(corners[k].x, corners[k].y);
+  }
+  AddPolygon(fill, line);
+}
+
+void SharpContext::PolygonExact(const ExactPoint (&corners)[3]) {
+  const ExactPoint centroid{(corners[0].x + corners[1].x + corners[2].x) / 3.0,
+                            (corners[0].y + corners[1].y + corners[2].y) / 3.0};
+  const ScreenVector shift = places != nullptr ? places->ShiftNear(centroid) : ScreenVector{0.0, 0.0};
+  Point fill[3], line[3];
+  for (int k = 0; k < 3; ++k) {
+    const double x = corners[k].x + shift.x, y = corners[k].y + shift.y;
+    fill[k] = {Clamp(x) * transform.scale + transform.offsetX, Clamp(y) * transform.scale + transform.offsetY};
+    line[k] = LinePoint(x, y);
+  }
+  AddPolygon(fill, line);
 }
 
 void SharpContext::SetTextColor(ColorRef color) { textColor = color; }
@@ -245,7 +369,7 @@ void SharpContext::TextOut(int x, int y, std::string_view text) {
   EndStroke();
   list->texts.push_back({list->indices.size(),
                          static_cast<int>(std::lround(Clamp(x) * transform.scale + transform.offsetX)),
-                         static_cast<int>(std::lround(Clamp(y) * transform.scale + transform.offsetY)),
+                         static_cast<int>(std::lround(transform.Y(Clamp(y)))),
                          std::string(text), textColor, !transparentBackground, largeText});
 }
 

@@ -15,10 +15,6 @@ constexpr int kBytesPerPixel = 4;
 constexpr int kBytesPerRgbPixel = 3;
 constexpr Uint8 kFullAlphaMod = 255;
 
-ScreenTransform TransformOf(const PaintPlacement& placement) {
-  return {placement.scale, static_cast<double>(placement.offsetX), static_cast<double>(placement.offsetY)};
-}
-
 // A texture of 0xAARRGGBB pixels; null on failure.
 SDL_Texture* MakeTexture(SDL_Renderer* renderer, int width, int height, const std::uint32_t* pixels,
                          SDL_BlendMode blend) {
@@ -57,7 +53,7 @@ SharpDisplay::SharpDisplay(std::shared_ptr<const SharpPictures> pictures_)
     : pictures(std::move(pictures_)),
       font(ScaledFont::Open(BuiltInFont(FontFace::Bold), kDefaultFontSizePoints, pictures->placement.scale)),
       largeFont(ScaledFont::Open(BuiltInFont(FontFace::Bold), kLargeFontSizePoints, pictures->placement.scale)),
-      context(TransformOf(pictures->placement), list),
+      context(TransformOf(pictures->placement), list, &places),
       madeTicks(SDL_GetTicks()) {
   context.MeasureWith(font.get(), largeFont.get());
 }
@@ -90,6 +86,114 @@ std::unique_ptr<SharpDisplay> SharpDisplay::CreateForRenderer(SDL_Renderer* rend
   if (!display->gpu) display->frame = std::make_unique<SharpFrame>(display->pictures);
   if (!display->MakeTextures(error)) return nullptr;
   return display;
+}
+
+std::unique_ptr<SharpDisplay> SharpDisplay::CreateForFramebuffer(SDL_Window* window,
+                                                                 std::shared_ptr<const SharpPictures> pictures,
+                                                                 int rotationDegrees) {
+  std::unique_ptr<SharpDisplay> display(new SharpDisplay(std::move(pictures)));
+  display->framebuffer = std::make_unique<WindowFramebuffer>(window);
+  display->rotationDegrees = rotationDegrees;
+  // Until the first frame gets the window's surface, the window's size stands for it.
+  SDL_GetWindowSizeInPixels(window, &display->outputSize.x, &display->outputSize.y);
+  display->frame = std::make_unique<SharpFrame>(display->pictures);
+  return display;
+}
+
+namespace {
+
+// Pixel a weighted towards pixel b, by `weight` 256ths (0: a, 256: b); opaque.
+std::uint32_t Blend(std::uint32_t a, std::uint32_t b, std::uint32_t weight) {
+  const std::uint32_t keep = 256 - weight;
+  const std::uint32_t redBlue = (((a & 0x00FF00FFu) * keep + (b & 0x00FF00FFu) * weight) >> 8) & 0x00FF00FFu;
+  const std::uint32_t green = (((a & 0x0000FF00u) * keep + (b & 0x0000FF00u) * weight) >> 8) & 0x0000FF00u;
+  return 0xFF000000u | redBlue | green;
+}
+
+}  // namespace
+
+void SharpDisplay::FadeFrom(PackedImage from, int frames) {
+  Destroy(fadeTexture);
+  fadeFramesLeft = 0;
+  if (frames <= 0 || from.width != Width() || from.height != Height()) return;
+  if (gpu) {
+    fadeTexture = MakeTexture(renderer, from.width, from.height, from.pixels.data(), SDL_BLENDMODE_BLEND);
+    if (fadeTexture == nullptr) return;
+  } else {
+    fadeFrom = std::move(from);
+  }
+  fadeFrames = frames;
+  fadeFramesLeft = frames;
+}
+
+const std::uint32_t* SharpDisplay::NextFadedFrame() {
+  if (fadeFramesLeft <= 0 || !frame) return nullptr;
+  const auto weight = static_cast<std::uint32_t>(256 * (fadeFrames - fadeFramesLeft + 1) / (fadeFrames + 1));
+  faded.resize(fadeFrom.pixels.size());
+  const std::uint32_t* own = frame->Pixels();
+  for (std::size_t i = 0; i < faded.size(); ++i) faded[i] = Blend(fadeFrom.pixels[i], own[i], weight);
+  if (--fadeFramesLeft == 0) {
+    fadeFrom = PackedImage{};
+    wholeAfterFade = true;
+  }
+  return faded.data();
+}
+
+bool SharpDisplay::ShowOnFramebuffer() {
+  bool whole = false;
+  SDL_Surface* surface = framebuffer->Begin(whole);
+  frame->TakeChanged(changedRects);
+  if (surface == nullptr || SDL_MUSTLOCK(surface)) return false;
+  const SurfaceTurn turn{rotationDegrees, surface->w, surface->h};
+  if (whole) {
+    outputSize = {surface->w, surface->h};
+    shown = {(turn.UprightWidth() - Width()) / 2, (turn.UprightHeight() - Height()) / 2, Width(), Height()};
+    if (shown.x != 0 || shown.y != 0 || shown.w != turn.UprightWidth() || shown.h != turn.UprightHeight()) {
+      SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
+    }
+  }
+  // A fading frame differs everywhere; the frame after the fade replaces all of it.
+  const std::uint32_t* pixels = NextFadedFrame();
+  if (pixels == nullptr) pixels = frame->Pixels();
+  if (whole || pixels != frame->Pixels() || wholeAfterFade) {
+    wholeAfterFade = pixels != frame->Pixels();
+    changedRects.assign(1, SDL_Rect{0, 0, Width(), Height()});
+  }
+  // The window's pixels hold the frame shown last: of a changed tile row, only the
+  // rows that differ are copied and handed on (a wave at rest is drawn again the same).
+  // A turned picture is copied along the surface's rows, each gathered from a column
+  // (or a row read backwards) of the upright frame.
+  const bool plainCopy = surface->format->format == SDL_PIXELFORMAT_RGB888 || surface->format->format == SDL_PIXELFORMAT_ARGB8888;
+  const SDL_Point step = turn.UprightStep();
+  const std::ptrdiff_t stride = step.x + static_cast<std::ptrdiff_t>(step.y) * Width();
+  const SDL_Rect upright{0, 0, turn.UprightWidth(), turn.UprightHeight()};
+  for (const SDL_Rect& rect : changedRects) {
+    const SDL_Rect onOutput{rect.x + shown.x, rect.y + shown.y, rect.w, rect.h};
+    SDL_Rect visible{};
+    if (SDL_IntersectRect(&onOutput, &upright, &visible) != SDL_TRUE) continue;
+    const SDL_Rect target = turn.ToSurface(visible);
+    const std::size_t rowBytes = static_cast<std::size_t>(target.w) * sizeof(std::uint32_t);
+    turnedRow.resize(static_cast<std::size_t>(target.w));
+    int first = -1, last = -1;
+    for (int y = target.y; y < target.y + target.h; ++y) {
+      const SDL_Point at = turn.UprightOf(target.x, y);
+      const std::uint32_t* from = pixels + static_cast<std::ptrdiff_t>(at.y - shown.y) * Width() + (at.x - shown.x);
+      if (stride != 1) {
+        for (std::size_t k = 0; k < turnedRow.size(); ++k) turnedRow[k] = from[static_cast<std::ptrdiff_t>(k) * stride];
+        from = turnedRow.data();
+      }
+      void* to = static_cast<std::uint8_t*>(surface->pixels) + static_cast<std::ptrdiff_t>(y) * surface->pitch +
+                 static_cast<std::ptrdiff_t>(target.x) * surface->format->BytesPerPixel;
+      if (plainCopy && !whole && std::memcmp(to, from, rowBytes) == 0) continue;
+      CopyRowToSurface(from, target.w, *surface, target.x, y);
+      if (first < 0) first = y;
+      last = y;
+    }
+    if (first >= 0) framebuffer->Mark({target.x, first, target.w, last - first + 1});
+  }
+  const bool ok = framebuffer->Show();
+  pendingUploadBytes += framebuffer->ShownBytes();
+  return ok;
 }
 
 bool SharpDisplay::MakeTextures(std::string* error) {
@@ -135,7 +239,7 @@ bool SharpDisplay::MakeTextures(std::string* error) {
     // modulation scales it down to the level drawn.
     std::vector<std::uint32_t> glow(sprite.pixels.size());
     for (std::size_t i = 0; i < glow.size(); ++i) {
-      const std::uint32_t green = std::min<std::uint32_t>(255u, body.glowStep[i] * static_cast<std::uint32_t>(kTopGlowLevel));
+      const std::uint32_t green = std::min(255u, body.GlowAt(i, kTopGlowLevel));
       glow[i] = (sprite.pixels[i] & 0xFF000000u) | green << 8;
     }
     glowTextures.push_back(MakeTexture(renderer, sprite.width, sprite.height, glow.data(), SDL_BLENDMODE_ADD));
@@ -146,6 +250,7 @@ bool SharpDisplay::MakeTextures(std::string* error) {
 
 void SharpDisplay::ReleaseTextures() {
   Destroy(frameTexture);
+  Destroy(fadeTexture);
   Destroy(backgroundTexture);
   Destroy(textTexture);
   textTextureText.clear();
@@ -271,12 +376,18 @@ void SharpDisplay::DrawListOnRenderer() {
 
 DisplayResult SharpDisplay::FlipBuffers() {
   if (lost) return DisplayResult::SurfaceLost;
-  if (renderer == nullptr) return DisplayResult::Ok;
+  if (renderer == nullptr && !framebuffer) return DisplayResult::Ok;
   bool ok = true;
-  if (frame) {
+  if (framebuffer) {
+    ok = ShowOnFramebuffer();
+  } else if (frame) {
     frame->TakeChanged(changedRects);
+    const std::uint32_t* pixels = NextFadedFrame();
+    if (pixels != nullptr || wholeAfterFade) changedRects.assign(1, SDL_Rect{0, 0, Width(), Height()});
+    wholeAfterFade = pixels != nullptr && wholeAfterFade;
+    if (pixels == nullptr) pixels = frame->Pixels();
     for (const SDL_Rect& rect : changedRects) {
-      const std::uint32_t* from = frame->Pixels() + static_cast<std::size_t>(rect.y) * static_cast<std::size_t>(Width()) +
+      const std::uint32_t* from = pixels + static_cast<std::size_t>(rect.y) * static_cast<std::size_t>(Width()) +
                                   static_cast<std::size_t>(rect.x);
       ok = ok && SDL_UpdateTexture(frameTexture, &rect, from, Width() * kBytesPerPixel) == 0;
       pendingUploadBytes += static_cast<std::size_t>(rect.w) * static_cast<std::size_t>(rect.h) * kBytesPerPixel;
@@ -285,7 +396,13 @@ DisplayResult SharpDisplay::FlipBuffers() {
     if (shown.x != 0 || shown.y != 0) ok = ok && SDL_RenderClear(renderer) == 0;
     ok = ok && SDL_RenderCopyEx(renderer, frameTexture, nullptr, &shown, rotationDegrees, nullptr, SDL_FLIP_NONE) == 0;
   }
-  if (ok) SDL_RenderPresent(renderer);
+  if (ok && fadeTexture != nullptr) {
+    // On a GPU the picture faded from lies over the frame, ever more transparent.
+    const auto alpha = static_cast<Uint8>(255 * fadeFramesLeft / (fadeFrames + 1));
+    ok = SDL_SetTextureAlphaMod(fadeTexture, alpha) == 0 && SDL_RenderCopy(renderer, fadeTexture, nullptr, nullptr) == 0;
+    if (--fadeFramesLeft <= 0) Destroy(fadeTexture);
+  }
+  if (ok && renderer != nullptr) SDL_RenderPresent(renderer);
   figures.uploadedBytes = pendingUploadBytes;
   pendingUploadBytes = 0;
   if (!ok) {
@@ -297,13 +414,14 @@ DisplayResult SharpDisplay::FlipBuffers() {
 
 DisplayResult SharpDisplay::RestoreSurfaces() {
   if (renderer != nullptr && !MakeTextures(nullptr)) return DisplayResult::SurfaceLost;
+  if (framebuffer) framebuffer->Invalidate();
   if (frame) frame->RepaintAll();
   lost = false;
   return DisplayResult::Ok;
 }
 
 void SharpDisplay::HandleEvent(const SDL_Event& event) {
-  if (renderer == nullptr) return;
+  if (renderer == nullptr && !framebuffer) return;
   switch (event.type) {
     case SDL_RENDER_DEVICE_RESET:
     case SDL_RENDER_TARGETS_RESET:
@@ -358,13 +476,16 @@ bool SharpDisplay::SaveScreenshotPng(const std::string& path) {
 ScreenPlacement SharpDisplay::Placement() const {
   ScreenPlacement placement;
   placement.rotationDegrees = rotationDegrees;
-  placement.outputWidth = renderer != nullptr ? outputSize.x : Width();
-  placement.outputHeight = renderer != nullptr ? outputSize.y : Height();
+  const bool onOutput = renderer != nullptr || framebuffer != nullptr;
+  placement.outputWidth = onOutput ? outputSize.x : Width();
+  placement.outputHeight = onOutput ? outputSize.y : Height();
   const int uprightLeft = (placement.UprightWidth() - Width()) / 2;
   const int uprightTop = (placement.UprightHeight() - Height()) / 2;
   placement.scale = pictures->placement.scale;
   placement.offsetX = uprightLeft + pictures->placement.offsetX;
   placement.offsetY = uprightTop + pictures->placement.offsetY;
+  placement.shiftedFromRow = kStatusBandTop;
+  placement.shiftPixels = TransformOf(pictures->placement).statusShiftY;
   return placement;
 }
 

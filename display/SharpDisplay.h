@@ -6,10 +6,13 @@
 //
 // Where the pixels go, by renderer:
 // - none (pictures of a frame, tests): the frame is composed in memory;
-// - SDL's software renderer: composed in memory too, kept from frame to frame; only
-//   what the last frame drew over is laid again from the background, only the tiles
-//   that changed are copied into the streaming texture, which one copy puts on the
-//   screen;
+// - the window's framebuffer (no GPU: platform/WindowFramebuffer.h): composed in
+//   memory, kept from frame to frame; only what the last frame drew over is laid
+//   again from the background, and of the tiles drawn on only the rows whose pixels
+//   differ from what the window shows are copied into it (turned, on a screen
+//   mounted turned) and handed to the window system;
+// - SDL's software renderer: composed in memory too; only the tiles that changed are
+//   copied into the streaming texture, which one copy puts on the screen;
 // - any other renderer (a GPU's): the background, labels, bodies and their glow are
 //   textures made once; a frame copies them, draws the model's triangles with
 //   SDL_RenderGeometry and the status line from a texture made when its text
@@ -32,6 +35,7 @@
 #include "display/SharpPictures.h"
 #include "display/SharpText.h"
 #include "platform/ScreenPlacement.h"
+#include "platform/WindowFramebuffer.h"
 
 namespace velmora {
 
@@ -56,6 +60,11 @@ public:
   static std::unique_ptr<SharpDisplay> CreateForRenderer(SDL_Renderer* renderer,
                                                          std::shared_ptr<const SharpPictures> pictures,
                                                          std::string* error, int rotationDegrees = 0);
+  // Shows frames through the window's framebuffer, the picture centred on it and
+  // turned by `rotationDegrees` as its changed parts are copied into the window.
+  static std::unique_ptr<SharpDisplay> CreateForFramebuffer(SDL_Window* window,
+                                                            std::shared_ptr<const SharpPictures> pictures,
+                                                            int rotationDegrees = 0);
   ~SharpDisplay() override;
   SharpDisplay(const SharpDisplay&) = delete;
   SharpDisplay& operator=(const SharpDisplay&) = delete;
@@ -85,13 +94,20 @@ public:
   // For tests: the next copy or flip reports DisplayResult::SurfaceLost.
   void InjectSurfaceLoss() { lost = true; }
 
+  // The next `frames` frames fade from `from` (screen-sized, 0xFFRRGGBB: the picture
+  // shown before this display took over) to this display's own, in equal steps.
+  void FadeFrom(PackedImage from, int frames);
+  bool Fading() const { return fadeFramesLeft > 0; }
+
   // The last frame composed, screen-sized, 0xFFRRGGBB; false before the first.
   bool Screenshot(PackedImage& image);
   // The same as a 24-bit PNG file; false if there is none or writing failed.
   bool SaveScreenshotPng(const std::string& path);
 
   bool OnGpu() const { return gpu; }
-  // Where the design lies on the renderer's output (offscreen: on the picture).
+  bool OnFramebuffer() const { return framebuffer != nullptr; }
+  // Where the design lies on the renderer's output or the window (offscreen: on the
+  // picture), the status band as far down as it is drawn.
   ScreenPlacement Placement() const;
   int Width() const { return pictures->Width(); }
   int Height() const { return pictures->Height(); }
@@ -103,6 +119,8 @@ private:
   void ReleaseTextures();
   void BodyDestination(int soma, int x, int y, SDL_Rect& destination) const;
   void DrawListOnRenderer();
+  bool ShowOnFramebuffer();
+  const std::uint32_t* NextFadedFrame();
   SDL_Texture* TextTexture(const DrawList::Text& text, ScaledFont& textFont);
 
   struct BodyDraw {
@@ -113,14 +131,16 @@ private:
   std::shared_ptr<const SharpPictures> pictures;
   std::unique_ptr<ScaledFont> font;  // null: text is not drawn
   std::unique_ptr<ScaledFont> largeFont;  // null: large text is set in `font`
-  SDL_Renderer* renderer = nullptr;  // null: offscreen
+  SDL_Renderer* renderer = nullptr;  // null: offscreen or the framebuffer
+  std::unique_ptr<WindowFramebuffer> framebuffer;  // null: offscreen or a renderer
   bool gpu = false;
-  SDL_Rect shown{};                  // where the picture lies on the renderer's output, before it is turned
+  SDL_Rect shown{};                  // where the picture lies on the output, before it is turned
   int rotationDegrees = 0;           // clockwise, as the picture is turned on the output
-  SDL_Point outputSize{};            // the renderer's output, pixels
+  SDL_Point outputSize{};            // the renderer's output or the window's surface, pixels
 
   // The frame being made: what it draws, kept for the screenshot.
   DrawList list;
+  NeuritePlaces places;  // where the model's points lie on the painted neurites
   SharpContext context;
   bool contextLent = false;
   bool labeled = false;
@@ -132,6 +152,7 @@ private:
   std::unique_ptr<SharpFrame> frame;
   SDL_Texture* frameTexture = nullptr;
   std::vector<SDL_Rect> changedRects;
+  std::vector<std::uint32_t> turnedRow;  // a surface row gathered from the upright frame
 
   // Textures of the GPU path.
   SDL_Texture* backgroundTexture = nullptr;
@@ -145,6 +166,17 @@ private:
   std::string textTextureText;
   ColorRef textTextureColor = 0;
   bool textTextureLarge = false;
+
+  // The fade from the picture shown before: its pixels (screen-sized; or, on a GPU,
+  // a texture of them), the frames it lasts and those still to come, the blended
+  // frame of the memory paths, and whether the frame after the fade must be shown
+  // whole.
+  PackedImage fadeFrom;
+  SDL_Texture* fadeTexture = nullptr;
+  int fadeFrames = 0;
+  int fadeFramesLeft = 0;
+  std::vector<std::uint32_t> faded;
+  bool wholeAfterFade = false;
 
   // State
   bool lost = false;

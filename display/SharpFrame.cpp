@@ -126,7 +126,7 @@ void SharpFrame::DrawBody(int soma, int level, int x, int y) {
       const std::uint32_t source = sprite.pixels[i];
       const unsigned alpha = source >> 24;
       if (alpha == 0) continue;
-      const unsigned green = std::min(255u, ((source >> 8) & 0xFFu) + glow * body.glowStep[i]);
+      const unsigned green = std::min(255u, ((source >> 8) & 0xFFu) + body.GlowAt(i, glow));
       target[px] = BlendOver(target[px], (source & 0x00FF00FFu) | green << 8, alpha);
     }
   }

@@ -17,12 +17,20 @@
 namespace velmora {
 
 // One cell body's sprite. At activity level L (0 .. kTopGlowLevel) a pixel shows its
-// colour with the green raised by L times its glow step (to at most 255), laid over
-// what is below by its alpha.
+// colour with the green raised by L times its glow step (to at most 255, rounded),
+// laid over what is below by its alpha.
 struct SharpBody {
   BodySprite sprite;                   // canvas pixels; left, top: where it was cut
-  std::vector<std::uint8_t> glowStep;  // per sprite pixel: green added per level
+  std::vector<std::uint8_t> glowStep;  // per sprite pixel: green added per level, whole levels
+  // The step's fraction, 256ths of a level; empty: none.
+  std::vector<std::uint8_t> glowStepFraction;
   PixelPoint cut;                      // picture pixels: the corner the classic sheet cell was cut at
+
+  // Green added at `level` to pixel i.
+  unsigned GlowAt(std::size_t i, unsigned level) const {
+    const unsigned step = glowStep[i] * 256u + (glowStepFraction.empty() ? 0u : glowStepFraction[i]);
+    return (level * step + 128u) >> 8;
+  }
 };
 
 struct SharpPictures {
@@ -59,12 +67,14 @@ std::unique_ptr<SharpPictures> PaintSharpPictures(int width, int height, SharpFi
 // `error`, if the font cannot be used.
 bool AddSharpLabels(SharpPictures& pictures, std::string* error);
 
+class SharpPictureCache;
+
 // Paints the pictures on other threads while the caller goes on, e.g. showing the
-// classic picture until the sharp one is ready.
+// classic picture until the sharp one is ready, and keeps them in a cache.
 class SharpPicturePainter {
 public:
-  // Starts painting at once.
-  SharpPicturePainter(int width, int height, SharpFit fit);
+  // Starts painting at once; with a cache, the pictures are kept in it once painted.
+  SharpPicturePainter(int width, int height, SharpFit fit, const SharpPictureCache* cache = nullptr);
   // Waits for a painting still under way.
   ~SharpPicturePainter();
   SharpPicturePainter(const SharpPicturePainter&) = delete;
@@ -76,8 +86,12 @@ public:
   // (the one that draws text). Null, with the reason in `error`, if the labels' font
   // cannot be used or the pictures were taken already.
   std::shared_ptr<SharpPictures> Take(std::string* error);
+  // After Take: why the pictures could not be kept in the cache; empty if they were
+  // (or there is no cache).
+  const std::string& KeepError() const { return keepError; }
 
 private:
+  std::string keepError;  // written by the painting, read after it
   std::future<std::unique_ptr<SharpPictures>> painting;
 };
 

@@ -8,7 +8,7 @@
 namespace velmora {
 
 Axon::Axon(float speed_, const PathPoint* path_, std::int32_t count)
-    : initialSpeed(speed_), path(path_, path_ + count), pointCount(count) {
+    : initialSpeed(speed_), table(path_), path(path_, path_ + count), pointCount(count) {
   for (PathPoint& point : path) {
     point.nx *= kAxonTickLength;
     point.ny *= kAxonTickLength;
@@ -19,10 +19,10 @@ Axon::Axon(float speed_, const PathPoint* path_, std::int32_t count)
 void Axon::Draw(DeviceContext& dc, const DrawingStyle& style) {
   dc.SelectPen(&style.axonPen);
   for (SpikeEvent* event = spikes.head; event != nullptr; event = spikes.Next(event)) {
-    const PathPoint& p = path[static_cast<std::size_t>(event->position)];
-    dc.MoveTo(p.x, p.y);
-    dc.LineTo(p.x + static_cast<int>(p.nx * event->strength),
-              p.y + static_cast<int>(p.ny * event->strength));
+    const auto i = static_cast<std::size_t>(event->position);
+    const PathPoint& p = path[i];
+    dc.MoveToOnPath({table + i, p.x, p.y, 0.0f, 0.0f});
+    dc.LineToOnPath({table + i, p.x, p.y, p.nx * event->strength, p.ny * event->strength});
   }
 }
 

@@ -28,6 +28,7 @@ public:
   float travelTime = 0.0f;        // [derived] simulated ms from the first point to the end: pointCount / speed
   float speed = 0.0f;             // [state] path points per simulated ms
   float initialSpeed;             // [parameter] path points per simulated ms
+  const PathPoint* table;         // [parameter] the points as given: tells a drawing context which neurite it draws on
   std::vector<PathPoint> path;    // [parameter] points first to last; normals in pixels per unit strength
   std::int32_t pointCount;        // [parameter] number of path points
 };

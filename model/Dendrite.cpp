@@ -11,6 +11,7 @@ namespace velmora {
 Dendrite::Dendrite(float speed_, float lengthConstant_, float timeConstant_, const PathPoint* path_,
                    std::int32_t count)
     : initialSpeed(speed_),
+      table(path_),
       path(path_, path_ + count),
       pointCount(count),
       potential(static_cast<std::size_t>(count)),
@@ -46,12 +47,11 @@ void Dendrite::Draw(DeviceContext& dc, const DrawingStyle& style) {
   for (std::int32_t i = 0; i < pointCount; i += kDendriteDrawSpacing) {
     const PathPoint& p = path[static_cast<std::size_t>(i)];
     const float height = potential[static_cast<std::size_t>(i)];
-    const int x = static_cast<int>(p.nx * height) + p.x;
-    const int y = static_cast<int>(p.ny * height) + p.y;
+    const PathPlace place{table + i, p.x, p.y, p.nx * height, p.ny * height};
     if (i == 0) {
-      dc.MoveTo(x, y);
+      dc.MoveToOnPath(place);
     } else {
-      dc.LineTo(x, y);
+      dc.LineToOnPath(place);
     }
   }
 }

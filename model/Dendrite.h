@@ -41,6 +41,7 @@ public:
   float decayConstant = 0.0f;      // [derived] path points: slow constant of the wave shape
   float riseConstant = 0.0f;       // [derived] path points: fast constant of the wave shape
   float peakScale = 0.0f;          // [derived] makes the wave's peak 1
+  const PathPoint* table;          // [parameter] the points as given: tells a drawing context which neurite it draws on
   std::vector<PathPoint> path;     // [parameter] distal end to soma; normals in pixels per unit height
   std::int32_t pointCount;         // [parameter] number of path points
   std::vector<float> potential;    // [state] wave height per path point, written before it is read

@@ -32,16 +32,16 @@ Synapse::Synapse(float facilitationTime_, float recoveryTime_, float baseUse_, f
 
 void Synapse::Draw(DeviceContext& dc, const DrawingStyle& style) {
   const double s = std::fabs(weight) * kTriangleGrowthPerWeight + kTriangleBaseSize;
-  const ScreenPoint corners[3] = {
-      {static_cast<int>(shape.x1 - s * shape.dx1), static_cast<int>(shape.y1 - s * shape.dy1)},
-      {static_cast<int>(shape.x1 + s * shape.dx1), static_cast<int>(shape.y1 + s * shape.dy1)},
-      {static_cast<int>(shape.x2 + s * shape.dx2), static_cast<int>(shape.y2 + s * shape.dy2)},
+  const ExactPoint corners[3] = {
+      {shape.x1 - s * shape.dx1, shape.y1 - s * shape.dy1},
+      {shape.x1 + s * shape.dx1, shape.y1 + s * shape.dy1},
+      {shape.x2 + s * shape.dx2, shape.y2 + s * shape.dy2},
   };
   const bool negative = weight < 0.0f;
   dc.SelectBrush(negative ? &style.negativeSynapseBrush : &style.positiveSynapseBrush);
   const bool edged = negative && style.negativeSynapseEdge.style != PenStyle::Null;
   dc.SelectPen(edged ? &style.negativeSynapseEdge : StockNullPen());
-  dc.Polygon(corners);
+  dc.PolygonExact(corners);
 }
 
 void Synapse::Update(float, float) {

@@ -12,17 +12,22 @@ namespace velmora {
 inline constexpr int kBadArgumentsExitCode = 2;
 
 // Sides of a screen size given on a command line, pixels: below the smallest the
-// design's text is no longer legible; the largest is an 8K screen's width (a picture
-// that size holds about 240 MB).
+// design's text is no longer legible; the largest is an 8K screen's width.
 inline constexpr int kSmallestScreenSidePixels = 320;
 inline constexpr int kLargestScreenSidePixels = 7680;
-
-// "320 to 7680", as help texts and messages give the range of a side.
-inline std::string ScreenSideRange() {
-  return std::to_string(kSmallestScreenSidePixels) + " to " + std::to_string(kLargestScreenSidePixels);
+// The most pixels a screen may have for the sharp picture: an 8K screen's, 7680 x
+// 4320. Its pictures, its frame and the window's copy take 4 bytes a pixel each (the
+// whole process holds about 450 MB at this size), and painting them takes seconds; a
+// square 7680 x 7680 took 985 MB and 30 s.
+inline constexpr long long kLargestScreenAreaPixels = 7680LL * 4320LL;
+// The size limits as a command line's complaint words them.
+inline std::string ScreenSizeLimits() {
+  return "sides from " + std::to_string(kSmallestScreenSidePixels) + " to " + std::to_string(kLargestScreenSidePixels) +
+         " pixels and at most " + std::to_string(kLargestScreenAreaPixels) + " pixels in all (7680 x 4320)";
 }
 
-// "WIDTHxHEIGHT" in pixels, each side within the limits above; false for anything else.
+// "WIDTHxHEIGHT" in pixels, each side and the area within the limits above; false for
+// anything else.
 inline bool ParseScreenSize(std::string_view text, int& width, int& height) {
   const std::size_t x = text.find('x');
   if (x == std::string_view::npos) return false;
@@ -34,6 +39,7 @@ inline bool ParseScreenSize(std::string_view text, int& width, int& height) {
   };
   int w = 0, h = 0;
   if (!side(text.substr(0, x), w) || !side(text.substr(x + 1), h)) return false;
+  if (static_cast<long long>(w) * h > kLargestScreenAreaPixels) return false;
   width = w;
   height = h;
   return true;

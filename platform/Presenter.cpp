@@ -82,6 +82,18 @@ RefreshModeChoice ChooseRefreshMode(const std::vector<SDL_DisplayMode>& modes, i
   return choice;
 }
 
+Letterbox LetterboxOn(int frameWidth, int frameHeight, int outputWidth, int outputHeight) {
+  Letterbox box;
+  const double scale = std::min(static_cast<double>(outputWidth) / frameWidth, static_cast<double>(outputHeight) / frameHeight);
+  box.width = std::max(1, static_cast<int>(frameWidth * scale));
+  box.height = std::max(1, static_cast<int>(frameHeight * scale));
+  box.left = (outputWidth - box.width) / 2;
+  box.top = (outputHeight - box.height) / 2;
+  box.frameWidth = frameWidth;
+  box.frameHeight = frameHeight;
+  return box;
+}
+
 Presenter::Presenter(SDL_Window* target) : window(target) {}
 
 Presenter::~Presenter() {
@@ -97,6 +109,10 @@ std::unique_ptr<Presenter> Presenter::Create(SDL_Window* window, std::string* er
     return nullptr;
   }
   auto presenter = std::unique_ptr<Presenter>(new Presenter(window));
+  if (IsFramebufferWindow(window) && SDL_GetRenderer(window) == nullptr) {
+    presenter->framebuffer = std::make_unique<WindowFramebuffer>(window);
+    return presenter;
+  }
   if (!presenter->CreateRenderer(error)) return nullptr;
   return presenter;
 }
@@ -174,23 +190,36 @@ bool Presenter::EnterScreenMode(ScreenMode mode, int widthPixels, int heightPixe
   return false;
 }
 
+bool Presenter::MakeConversionTable(Uint32 windowFormat) {
+  if (!windowPixelOfRgb565.empty() && tableFormat == windowFormat) return true;  // a restore finds it ready
+  constexpr int kRgb565Values = 1 << 16;
+  std::vector<std::uint16_t> values(kRgb565Values);
+  std::iota(values.begin(), values.end(), std::uint16_t{0});
+  windowPixelOfRgb565.resize(kRgb565Values);
+  tableFormat = windowFormat;
+  if (SDL_ConvertPixels(kRgb565Values, 1, SDL_PIXELFORMAT_RGB565, values.data(), kRgb565Values * 2, windowFormat,
+                        windowPixelOfRgb565.data(), kRgb565Values * 4) != 0) {
+    windowPixelOfRgb565.clear();
+    return false;
+  }
+  return true;
+}
+
 bool Presenter::CreateFrameTexture(int widthPixels, int heightPixels) {
   ReleaseFrameTexture();
+  if (framebuffer) {
+    // The window's format is known once its surface is got, at the first present.
+    textureWidthPixels = widthPixels;
+    textureHeightPixels = heightPixels;
+    framebuffer->Invalidate();
+    return true;
+  }
   // The window's own 32-bit format without alpha: the renderer's copy is then a plain copy.
   const Uint32 windowFormat = SDL_GetWindowPixelFormat(window);
   if (!IsSoftwareRenderer(renderer) || SDL_BYTESPERPIXEL(windowFormat) != 4 || SDL_ISPIXELFORMAT_ALPHA(windowFormat)) {
     windowPixelOfRgb565.clear();
-  } else if (windowPixelOfRgb565.empty() || tableFormat != windowFormat) {
-    // Made once; a restore after a loss finds it ready.
-    constexpr int kRgb565Values = 1 << 16;
-    std::vector<std::uint16_t> values(kRgb565Values);
-    std::iota(values.begin(), values.end(), std::uint16_t{0});
-    windowPixelOfRgb565.resize(kRgb565Values);
-    tableFormat = windowFormat;
-    if (SDL_ConvertPixels(kRgb565Values, 1, SDL_PIXELFORMAT_RGB565, values.data(), kRgb565Values * 2, windowFormat,
-                          windowPixelOfRgb565.data(), kRgb565Values * 4) != 0) {
-      windowPixelOfRgb565.clear();
-    }
+  } else {
+    MakeConversionTable(windowFormat);
   }
   texture = SDL_CreateTexture(renderer, ConvertsFrames() ? windowFormat : Uint32{SDL_PIXELFORMAT_RGB565},
                               SDL_TEXTUREACCESS_STREAMING, widthPixels, heightPixels);
@@ -205,6 +234,17 @@ bool Presenter::CreateFrameTexture(int widthPixels, int heightPixels) {
 
 ScreenPlacement Presenter::Placement() const {
   int outputWidth = 0, outputHeight = 0;
+  if (framebuffer) {
+    // As the frame is put on the window: at whole pixels (LetterboxOn).
+    SDL_GetWindowSizeInPixels(window, &outputWidth, &outputHeight);
+    ScreenPlacement placement = FitPicture(outputWidth, outputHeight, rotationDegrees, textureWidthPixels, textureHeightPixels);
+    if (textureWidthPixels <= 0 || textureHeightPixels <= 0) return placement;
+    const Letterbox box = LetterboxOn(textureWidthPixels, textureHeightPixels, placement.UprightWidth(), placement.UprightHeight());
+    placement.scale = static_cast<double>(box.width) / textureWidthPixels;
+    placement.offsetX = box.left;
+    placement.offsetY = box.top;
+    return placement;
+  }
   if (renderer == nullptr || SDL_GetRendererOutputSize(renderer, &outputWidth, &outputHeight) != 0) {
     outputWidth = textureWidthPixels;
     outputHeight = textureHeightPixels;
@@ -215,10 +255,12 @@ ScreenPlacement Presenter::Placement() const {
 void Presenter::ReleaseFrameTexture() {
   if (texture != nullptr) SDL_DestroyTexture(texture);
   texture = nullptr;
+  shownFrame.clear();
 }
 
 bool Presenter::Restore() {
   const int widthPixels = textureWidthPixels, heightPixels = textureHeightPixels;
+  if (framebuffer) return CreateFrameTexture(widthPixels, heightPixels);
   if (deviceReset) {
     ReleaseFrameTexture();
     if (ownsRenderer && renderer != nullptr) SDL_DestroyRenderer(renderer);
@@ -229,7 +271,105 @@ bool Presenter::Restore() {
   return CreateFrameTexture(widthPixels, heightPixels);
 }
 
+namespace {
+
+// Side of the square parts of a frame compared with the last one, frame pixels.
+constexpr int kComparedTilePixels = 16;
+
+// True if the tile's pixels differ between two RGB565 frames of `width` pixels a row.
+bool TileDiffers(const std::uint16_t* shown, const SDL_Surface& frame, int left, int top, int right, int bottom) {
+  for (int y = top; y < bottom; ++y) {
+    const auto* row = reinterpret_cast<const std::uint16_t*>(static_cast<const std::uint8_t*>(frame.pixels) +
+                                                             static_cast<std::ptrdiff_t>(y) * frame.pitch);
+    if (std::memcmp(row + left, shown + static_cast<std::ptrdiff_t>(y) * frame.w + left,
+                    static_cast<std::size_t>(right - left) * sizeof(std::uint16_t)) != 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+bool Presenter::PresentOnFramebuffer(const SDL_Surface& frame) {
+  if (frame.w != textureWidthPixels || frame.h != textureHeightPixels) return false;
+  bool whole = false;
+  SDL_Surface* surface = framebuffer->Begin(whole);
+  if (surface == nullptr || SDL_MUSTLOCK(surface)) return false;
+  const bool fourBytes = surface->format->BytesPerPixel == 4;
+  if (!MakeConversionTable(fourBytes ? surface->format->format : Uint32{SDL_PIXELFORMAT_ARGB8888})) return false;
+  if (whole) {
+    turn = {rotationDegrees, surface->w, surface->h};
+    shown = LetterboxOn(frame.w, frame.h, turn.UprightWidth(), turn.UprightHeight());
+    frameColumnOf.resize(static_cast<std::size_t>(shown.width));
+    for (int x = 0; x < shown.width; ++x) frameColumnOf[static_cast<std::size_t>(x)] = shown.FrameColumn(x);
+    frameRowOf.resize(static_cast<std::size_t>(shown.height));
+    for (int y = 0; y < shown.height; ++y) frameRowOf[static_cast<std::size_t>(y)] = shown.FrameRow(y);
+    SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
+    shownFrame.clear();
+    scratchRow.resize(static_cast<std::size_t>(std::max(shown.width, shown.height)));
+  }
+  const auto frameRow = [&](int y) {
+    return reinterpret_cast<const std::uint16_t*>(static_cast<const std::uint8_t*>(frame.pixels) +
+                                                  static_cast<std::ptrdiff_t>(y) * frame.pitch);
+  };
+  const SDL_Point step = turn.UprightStep();
+  // The frame's columns left..right-1 and rows top..bottom-1, scaled onto the window
+  // and turned there: each of the surface's rows is filled from a row of the upright
+  // letterbox (read backwards when upside down) or, turned a quarter, from a column.
+  const auto put = [&](int left, int top, int right, int bottom) {
+    const int x0 = shown.FirstColumnShowing(left), x1 = shown.FirstColumnShowing(right);
+    const int y0 = shown.FirstRowShowing(top), y1 = shown.FirstRowShowing(bottom);
+    if (x0 >= x1 || y0 >= y1) return;
+    const SDL_Rect target = turn.ToSurface({shown.left + x0, shown.top + y0, x1 - x0, y1 - y0});
+    for (int y = target.y; y < target.y + target.h; ++y) {
+      std::uint32_t* row = fourBytes ? reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(surface->pixels) +
+                                                                        static_cast<std::ptrdiff_t>(y) * surface->pitch) +
+                                           target.x
+                                     : scratchRow.data();
+      const SDL_Point at = turn.UprightOf(target.x, y);
+      const int px = at.x - shown.left, py = at.y - shown.top;  // in the letterbox
+      if (step.y == 0) {
+        const std::uint16_t* source = frameRow(frameRowOf[static_cast<std::size_t>(py)]);
+        for (int k = 0; k < target.w; ++k) row[k] = windowPixelOfRgb565[source[frameColumnOf[static_cast<std::size_t>(px + k * step.x)]]];
+      } else {
+        const int column = frameColumnOf[static_cast<std::size_t>(px)];
+        for (int k = 0; k < target.w; ++k) {
+          row[k] = windowPixelOfRgb565[frameRow(frameRowOf[static_cast<std::size_t>(py + k * step.y)])[column]];
+        }
+      }
+      if (!fourBytes) CopyRowToSurface(scratchRow.data(), target.w, *surface, target.x, y);
+    }
+    framebuffer->Mark(target);
+  };
+  const bool compare = !shownFrame.empty();
+  for (int top = 0; top < frame.h; top += kComparedTilePixels) {
+    const int bottom = std::min(frame.h, top + kComparedTilePixels);
+    // Runs of changed tiles along the row, each put as one rectangle.
+    int runStart = -1;
+    for (int left = 0;; left += kComparedTilePixels) {
+      const bool past = left >= frame.w;
+      const int right = std::min(frame.w, left + kComparedTilePixels);
+      const bool changed = !past && (!compare || TileDiffers(shownFrame.data(), frame, left, top, right, bottom));
+      if (changed && runStart < 0) runStart = left;
+      if (!changed && runStart >= 0) {
+        put(runStart, top, std::min(left, frame.w), bottom);
+        runStart = -1;
+      }
+      if (past) break;
+    }
+  }
+  shownFrame.resize(static_cast<std::size_t>(frame.w) * frame.h);
+  for (int y = 0; y < frame.h; ++y) {
+    std::memcpy(shownFrame.data() + static_cast<std::ptrdiff_t>(y) * frame.w,
+                static_cast<const std::uint8_t*>(frame.pixels) + static_cast<std::ptrdiff_t>(y) * frame.pitch,
+                static_cast<std::size_t>(frame.w) * sizeof(std::uint16_t));
+  }
+  return framebuffer->Show();
+}
+
 bool Presenter::Present(const SDL_Surface* frame) {
+  if (framebuffer) return frame != nullptr && PresentOnFramebuffer(*frame);
   if (texture == nullptr || frame == nullptr) return false;
   if (ConvertsFrames()) {
     void* texturePixels = nullptr;
@@ -263,6 +403,7 @@ bool Presenter::Present(const SDL_Surface* frame) {
 }
 
 const char* Presenter::RendererName() const {
+  if (framebuffer) return "framebuffer";
   SDL_RendererInfo info{};
   if (renderer == nullptr || SDL_GetRendererInfo(renderer, &info) != 0) return "";
   return info.name;

@@ -31,12 +31,18 @@ PlanePoint ScreenPlacement::ToPicture(PlanePoint output) const {
     default:
       break;
   }
-  return {(upright.x - offsetX) / scale, (upright.y - offsetY) / scale};
+  double y = (upright.y - offsetY) / scale;
+  if (shiftPixels > 0.0 && y >= shiftedFromRow) {
+    const double shifted = (upright.y - offsetY - shiftPixels) / scale;
+    y = shifted >= shiftedFromRow ? shifted : shiftedFromRow - 1.0;
+  }
+  return {(upright.x - offsetX) / scale, y};
 }
 
 PlanePoint ScreenPlacement::ToOutput(PlanePoint picture) const {
   const double w = outputWidth, h = outputHeight;
-  const PlanePoint upright{picture.x * scale + offsetX, picture.y * scale + offsetY};
+  const double shift = picture.y >= shiftedFromRow ? shiftPixels : 0.0;
+  const PlanePoint upright{picture.x * scale + offsetX, picture.y * scale + offsetY + shift};
   switch (rotationDegrees) {
     case 90:
       return {w - upright.y, upright.x};

@@ -24,6 +24,12 @@ struct ScreenPlacement {
   double scale = 1.0;     // output pixels per picture pixel
   double offsetX = 0.0;   // output pixels
   double offsetY = 0.0;
+  // Picture rows from shiftedFromRow down show shiftPixels further down on the upright
+  // frame (the sharp picture's status band at a tall screen's foot); 0: no shift. The
+  // rows the shift leaves empty between belong to no picture row: a point there counts
+  // as on the last row above the shifted ones.
+  double shiftedFromRow = 0.0;  // picture pixels
+  double shiftPixels = 0.0;     // output pixels
 
   // The upright frame's sides: the output's, swapped for a quarter turn.
   int UprightWidth() const;

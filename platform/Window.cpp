@@ -7,6 +7,7 @@
 
 #include "assets/BuiltInFiles.h"
 #include "platform/Presenter.h"
+#include "platform/WindowFramebuffer.h"
 
 namespace velmora {
 namespace {
@@ -54,10 +55,14 @@ bool Window::Create(const WindowPlacement& placement, std::string* error, const 
   // A finger is taken as a finger only, not as a mouse too.
   SDL_SetHint(SDL_HINT_TOUCH_MOUSE_EVENTS, "0");
   renderer = SDL_CreateRenderer(window, -1, 0);
-  if (renderer != nullptr && rendererChoice.softwareOverEmulatedGl && SDL_GetHint(SDL_HINT_RENDER_DRIVER) == nullptr &&
-      OpenGlIsEmulated(renderer)) {
-    SDL_DestroyRenderer(renderer);
+  const bool noGpu = renderer == nullptr || IsSoftwareRenderer(renderer) || OpenGlIsEmulated(renderer);
+  if (rendererChoice.framebufferWithoutGpu && noGpu && SDL_GetHint(SDL_HINT_RENDER_DRIVER) == nullptr) {
+    if (renderer != nullptr) SDL_DestroyRenderer(renderer);
     renderer = nullptr;
+    // Otherwise SDL itself may show the window's surface through an OpenGL texture.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    MarkFramebufferWindow(window);
+    return true;
   }
   if (renderer == nullptr) renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
   if (renderer != nullptr && rendererChoice.vsync && !IsSoftwareRenderer(renderer)) SDL_RenderSetVSync(renderer, 1);
@@ -113,7 +118,8 @@ void Window::InjectTouch(const ScreenTouch& touch) {
 }
 
 void Window::DrawText(std::string_view text, int x, int y) {
-  if (renderer == nullptr) return;
+  SDL_Surface* framebuffer = renderer == nullptr && IsFramebufferWindow(window) ? SDL_GetWindowSurface(window) : nullptr;
+  if (renderer == nullptr && framebuffer == nullptr) return;
   const bool ttfStarted = TTF_WasInit() == 0 && TTF_Init() == 0;
   if (TTF_WasInit() == 0) return;
   const BuiltInFile face = BuiltInFont(FontFace::Regular);
@@ -121,8 +127,10 @@ void Window::DrawText(std::string_view text, int x, int y) {
                                       kWindowFontSizePoints)) {
     const std::string textCopy(text);
     if (SDL_Surface* rendered = TTF_RenderUTF8_Blended(font, textCopy.c_str(), kTextColor)) {
-      if (SDL_Texture* texture = SDL_CreateTextureFromSurface(renderer, rendered)) {
-        const SDL_Rect target{x, y, rendered->w, rendered->h};
+      SDL_Rect target{x, y, rendered->w, rendered->h};
+      if (framebuffer != nullptr) {
+        SDL_BlitSurface(rendered, nullptr, framebuffer, &target);
+      } else if (SDL_Texture* texture = SDL_CreateTextureFromSurface(renderer, rendered)) {
         SDL_RenderCopy(renderer, texture, nullptr, &target);
         SDL_DestroyTexture(texture);
       }
@@ -130,7 +138,11 @@ void Window::DrawText(std::string_view text, int x, int y) {
     }
     TTF_CloseFont(font);
   }
-  SDL_RenderPresent(renderer);
+  if (framebuffer != nullptr) {
+    SDL_UpdateWindowSurface(window);
+  } else {
+    SDL_RenderPresent(renderer);
+  }
   if (ttfStarted) TTF_Quit();
 }
 

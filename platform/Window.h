@@ -42,9 +42,10 @@ struct WindowPlacement {
 // How the window's renderer is chosen.
 struct RendererChoice {
   bool vsync = false;  // present waits for the vertical blank (not on SDL's software renderer, which cannot)
-  // SDL's software renderer where the accelerated one would be OpenGL run on the
-  // processor, unless SDL_RENDER_DRIVER names a renderer.
-  bool softwareOverEmulatedGl = false;
+  // No renderer where no GPU would draw (SDL's software renderer, or OpenGL that the
+  // processor emulates), unless SDL_RENDER_DRIVER names one: frames then go through
+  // the window's framebuffer (platform/WindowFramebuffer.h).
+  bool framebufferWithoutGpu = false;
 };
 
 class Window {
@@ -55,8 +56,8 @@ public:
   Window(const Window&) = delete;
   Window& operator=(const Window&) = delete;
 
-  // Makes the window (hidden, black) and its renderer after SDL_Init; false with the
-  // reason in `error`.
+  // Makes the window (hidden, black) and its renderer, or marks it for its
+  // framebuffer, after SDL_Init; false with the reason in `error`.
   bool Create(const WindowPlacement& placement, std::string* error, const RendererChoice& rendererChoice = {});
   // Shows the window and queues its first paint.
   void Show();
@@ -69,8 +70,8 @@ public:
   // A scripted touch, put into SDL's queue as a touch screen's finger event would be.
   void InjectTouch(const ScreenTouch& touch);
   // White text with a transparent background, in the default font, at window pixels
-  // (x, y), shown at once. The renderer it uses stays with the window, for the
-  // display to take over.
+  // (x, y), shown at once. The renderer (or the framebuffer) it uses stays with the
+  // window, for the display to take over.
   void DrawText(std::string_view text, int x, int y);
 
   void PostStart();

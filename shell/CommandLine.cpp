@@ -117,9 +117,9 @@ void AddOptions(CommandLineApp& app, Given& given) {
            given.classic);
   app.Flag(display, "--letterbox", "black bars beside the sharp picture instead of the painted ground", given.letterbox);
   app.Value(display, "--size", "WxH",
-            "with --headless: a pretend screen of W x H pixels (each " + ScreenSideRange() +
-                ") with the sharp picture (screenshots are taken at it); without it a headless run shows the "
-                "classic picture",
+            "with --headless: a pretend screen of W x H pixels with the sharp picture (screenshots are taken at "
+            "it); sides 320 to 7680 pixels, at most 7680 x 4320 pixels in all; without it a headless run shows "
+            "the classic picture",
             given.size);
   app.Flag(display, "--no-vsync", "present frames without waiting for the screen's vertical blank", given.noVsync);
   app.Value(display, "--refresh", "HZ",
@@ -241,7 +241,7 @@ std::string CheckPicture(const Given& given, ExhibitOptions& options) {
   const bool fullScreen = options.screenMode == ScreenMode::FullScreen;
   if (given.size) {
     if (!ParseScreenSize(*given.size, options.pretendWidthPixels, options.pretendHeightPixels)) {
-      return "--size needs WIDTHxHEIGHT with sides from " + ScreenSideRange() + " pixels, not '" + *given.size + "'";
+      return "--size needs WIDTHxHEIGHT with " + ScreenSizeLimits() + ", not '" + *given.size + "'";
     }
     if (!given.headless) return "--size is the pretend screen of a --headless run; a real screen has its own size";
   }

@@ -37,13 +37,15 @@ PictureChoice PictureChoiceFor(const ExhibitOptions& options) {
   choice.pretendHeightPixels = options.pretendHeightPixels;
   choice.refreshHz = options.refreshHz;
   choice.rotationDegrees = options.rotationDegrees;
+  // A screen's pictures are kept for its next start; a headless run paints its own.
+  if (!options.headless) choice.cacheFolder = DefaultPictureCacheFolder();
   return choice;
 }
 
 RendererChoice RendererChoiceFor(const ExhibitOptions& options) {
   RendererChoice choice;
   choice.vsync = options.vsync && !options.headless;
-  choice.softwareOverEmulatedGl = PictureChoiceFor(options).sharp;
+  choice.framebufferWithoutGpu = true;
   return choice;
 }
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -204,6 +205,45 @@ TEST(NeuritePaths, GeneratorRebuildsTheTablesTheModelHolds) {
     for (int i = 0; i < kPathTables[k].count; ++i) {
       ASSERT_EQ(paths[k][i].x, Point(kPathTables[k], i).x);
       ASSERT_EQ(paths[k][i].y, Point(kPathTables[k], i).y);
+    }
+  }
+}
+
+// The sharp picture places each table point on the smooth curve: near its pixel (a
+// point the table repeats between its pixel and the next; where the table is held
+// inside its extent while the curve bulges just beyond, a little further), in order
+// along the curve, and no point left far behind its neighbours.
+TEST(NeuritePaths, EveryTablePointHasAPlaceOnItsCurveNearItsPixelAndInOrder) {
+  constexpr double kNearPixel = 0.75;  // picture pixels from the pixel's centre, or from the step to the next
+  constexpr double kNearHeldPixel = 1.5;  // the same for a pixel on the extent's edge
+  constexpr double kLongestStep = 1.6;  // picture pixels along the curve between neighbours (a diagonal step is 1.41)
+  // Distance of p from the segment a..b.
+  const auto fromStep = [](CurvePoint p, const PathPoint& a, const PathPoint& b) {
+    const double ex = b.x - a.x, ey = b.y - a.y, length2 = ex * ex + ey * ey;
+    const double t = length2 > 0 ? std::clamp(((p.at.x - a.x) * ex + (p.at.y - a.y) * ey) / length2, 0.0, 1.0) : 0.0;
+    return std::hypot(p.at.x - (a.x + t * ex), p.at.y - (a.y + t * ey));
+  };
+  for (int k = 0; k < kPathCount; ++k) {
+    SCOPED_TRACE(kPathTables[k].name);
+    const int n = kPathTables[k].count;
+    const std::vector<CurvePoint> places = PathPointsOnCurve(kNeuriteControls[static_cast<std::size_t>(k)]);
+    ASSERT_EQ(static_cast<int>(places.size()), n);
+    for (int i = 0; i < n; ++i) {
+      const CurvePoint& place = places[static_cast<std::size_t>(i)];
+      const PathPoint& pixel = Point(kPathTables[k], i);
+      const bool repeat = i > 0 && Point(kPathTables[k], i - 1).x == pixel.x && Point(kPathTables[k], i - 1).y == pixel.y;
+      int next = i;
+      while (next + 1 < n && Point(kPathTables[k], next).x == pixel.x && Point(kPathTables[k], next).y == pixel.y) ++next;
+      const PixelBox& box = kListed[k].extent;
+      const bool held = pixel.x == box.xMin || pixel.x == box.xMax || pixel.y == box.yMin || pixel.y == box.yMax;
+      EXPECT_LE(repeat ? fromStep(place, pixel, Point(kPathTables[k], next)) : fromStep(place, pixel, pixel),
+                held ? kNearHeldPixel : kNearPixel)
+          << "point " << i;
+      EXPECT_NEAR(std::hypot(place.tangent.x, place.tangent.y), 1.0, 1e-9) << "point " << i;
+      if (i == 0) continue;
+      const double step = place.arc - places[static_cast<std::size_t>(i - 1)].arc;
+      EXPECT_GE(step, 0.0) << "point " << i;
+      EXPECT_LE(step, kLongestStep) << "point " << i;
     }
   }
 }

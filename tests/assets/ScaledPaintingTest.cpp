@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "assets/BuiltInImages.h"
@@ -85,6 +86,33 @@ TEST(ScaledPainting, PathPointsLieOnPaintedNeuritesAndTheCanvasBeyondIsFilledOrB
       const int sampled = margin * (((wide ? screen.height : screen.width) + 6) / 7);
       EXPECT_EQ(black, fill ? 0 : sampled);
     }
+  }
+}
+
+// The neurites that reach the design's left or right edge run on to the canvas's edge
+// side by side: however wide the canvas, each column beside the design is crossed by
+// each of them once, never by two merged where they cross.
+TEST(ScaledPainting, EdgeNeuritesRunOnSideBySideWithoutCrossingOnExtremeShapes) {
+  constexpr int kRunsLeft = 4, kRunsRight = 2;  // the four inputs; two axon branches
+  const std::vector<std::vector<PathPoint>> paths = BuildAllNeuritePaths();
+  for (const auto& [width, height] : {std::pair{4000, 500}, std::pair{3600, 640}}) {
+    SCOPED_TRACE(testing::Message() << width << " x " << height);
+    const PaintPlacement placement = FitDesign(width, height, true);
+    const ScaledPainting painting = PaintNetworkAt(paths, placement, 2, NeuriteCentres::kSmoothCurves);
+    const auto runs = [&](int x) {
+      int count = 0;
+      bool inRun = false;
+      for (int y = 0; y < height; ++y) {
+        const bool dark = Sum(Unpack(painting.picture.pixels[static_cast<std::size_t>(y) * width + x])) + kNeuriteDarkening <
+                          Sum(kGroundColour);
+        count += dark && !inRun ? 1 : 0;
+        inRun = dark;
+      }
+      return count;
+    };
+    const int designRight = static_cast<int>(std::ceil(placement.offsetX + kPictureWidth * placement.scale));
+    for (int x = 0; x < placement.offsetX; ++x) ASSERT_EQ(runs(x), kRunsLeft) << "column " << x;
+    for (int x = designRight; x < width; ++x) ASSERT_EQ(runs(x), kRunsRight) << "column " << x;
   }
 }
 

@@ -9,11 +9,15 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <string>
 #include <utility>
 
 #include "display/FrameComposition.h"
 #include "model/Model.h"
+#include "platform/BuildId.h"
 #include "platform/Presenter.h"
 
 namespace velmora {
@@ -100,6 +104,61 @@ TEST(ExhibitDisplayHeadless, APretendScreenIsSharpFromTheFirstFrameAndThroughALo
   EXPECT_TRUE(classic.Frame());
   EXPECT_FALSE(classic.display.SharpShown());
   EXPECT_FALSE(classic.display.Painting());
+}
+
+// A start finds the pictures its last start kept, so it paints nothing; what it
+// cannot use (a damaged file, one of another build) is painted again and replaced;
+// a folder it cannot write in costs only the cache.
+TEST(ExhibitDisplayCache, ASecondStartReadsThePicturesAndWhatItCannotUseIsReplaced) {
+  Screen screen(true);
+  ASSERT_TRUE(screen.started) << SDL_GetError();
+  const std::filesystem::path folder = std::filesystem::path(::testing::TempDir()) / "velmora_picture_cache";
+  std::filesystem::remove_all(folder);
+  PictureChoice choice = Sharp(640, 360);
+  choice.cacheFolder = folder.string();
+  const SharpPictureCache cache(choice.cacheFolder, ProgramBuildId());
+  const std::filesystem::path file = cache.PathFor(640, 360, SharpFit::kFill);
+  // A start's first frame; whether its pictures came from the cache.
+  const auto start = [&](const PictureChoice& c, PackedImage& shot) {
+    ScreenRun run(screen, c);
+    run.display.InitDisplay(screen.window, ScreenMode::FullScreen, true);
+    EXPECT_TRUE(run.display.SharpShown());
+    EXPECT_TRUE(run.Frame());
+    EXPECT_TRUE(run.display.Sharp()->Screenshot(shot));
+    return run.display.PicturesFromCache();
+  };
+  PackedImage painted, shot;
+  ASSERT_FALSE(start(choice, painted));
+  ASSERT_TRUE(std::filesystem::exists(file));
+  EXPECT_TRUE(start(choice, shot));
+  EXPECT_EQ(shot.pixels, painted.pixels) << "the kept pictures are the painted ones";
+
+  const auto flipByte = [&] {
+    std::fstream bytes(file, std::ios::in | std::ios::out | std::ios::binary);
+    bytes.seekg(static_cast<std::streamoff>(std::filesystem::file_size(file) / 2));
+    const char was = static_cast<char>(bytes.get());
+    bytes.seekp(static_cast<std::streamoff>(std::filesystem::file_size(file) / 2));
+    bytes.put(static_cast<char>(~was));
+  };
+  const auto truncate = [&] { std::filesystem::resize_file(file, std::filesystem::file_size(file) - 9); };
+  const auto otherBuild = [&] {
+    std::unique_ptr<SharpPictures> kept = cache.Load(640, 360, SharpFit::kFill);
+    ASSERT_NE(kept, nullptr);
+    ASSERT_TRUE(SharpPictureCache(choice.cacheFolder, "another build").Store(*kept, SharpFit::kFill, nullptr));
+  };
+  for (const auto& spoil : {std::function<void()>(flipByte), std::function<void()>(truncate), std::function<void()>(otherBuild)}) {
+    spoil();
+    EXPECT_FALSE(start(choice, shot)) << "a file it cannot use is not read";
+    EXPECT_EQ(shot.pixels, painted.pixels);
+    EXPECT_TRUE(start(choice, shot)) << "and is replaced";
+  }
+
+  // A folder under a plain file cannot be made.
+  PictureChoice unwritable = choice;
+  unwritable.cacheFolder = (file.string() + "/pictures");
+  EXPECT_FALSE(start(unwritable, shot));
+  EXPECT_EQ(shot.pixels, painted.pixels);
+  std::filesystem::remove_all(folder);
 }
 
 // Under an X server; skipped elsewhere.

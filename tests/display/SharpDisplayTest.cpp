@@ -15,6 +15,7 @@
 
 #include "display/GlyphCache.h"
 #include "platform/Presenter.h"
+#include "platform/WindowFramebuffer.h"
 
 namespace velmora {
 namespace {
@@ -134,6 +135,20 @@ TEST(SharpContext, StrokesAndTrianglesCoverTheirAreaWhereTheDesignPutsThemAtAnyS
   }
 }
 
+// A triangle given exactly (a synapse) is drawn as one at whole corners is, with the
+// selected pen's outline: the light edge of the red synapses.
+TEST(SharpContext, AnExactTriangleIsFilledAndOutlinedAsAWholeCorneredOne) {
+  const auto triangle = [](bool exact, const Pen* pen) {
+    return Draw({2.0, 5.0, 5.0}, 100, 100, [&](SharpContext& dc) {
+             dc.SelectBrush(&kWhiteBrush);
+             dc.SelectPen(pen);
+             exact ? dc.PolygonExact({{3.0, 4.0}, {40.0, 9.0}, {12.0, 38.0}}) : dc.Polygon({{3, 4}, {40, 9}, {12, 38}});
+           }).pixels;
+  };
+  EXPECT_EQ(triangle(true, &kTwoPixelPen), triangle(false, &kTwoPixelPen));
+  EXPECT_NE(triangle(true, &kTwoPixelPen), triangle(true, &kNullPen)) << "the outline shows";
+}
+
 TEST(SharpContext, NullPenAndMissingObjectsDrawNothingButMoveThePosition) {
   const ScreenTransform transform{2.0, 0.0, 0.0};
   const struct {
@@ -152,12 +167,33 @@ TEST(SharpContext, NullPenAndMissingObjectsDrawNothingButMoveThePosition) {
   }
 }
 
-// Screen-sized pictures on a 1600 x 900 screen: flat ground, one label, and three
-// 20 x 20 bodies cut at the design's corner.
-std::shared_ptr<SharpPictures> FlatPictures() {
+// The status line stays where the design puts it on a screen as wide as the design or
+// wider, and stands at the foot of a taller one; the model's drawing above it stays.
+TEST(SharpContext, TheStatusLineStandsAtTheFootOfATallScreen) {
+  const struct {
+    int width, height;
+    bool tall;
+  } screens[] = {{1080, 1920, true}, {768, 1024, true}, {1920, 1080, false}, {2560, 1600, false}, {1024, 768, false}};
+  for (const auto& screen : screens) {
+    SCOPED_TRACE(testing::Message() << screen.width << " x " << screen.height);
+    const PaintPlacement placement = FitDesign(screen.width, screen.height, true);
+    DrawList list;
+    SharpContext dc(TransformOf(placement), list);
+    dc.TextOut(0, 748, "status");
+    dc.TextOut(0, 600, "above the band");
+    ASSERT_EQ(list.texts.size(), 2u);
+    const double designStatus = 748 * placement.scale + placement.offsetY;
+    EXPECT_NEAR(list.texts[0].y, screen.tall ? screen.height - (768 - 748) * placement.scale : designStatus, 1.0);
+    EXPECT_NEAR(list.texts[1].y, 600 * placement.scale + placement.offsetY, 1.0);
+  }
+}
+
+// Screen-sized pictures on a 1600 x 900 screen (or another): flat ground, one label,
+// and three 20 x 20 bodies cut at the design's corner.
+std::shared_ptr<SharpPictures> FlatPictures(int width = 1600, int height = 900) {
   auto pictures = std::make_shared<SharpPictures>();
-  pictures->placement = FitDesign(1600, 900, true);
-  pictures->background = {1600, 900, std::vector<std::uint32_t>(1600u * 900u, kGround)};
+  pictures->placement = FitDesign(width, height, true);
+  pictures->background = {width, height, std::vector<std::uint32_t>(static_cast<std::size_t>(width) * height, kGround)};
   pictures->labels.push_back({300, 200, 40, 20, 0xFFFFFF00u, std::vector<std::uint8_t>(800, 255)});
   for (SharpBody& body : pictures->bodies) {
     body.sprite = {0, 0, 20, 20, std::vector<std::uint32_t>(400, 0xFF40506Au)};
@@ -166,6 +202,32 @@ std::shared_ptr<SharpPictures> FlatPictures() {
   }
   pictures->sheetCellPixels = 80;
   return pictures;
+}
+
+// On a tall screen, what is drawn in the status band at its foot (the controls beside
+// the status line) goes with the band, whole, and the display's placement finds it
+// there for touches; a touch on the ground between the network and the band lands
+// above the band.
+TEST(SharpDisplay, OnATallScreenTheBandsControlsAndTheirTouchesStandAtTheFoot) {
+  const std::shared_ptr<SharpPictures> tall = FlatPictures(1080, 1920);
+  const auto rows = [&](int top) {  // the screen rows of a stroke from design row `top` 20 down
+    DrawList list;
+    SharpContext dc(TransformOf(tall->placement), list);
+    dc.SelectPen(&kTwoPixelPen);
+    dc.MoveTo(900, top);
+    dc.LineTo(900, top + 20);
+    dc.Finish();
+    const auto [first, last] = std::minmax_element(list.vertices.begin(), list.vertices.end(),
+                                                   [](const SDL_Vertex& a, const SDL_Vertex& b) { return a.position.y < b.position.y; });
+    return std::pair<double, double>(first->position.y, last->position.y);
+  };
+  const auto [controlTop, controlBottom] = rows(730);
+  const auto [acrossTop, acrossBottom] = rows(670);  // across the band's top edge
+  const ScreenPlacement placement = SharpDisplay::CreateOffscreen(tall)->Placement();
+  EXPECT_GT(controlTop, 1920 - 100) << "at the foot";
+  EXPECT_NEAR(placement.ToPicture({900.5, (controlTop + controlBottom) / 2.0}).y, 740.5, 0.5);
+  EXPECT_LT(acrossBottom - acrossTop, 22.0 * placement.scale + 1.0) << "not torn apart";
+  EXPECT_EQ(placement.ToPicture({900.5, 1500.0}).y, 679.0);
 }
 
 // A frame: the background, body 1 at level `level`, a diagonal stroke.
@@ -275,6 +337,81 @@ TEST(SharpDisplayOnSoftwareRenderer, ShowsThePictureComposedInMemoryAndRecoversF
   }
   SDL_DestroyRenderer(renderer);
   SDL_DestroyWindow(window);
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+// Without a GPU, through the window's framebuffer, upright or turned: the window shows
+// the frame composed in memory; of what was drawn again, only what differs is handed
+// on; after a loss all of it; a fade runs from the picture shown before to the frame;
+// and the placement that turns touches back finds the drawing where it shows.
+TEST(SharpDisplayOnFramebuffer, ShowsTheFrameHandsOnOnlyWhatDiffersAndFadesInFromThePictureBefore) {
+  SelectHeadlessVideoDriver();
+  ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
+  const std::shared_ptr<SharpPictures> pictures = FlatPictures();
+  for (const int rotation : {0, 90, 180, 270}) {
+    SCOPED_TRACE(rotation);
+    const int width = rotation % 180 == 0 ? 1600 : 900, height = rotation % 180 == 0 ? 900 : 1600;
+    SDL_Window* window = SDL_CreateWindow("Velmora", 0, 0, width, height, SDL_WINDOW_HIDDEN);
+    ASSERT_NE(window, nullptr);
+    MarkFramebufferWindow(window);
+    std::unique_ptr<SharpDisplay> shown = SharpDisplay::CreateForFramebuffer(window, pictures, rotation);
+    ASSERT_TRUE(shown->OnFramebuffer());
+    const std::unique_ptr<SharpDisplay> offscreen = SharpDisplay::CreateOffscreen(pictures);
+    const ScreenPlacement turn = FitPicture(width, height, rotation, 1600, 900);  // a window pixel a picture pixel
+    const auto onWindow = [&](PlanePoint at) {
+      const SDL_Surface* surface = SDL_GetWindowSurface(window);
+      const auto* row = reinterpret_cast<const std::uint32_t*>(static_cast<const std::uint8_t*>(surface->pixels) +
+                                                              static_cast<std::ptrdiff_t>(at.y) * surface->pitch);
+      return row[static_cast<int>(at.x)] & 0x00FFFFFFu;
+    };
+    // The picture's pixel i on the window.
+    const auto pictureShown = [&](std::size_t i) { return onWindow(turn.ToOutput({i % 1600 + 0.5, i / 1600 + 0.5})); };
+    const auto windowShowsTheFrame = [&] {
+      PackedImage composed;
+      if (!offscreen->Screenshot(composed)) return false;
+      for (std::size_t i = 0; i < composed.pixels.size(); ++i) {
+        if (pictureShown(i) != (composed.pixels[i] & 0x00FFFFFFu)) return false;
+      }
+      return true;
+    };
+    const auto frame = [&](int level, int strokeY) {
+      Frame(*shown, level, strokeY);
+      Frame(*offscreen, level, strokeY);
+      EXPECT_EQ(shown->FlipBuffers(), DisplayResult::Ok);
+      return shown->Figures().uploadedBytes;
+    };
+    const std::size_t wholeFrame = 1600u * 900u * 4u;
+    EXPECT_EQ(frame(0, 100), wholeFrame);
+    EXPECT_TRUE(windowShowsTheFrame());
+    EXPECT_EQ(frame(0, 100), 0u) << "drawn again the same";
+    EXPECT_GT(frame(5, 120), 0u);
+    EXPECT_LT(shown->Figures().uploadedBytes, wholeFrame / 10);
+    EXPECT_TRUE(windowShowsTheFrame());
+    // The middle of the stroke from (100, 120) to (300, 220), white on the ground.
+    EXPECT_EQ(onWindow(shown->Placement().ToOutput({200.5, 170.5})), 0xFFFFFFu);
+
+    // A ground pixel away from the drawing, from black to the ground in steps.
+    constexpr std::size_t kGroundPixel = 850u * 1600u + 1500u;
+    shown->FadeFrom({1600, 900, std::vector<std::uint32_t>(1600u * 900u, 0xFF000000u)}, 3);
+    std::uint32_t before = 0;
+    for (int step = 0; step < 3; ++step) {
+      EXPECT_EQ(frame(5, 120), wholeFrame);
+      const std::uint32_t green = (pictureShown(kGroundPixel) >> 8) & 0xFF;
+      EXPECT_GT(green, before) << "step " << step;
+      EXPECT_LT(green, (kGround >> 8) & 0xFF) << "step " << step;
+      before = green;
+    }
+    EXPECT_EQ(frame(5, 120), wholeFrame);
+    EXPECT_TRUE(windowShowsTheFrame());
+
+    shown->InjectSurfaceLoss();
+    EXPECT_EQ(shown->BlitBackground(), DisplayResult::SurfaceLost);
+    ASSERT_EQ(shown->RestoreSurfaces(), DisplayResult::Ok);
+    EXPECT_EQ(frame(6, 140), wholeFrame);
+    EXPECT_TRUE(windowShowsTheFrame());
+    shown.reset();
+    SDL_DestroyWindow(window);
+  }
   SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 

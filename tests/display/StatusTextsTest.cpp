@@ -73,9 +73,9 @@ TEST(StatusLanguages, GermanStaysByteForByteAndEnglishAppearsWithItsCatalogue) {
     float speed;
     const char* english;
   } cases[] = {{0.0f, "Speed: stopped!"},
-               {1.0f / 26.5f, "Speed:  26 times slower than real life"},
-               {1.0f / 1300.5f, "Speed:  1300 times slower than real life"},
-               {1.0f, "Speed: as fast as real life!"}};
+               {1.0f / 26.5f, "Speed: slowed down 26 times"},
+               {1.0f / 1300.5f, "Speed: slowed down 1300 times"},
+               {1.0f, "Speed: as fast as in real life!"}};
   for (const auto& c : cases) {
     EXPECT_EQ(StatusText(c.speed, german), StatusText(c.speed));
     EXPECT_EQ(StatusText(c.speed, english), c.english);

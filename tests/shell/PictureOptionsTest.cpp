@@ -43,7 +43,7 @@ TEST(PictureOptions, SharpFullScreenAndOnAPretendScreenClassicOtherwiseVsyncOnAS
     EXPECT_EQ(picture.refreshHz, c.refreshHz);
     const RendererChoice renderer = RendererChoiceFor(line.options);
     EXPECT_EQ(renderer.vsync, c.vsync);
-    EXPECT_EQ(renderer.softwareOverEmulatedGl, c.sharp);
+    EXPECT_TRUE(renderer.framebufferWithoutGpu);
     EXPECT_EQ(line.options.language, c.language);
   }
 }
@@ -56,6 +56,7 @@ TEST(PictureOptions, CombinationsThatMeanNothingAreRefusedWithTheReason) {
       {{"--size", "1920x1080"}, "--headless"},
       {{"--headless", "--size", "1920"}, "WIDTHxHEIGHT"},
       {{"--headless", "--size", "100x100"}, "from 320 to 7680"},
+      {{"--headless", "--size", "7680x4321"}, "(7680 x 4320)"},
       {{"--headless", "--size", "1920x1080x3"}, "WIDTHxHEIGHT"},
       {{"--classic", "--letterbox"}, "--letterbox goes with the sharp"},
       {{"--headless", "--classic", "--size", "800x600"}, "--size goes with the sharp"},

@@ -29,6 +29,7 @@ TEST(SimPictureOptions, SizeLetterboxAndLanguageGoWithThePicture) {
       {{"--size", "1920x1080"}, "give --picture"},
       {{"--picture", "f.png", "--size", "1920 x 1080"}, "WIDTHxHEIGHT"},
       {{"--picture", "f.png", "--size", "8000x100"}, "from 320 to 7680"},
+      {{"--picture", "f.png", "--size", "7680x7680"}, "(7680 x 4320)"},
       {{"--picture", "f.png", "--letterbox"}, "--letterbox goes with --size"},
       {{"--language", "EN"}, "language name"},
   };

@@ -213,7 +213,8 @@ void AddOptions(CommandLineApp& app, Given& given) {
            given.labeled);
   app.Value(outputs, "--size", "WxH",
             "with --picture: the sharp picture the exhibit shows full screen on a W x H screen, drawn at that "
-            "resolution (the design scaled to fit and centred, the painted ground beside it)",
+            "resolution (the design scaled to fit and centred, the painted ground beside it); sides 320 to 7680 "
+            "pixels, at most 7680 x 4320 pixels in all",
             given.size);
   app.Flag(outputs, "--letterbox", "with --size: black bars beside the design instead of the painted ground",
            given.letterbox);
@@ -357,7 +358,7 @@ Complaint Check(const Given& given, SimOptions& options) {
   }
   if (given.size) {
     if (!ParseScreenSize(*given.size, options.pictureWidthPixels, options.pictureHeightPixels)) {
-      return "--size needs WIDTHxHEIGHT with sides from " + ScreenSideRange() + " pixels, got '" + *given.size + "'";
+      return "--size needs WIDTHxHEIGHT with " + ScreenSizeLimits() + ", got '" + *given.size + "'";
     }
     if (options.picturePath.empty() && !given.flashes) {
       return "--size is the screen of --picture or --flashes; give --picture FILE.png or --flashes with it";
