@@ -461,6 +461,17 @@ bool SharpDisplay::Screenshot(PackedImage& image) {
   return true;
 }
 
+bool SharpDisplay::CopyRows(PackedImage& image, int firstRow, int rows) const {
+  if (!composed || !frame || image.width != Width() || image.height != Height() || firstRow < 0 || rows < 0 ||
+      firstRow + rows > Height() || image.pixels.size() != static_cast<std::size_t>(Width()) * Height()) {
+    return false;
+  }
+  const std::size_t begin = static_cast<std::size_t>(firstRow) * static_cast<std::size_t>(Width());
+  const std::size_t count = static_cast<std::size_t>(rows) * static_cast<std::size_t>(Width());
+  std::copy(frame->Pixels() + begin, frame->Pixels() + begin + count, image.pixels.begin() + static_cast<std::ptrdiff_t>(begin));
+  return true;
+}
+
 bool SharpDisplay::SaveScreenshotPng(const std::string& path) {
   PackedImage image;
   if (!Screenshot(image)) return false;

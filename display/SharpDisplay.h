@@ -101,6 +101,10 @@ public:
 
   // The last frame composed, screen-sized, 0xFFRRGGBB; false before the first.
   bool Screenshot(PackedImage& image);
+  // Rows [firstRow, firstRow + rows) of the last frame composed into `image`, which is
+  // already screen-sized; false before the first frame, or where no frame is kept in
+  // memory (a GPU's: Screenshot composes it anew).
+  bool CopyRows(PackedImage& image, int firstRow, int rows) const;
   // The same as a 24-bit PNG file; false if there is none or writing failed.
   bool SaveScreenshotPng(const std::string& path);
 

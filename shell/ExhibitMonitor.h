@@ -64,6 +64,7 @@ private:
   std::chrono::steady_clock::time_point lastFrameEnd;
   bool framesSeen = false;
   PackedImage sharpPicture;  // the sharp frame for the server, its storage kept between pictures
+  int sharpPictureRow = 0;   // the first row not yet copied of the picture under way
 };
 
 // Message boxes that tell the monitor each message before they show it, so the
