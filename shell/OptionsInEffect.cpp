@@ -59,10 +59,11 @@ std::vector<monitoring::OptionInEffect> OptionsInEffect(
   if (!options.exhibitName.empty()) value("--exhibit-name", options.exhibitName);
 
   // The options for tests and demonstrations, as typed.
-  for (const auto& [name, typed] : given) {
+  for (const auto& option : given) {
+    const std::string& name = option.first;
     const bool listed =
         std::any_of(result.begin(), result.end(), [&name](const auto& entry) { return entry.name == name; });
-    if (!listed) result.push_back({name, typed, true});
+    if (!listed) result.push_back({name, option.second, true});
   }
   return result;
 }

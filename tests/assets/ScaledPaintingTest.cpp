@@ -95,7 +95,8 @@ TEST(ScaledPainting, PathPointsLieOnPaintedNeuritesAndTheCanvasBeyondIsFilledOrB
 TEST(ScaledPainting, EdgeNeuritesRunOnSideBySideWithoutCrossingOnExtremeShapes) {
   constexpr int kRunsLeft = 4, kRunsRight = 2;  // the four inputs; two axon branches
   const std::vector<std::vector<PathPoint>> paths = BuildAllNeuritePaths();
-  for (const auto& [width, height] : {std::pair{4000, 500}, std::pair{3600, 640}}) {
+  for (const auto& shape : {std::pair{4000, 500}, std::pair{3600, 640}}) {
+    const int width = shape.first, height = shape.second;
     SCOPED_TRACE(testing::Message() << width << " x " << height);
     const PaintPlacement placement = FitDesign(width, height, true);
     const ScaledPainting painting = PaintNetworkAt(paths, placement, 2, NeuriteCentres::kSmoothCurves);

@@ -62,7 +62,8 @@ TEST(ModelConstruction, HoldsThe38ElementsInModelOrderAndNamesThemInItsFields) {
               {22, 10, typeid(Synapse)}, {32, 6, typeid(Dendrite)}};
   for (const auto& run : runs) {
     for (int k = run.first; k < run.first + run.count; ++k) {
-      EXPECT_EQ(typeid(*e[static_cast<std::size_t>(k)]), run.type) << "element " << k;
+      const Object& element = *e[static_cast<std::size_t>(k)];
+      EXPECT_EQ(typeid(element), run.type) << "element " << k;
     }
   }
   EXPECT_EQ(e[0], model.sources[0]);
