@@ -12,18 +12,10 @@
 #include "platform/MidiSynth.h"
 #include "platform/MidiTranspose.h"
 #include "platform/PeakLimiter.h"
+#include "tests/support/RecordingMidiOutput.h"
 
 namespace velmora {
 namespace {
-
-class Log final : public MidiOutput {
-public:
-  MidiSendResult ShortMessage(std::uint32_t message) override {
-    sent.push_back(message);
-    return MidiSendResult::Accepted;
-  }
-  std::vector<std::uint32_t> sent;
-};
 
 TEST(TransposingOutput, MovesTheKeyOfNotesOnlyAndDropsNotesMovedOutOfRange) {
   struct Case {
@@ -41,10 +33,10 @@ TEST(TransposingOutput, MovesTheKeyOfNotesOnlyAndDropsNotesMovedOutOfRange) {
       {60, 0x7F4390, {0x7F7F90}},  // key 67 becomes 127, the highest
   };
   for (const Case& c : cases) {
-    Log log;
+    testing::RecordingMidiOutput log;
     TransposingOutput transposer(&log, c.semitones);
     EXPECT_EQ(transposer.ShortMessage(c.in), MidiSendResult::Accepted);
-    EXPECT_EQ(log.sent, c.out) << std::hex << c.in << " by " << std::dec << c.semitones;
+    EXPECT_EQ(log.messages, c.out) << std::hex << c.in << " by " << std::dec << c.semitones;
   }
   TransposingOutput nowhere(nullptr, 12);
   EXPECT_EQ(nowhere.ShortMessage(0x7F0490), MidiSendResult::NoOutput);
