@@ -222,9 +222,13 @@ void Exhibit::Touch(const DesignTouch& event) {
 
 bool Exhibit::Inviting() const { return invited && options.invitation && touchInUse; }
 
+double Exhibit::SecondsToIdleReset() {
+  return kIdleTimeMinutes * kSecondsPerMinute - MinutesSince(clock, lastInteractionMinutes) * kSecondsPerMinute;
+}
+
 std::optional<int> Exhibit::CountdownSeconds() {
   if (!options.countdown || idleResetDone) return std::nullopt;
-  const double left = kIdleTimeMinutes * kSecondsPerMinute - MinutesSince(clock, lastInteractionMinutes) * kSecondsPerMinute;
+  const double left = SecondsToIdleReset();
   if (left > kCountdownSeconds || left <= 0.0) return std::nullopt;
   return static_cast<int>(std::ceil(left));
 }
@@ -240,8 +244,7 @@ void Exhibit::DrawOverlays(TextDeviceContext& dc) {
   }
   touch.Draw(painter, scene, languages[(language + 1) % languages.size()].languageName);
   if (const std::optional<int> seconds = CountdownSeconds()) {
-    const double left = kIdleTimeMinutes * kSecondsPerMinute - MinutesSince(clock, lastInteractionMinutes) * kSecondsPerMinute;
-    DrawCountdown(painter, texts.countdown, *seconds, left / kCountdownSeconds);
+    DrawCountdown(painter, texts.countdown, *seconds, SecondsToIdleReset() / kCountdownSeconds);
   }
 }
 

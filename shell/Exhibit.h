@@ -166,6 +166,8 @@ public:
 
 private:
   void NoteInteraction();
+  // Seconds until the idle reset is due (negative once it is overdue).
+  double SecondsToIdleReset();
   // What an action does to the parameters and the network, without noting or counting
   // it as an interaction.
   void Carry(const VisitorAction& action, monitoring::InteractionSource source);
